@@ -1,0 +1,124 @@
+#pragma once
+// The jukebox's own audio library: file and module streams decoded by FFmpeg on
+// worker threads, mixed into one output (SDL2 for the program, a manual output
+// for tests). Handles are 32-bit numbers; 0 means none. Every call on 0 or on a
+// freed handle fails without effect. All calls are made from one thread (the
+// user-interface thread); only the output callback and the decoders run elsewhere.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvela::audio {
+
+using Handle = std::uint32_t;
+
+// Stream flags understood by StreamCreateFile / MusicLoad.
+constexpr std::uint32_t kFlagPrescan = 0x20000;      // exact length and byte-exact seeking
+constexpr std::uint32_t kFlagMusicRamp = 0x200;      // click-free volume ramping (modules)
+constexpr std::uint32_t kDataFft1024 = 0x80000002;   // GetData: 512 magnitudes of 1024 samples
+
+// Reported version: high 16 bits major.minor (0x0204 = 2.4).
+constexpr std::uint32_t kVersion = 0x02040000;
+
+enum ActiveState : int { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 };
+
+struct PluginFormat {
+  std::string name;        // e.g. "Windows Media Audio"
+  std::string extensions;  // ";"-separated patterns, e.g. "*.wma"
+};
+
+struct PluginInfo {
+  std::string name;  // the plug-in's name, e.g. "orvela-wma"
+  std::vector<PluginFormat> formats;
+};
+
+// The sound device. The layer pulls interleaved stereo float frames from it.
+class AudioOutput {
+ public:
+  // Fills `frames` stereo frames (2 * frames floats) of the mix.
+  using RenderFunction = std::function<void(float* interleaved, int frames)>;
+  virtual ~AudioOutput() = default;
+  // Opens the device at `rate` Hz; false when no device could be opened.
+  virtual bool Open(int rate, RenderFunction render) = 0;
+  virtual void Close() = 0;
+};
+
+// Output for tests: renders exactly the frames asked for, on the caller's thread.
+class ManualOutput : public AudioOutput {
+ public:
+  bool Open(int rate, RenderFunction render) override;
+  void Close() override;
+  // Renders `frames` frames of the mix and returns them (2 floats a frame).
+  // Blocks until the decoders have supplied what the playing channels need,
+  // so a test hears every sample, deterministically.
+  std::vector<float> Render(int frames);
+  int rate() const { return rate_; }
+
+ private:
+  RenderFunction render_;
+  int rate_ = 0;
+};
+
+// Output for the program: SDL2's default device (PipeWire, PulseAudio, ALSA, or
+// the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk").
+std::unique_ptr<AudioOutput> MakeSdlOutput();
+
+// The notification procedure of an end-of-stream sync: called once, on an audio
+// thread, when the channel plays to its end.
+using SyncProc = std::function<void(Handle sync, Handle channel)>;
+
+class AudioLayer {
+ public:
+  explicit AudioLayer(std::unique_ptr<AudioOutput> output);
+  ~AudioLayer();
+  AudioLayer(const AudioLayer&) = delete;
+  AudioLayer& operator=(const AudioLayer&) = delete;
+
+  static std::uint32_t GetVersion();
+  // Whether FFmpeg and its WMA decoder are present: the start-up check of the program.
+  static bool IsAvailable();
+  static bool HasWmaPlugin();
+
+  // device -1 = default; opens the output at `rate`. False if already initialised
+  // or the output could not be opened (the layer then still works, silently).
+  bool Init(int device, int rate);
+  // Releases the device and every stream.
+  void Free();
+
+  // The built-in format plug-ins (the WMA plug-in among them).
+  static std::vector<PluginInfo> Plugins();
+
+  Handle StreamCreateFile(const std::string& path, std::uint32_t flags);  // path: code page
+  Handle MusicLoad(const std::string& path, std::uint32_t flags);         // tracker modules
+  bool StreamFree(Handle h);
+
+  bool ChannelPlay(Handle h, bool restart);
+  bool ChannelPause(Handle h);
+  bool ChannelStop(Handle h);
+  int ChannelIsActive(Handle h);
+
+  bool ChannelSetVolume(Handle h, float volume);                 // at once
+  bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms);  // inside the layer
+  float ChannelGetVolume(Handle h);
+
+  // Bytes of decoded audio as 16-bit stereo at the stream's own rate (4 bytes a frame).
+  std::int64_t ChannelGetPosition(Handle h);  // -1 on a bad handle
+  std::int64_t ChannelGetLength(Handle h);    // -1 on a bad handle
+  bool ChannelSetPosition(Handle h, std::int64_t bytes);
+  double ChannelBytes2Seconds(Handle h, std::int64_t bytes);  // negative on a bad handle
+
+  // End-of-stream sync; returns the sync handle (0 on failure).
+  Handle ChannelSetSyncEnd(Handle h, SyncProc proc);
+
+  // flags kDataFft1024: fills 512 magnitudes of the last 1024 samples played
+  // (Hann window; a full-scale sine peaks near 1.0). Returns false on a bad handle.
+  bool ChannelGetData(Handle h, float* buffer, std::uint32_t flags);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvela::audio
