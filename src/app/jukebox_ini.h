@@ -1,0 +1,68 @@
+#pragma once
+// Access to Jukebox.ini. Nothing stays open: every call reads the file afresh,
+// and every write re-reads it, changes one entry and replaces the file
+// atomically, so a hand edit made while the program runs is never lost and a
+// crash never leaves half a file.
+//
+// Format: Windows-1252 text, CR LF on writing (LF alone accepted on reading),
+// "[Section]" headers and "Key=Value" lines; section and key names match
+// without regard to letter case or surrounding blanks; the value is everything
+// after the first "=", taken literally.
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+namespace orvela {
+
+// A write the system refused (read-only file or folder, full disk). The message
+// is the operator's text, in the code page, naming the file's full path.
+class IniWriteError : public std::runtime_error {
+ public:
+  explicit IniWriteError(const std::string& fullPath);
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class TIniFile {
+ public:
+  // Values are read up to this many characters; the rest of a line is ignored.
+  static constexpr std::size_t kMaxValueLength = 2047;
+
+  // path is a code-page string; a relative path is taken from the current folder.
+  explicit TIniFile(std::string path);
+
+  // The full (absolute) path, as a code-page string; also the one in IniWriteError.
+  const std::string& FileName() const { return path_; }
+
+  bool FileExists() const;
+  bool SectionExists(const std::string& section) const;
+  bool ValueExists(const std::string& section, const std::string& key) const;
+
+  // A missing file, section or key gives the default; so does, for the typed
+  // readers, a value that does not convert.
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue) const;
+  // Decimal or "0x" hexadecimal integer; non-zero is true.
+  bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
+  int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
+  // "dd.MM.yyyy hh:mm:ss", "dd.MM.yyyy" or "hh:mm:ss"; days since 30.12.1899.
+  double ReadDateTime(const std::string& section, const std::string& key,
+                      double defaultValue) const;
+
+  // Each write replaces the key's value in place, or adds the key at the end of
+  // its section, or the section at the end of the file. A missing file is
+  // created holding just that entry (callers that must not create the file
+  // check FileExists first). Throws IniWriteError when the file cannot be
+  // written; the old file is then left as it was.
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteBool(const std::string& section, const std::string& key, bool value);  // "1" / "0"
+  void WriteInteger(const std::string& section, const std::string& key, int value);
+  void WriteDateTime(const std::string& section, const std::string& key, double value);
+
+ private:
+  std::string path_;
+};
+
+}  // namespace orvela
