@@ -1,0 +1,80 @@
+#include "collection/search_mode.h"
+
+#include <array>
+#include <cctype>
+
+namespace orvela {
+namespace {
+
+struct ModeInfo {
+  TSearchMode mode;
+  const char* name;
+  const char* indexFieldNames;
+  const char* text;
+};
+
+constexpr std::array<ModeInfo, 4> kModes{{
+    {TSearchMode::Interpret, "interpret", "Interpret;Titel", "Suche nach Interpret"},
+    {TSearchMode::Titel, "titel", "Titel;Interpret", "Suche nach Titel"},
+    {TSearchMode::Genre, "genre", "Genre;Interpret;Titel", "Suche nach Genre"},
+    {TSearchMode::Jahr, "jahr", "Jahr;Interpret;Titel", "Suche nach Jahr"},
+}};
+
+const ModeInfo& Info(TSearchMode mode) {
+  for (const auto& info : kModes)
+    if (info.mode == mode) return info;
+  return kModes[0];
+}
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+const char* SearchModeIndexFieldNames(TSearchMode mode) { return Info(mode).indexFieldNames; }
+
+const char* SearchModeText(TSearchMode mode) { return Info(mode).text; }
+
+std::optional<TSearchMode> SearchModeFromText(std::string_view text) {
+  for (const auto& info : kModes)
+    if (text == info.text) return info.mode;
+  return std::nullopt;
+}
+
+std::optional<TSearchMode> SearchModeFromName(std::string_view name) {
+  for (const auto& info : kModes)
+    if (EqualsAsciiNoCase(name, info.name)) return info.mode;
+  return std::nullopt;
+}
+
+std::string SearchFilterExpression(TSearchMode mode, std::string_view text) {
+  switch (mode) {
+    case TSearchMode::Interpret:
+    case TSearchMode::Titel: {
+      // The like form takes the text as typed: the keyboard has no quote key.
+      std::string expr = mode == TSearchMode::Interpret ? "Interpret" : "Titel";
+      expr += " like'%";
+      expr += text;
+      expr += "%'";
+      return expr;
+    }
+    case TSearchMode::Genre:
+    case TSearchMode::Jahr: {
+      std::string expr = mode == TSearchMode::Genre ? "Genre='" : "Jahr='";
+      for (char c : text) {
+        expr += c;
+        if (c == '\'') expr += '\'';
+      }
+      expr += "*'";
+      return expr;
+    }
+  }
+  return {};
+}
+
+}  // namespace orvela
