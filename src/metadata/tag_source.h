@@ -17,6 +17,7 @@ class TTagSource {
   // Bytes in memory; they must outlive the source. Reads copy nothing.
   static TTagSource FromMemory(std::span<const std::uint8_t> bytes);
   // An open, seekable stream (borrowed). Its position moves with every read.
+  // Throws std::runtime_error when the stream cannot tell its size.
   static TTagSource FromStream(std::istream& stream);
   // An open file descriptor (borrowed, not closed); reads do not move its offset.
   static TTagSource FromDescriptor(int fd);

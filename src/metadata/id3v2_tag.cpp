@@ -1,0 +1,235 @@
+#include "metadata/id3v2_tag.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <new>
+
+#include "metadata/id3_genres.h"
+#include "metadata/reader_errors.h"
+
+namespace orvela {
+namespace {
+
+constexpr std::size_t kHeaderSize = 10;
+constexpr std::size_t kFooterSize = 10;
+constexpr std::size_t kExtendedHeaderRead = 6;
+
+// Only the rows the reader looks up are held.
+constexpr std::array<TID3v2FrameDescriptionData, 4> kFrameTable = {{
+    {kFrameLeadArtist, "TP1", "TPE1", "TPE1",
+     "Lead artist(s)/Lead performer(s)/Soloist(s)/Performing group"},
+    {kFrameTitle, "TT2", "TIT2", "TIT2", "Title/Songname/Content description"},
+    {kFrameYear, "TYE", "TYER", "TDRC", "Year"},
+    {kFrameContentType, "TCO", "TCON", "TCON", "Content type"},
+}};
+
+// The bytes are taken whole, as the tag's writer put them.
+std::uint32_t SyncsafeOr(const std::uint8_t* b) {
+  return (std::uint32_t{b[0]} << 21) | (std::uint32_t{b[1]} << 14) | (std::uint32_t{b[2]} << 7) |
+         b[3];
+}
+
+std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+void TID3v2Tag::Clear() { *this = TID3v2Tag(); }
+
+std::span<const TID3v2FrameDescriptionData> TID3v2Tag::FrameDescriptions() { return kFrameTable; }
+
+const TID3v2FrameDescriptionData* TID3v2Tag::FrameDescription(int row) {
+  for (const auto& d : kFrameTable) {
+    if (d.Row == row) return &d;
+  }
+  return nullptr;
+}
+
+int TID3v2Tag::FindFrame(int row) const {
+  const TID3v2FrameDescriptionData* d = FrameDescription(row);
+  if (d == nullptr) return -1;
+  const std::string_view id = Version == 2 ? d->Id22 : Version == 3 ? d->Id23 : d->Id24;
+  for (std::size_t i = 0; i < Frames.size(); ++i) {
+    if (Frames[i].FrameId == id) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string TID3v2Tag::GetTitle() const {
+  const int i = FindFrame(kFrameTitle);
+  return i < 0 ? std::string() : Frames[static_cast<std::size_t>(i)].GetText();
+}
+
+std::string TID3v2Tag::GetArtist() const {
+  const int i = FindFrame(kFrameLeadArtist);
+  return i < 0 ? std::string() : Frames[static_cast<std::size_t>(i)].GetText();
+}
+
+std::string TID3v2Tag::GetYear() const {
+  const int i = FindFrame(kFrameYear);
+  return i < 0 ? std::string() : Frames[static_cast<std::size_t>(i)].GetText();
+}
+
+std::string TID3v2Tag::GetGenre() const {
+  const int i = FindFrame(kFrameContentType);
+  return i < 0 ? std::string() : GenreFromText(Frames[static_cast<std::size_t>(i)].GetText());
+}
+
+std::uint8_t TID3v2Tag::ReadHeader(std::span<const std::uint8_t> bytes, std::size_t* framesStart) {
+  if (bytes.size() < kHeaderSize) return kTagTooShort;
+  if (bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return kTagNotFound;
+  const std::uint8_t major = bytes[3];
+  if (major < 2 || major > 4) return kTagBadVersion;
+
+  TagSize = static_cast<std::int32_t>(SyncsafeOr(&bytes[6]) + kHeaderSize);
+  Exists = true;
+  const std::uint8_t flags = bytes[5];
+  Unsynchronised = (flags & 0x80) != 0;
+  if (major == 2) {
+    Compressed = (flags & 0x40) != 0;
+    UndefinedFlags = (flags & 0x3F) != 0;
+  } else {
+    ExtendedHeader = (flags & 0x40) != 0;
+    Experimental = (flags & 0x20) != 0;
+    if (major == 3) {
+      UndefinedFlags = (flags & 0x1F) != 0;
+    } else {
+      HasFooter = (flags & 0x10) != 0;
+      UndefinedFlags = (flags & 0x0F) != 0;
+      if (HasFooter) TagSize += static_cast<std::int32_t>(kFooterSize);
+    }
+  }
+  Version = major;
+  Revision = bytes[4];
+
+  std::size_t start = kHeaderSize;
+  if (ExtendedHeader) {
+    if (bytes.size() < kHeaderSize + kExtendedHeaderRead) {
+      // The file ends inside the extended header: there is no frame to read.
+      start = bytes.size();
+    } else {
+      const std::uint8_t* ext = &bytes[kHeaderSize];
+      std::uint64_t extSize = 0;
+      if (major == 4) {
+        extSize = SyncsafeOr(ext);
+      } else {
+        extSize = ((std::uint64_t{ext[0]} << 24) | (std::uint64_t{ext[1]} << 16) |
+                   (std::uint64_t{ext[2]} << 8) | ext[3]) + 4;
+      }
+      // Never step back into the part already read.
+      extSize = std::max<std::uint64_t>(extSize, kExtendedHeaderRead);
+      start = static_cast<std::size_t>(
+          std::min<std::uint64_t>(kHeaderSize + extSize, static_cast<std::uint64_t>(TagSize)));
+    }
+  }
+  if (framesStart != nullptr) *framesStart = start;
+  return Version == 2 && Compressed ? kTagCompressed : kTagReadOk;
+}
+
+void TID3v2Tag::ReadFrames(std::span<const std::uint8_t> area, std::size_t areaClaimedSize) {
+  Frames.clear();
+  const std::size_t idLength = Version == 2 ? 3 : 4;
+  std::size_t pos = 0;
+  try {
+    while (pos < area.size()) {
+      const std::size_t available = std::min(idLength, area.size() - pos);
+      const std::span<const std::uint8_t> id = area.subspan(pos, available);
+      if (!std::all_of(id.begin(), id.end(), TID3v2Frame::IsValidIdChar)) {
+        PaddingSize = static_cast<std::int32_t>(areaClaimedSize - pos);
+        return;
+      }
+      if (available < idLength) return;  // cut off inside an ID
+      TID3v2Frame frame(std::string_view(reinterpret_cast<const char*>(id.data()), idLength),
+                        Version);
+      std::size_t next = pos + idLength;
+      if (!frame.ReadFromBuffer(area, next)) return;  // cut off: keep what was read
+      Frames.push_back(std::move(frame));
+      pos = next;
+    }
+  } catch (const std::exception& e) {
+    ReportReaderError(e.what());
+  } catch (...) {
+    ReportReaderError("Unknown error");
+  }
+}
+
+std::uint8_t TID3v2Tag::ReadFromSource(TTagSource& source) {
+  Clear();
+  std::vector<std::uint8_t> headerStorage;
+  std::vector<std::uint8_t> bodyStorage;
+  std::uint8_t code = kTagError;
+  std::size_t framesStart = 0;
+  try {
+    // The header and the first bytes of an extended header in one read; then
+    // the frames in a second one.
+    const std::span<const std::uint8_t> first =
+        source.ReadAt(0, kHeaderSize + kExtendedHeaderRead, headerStorage);
+    code = ReadHeader(first, &framesStart);
+    if (code != kTagReadOk) return code;
+  } catch (const std::exception& e) {
+    ReportReaderError(e.what());
+    return kTagError;
+  } catch (...) {
+    ReportReaderError("Unknown error");
+    return kTagError;
+  }
+
+  try {
+    // The frames end where the footer begins; a frame may not reach into it or
+    // behind the tag into the audio data.
+    const std::size_t framesEnd =
+        static_cast<std::size_t>(TagSize) - (HasFooter ? kFooterSize : 0);
+    if (framesStart >= framesEnd) return code;
+    const auto area = source.ReadAt(framesStart, framesEnd - framesStart, bodyStorage);
+    if (Unsynchronised && Version != 4) {
+      const std::vector<std::uint8_t> plain = RemoveUnsynchronisation(area);
+      ReadFrames(plain, plain.size());
+    } else {
+      ReadFrames(area, framesEnd - framesStart);
+    }
+  } catch (const std::bad_alloc& e) {
+    ReportReaderError(e.what());
+  } catch (...) {
+    // A failing read of the frames leaves the tag without them, silently.
+  }
+  return code;
+}
+
+std::uint8_t TID3v2Tag::ReadFromBuffer(std::span<const std::uint8_t> bytes) {
+  TTagSource source = TTagSource::FromMemory(bytes);
+  return ReadFromSource(source);
+}
+
+std::uint8_t TID3v2Tag::ReadFromBuffer(std::string_view bytes) {
+  return ReadFromBuffer(AsBytes(bytes));
+}
+
+std::uint8_t TID3v2Tag::ReadFromFile(const std::string& path) {
+  try {
+    TTagSource source = TTagSource::OpenFile(path);
+    return ReadFromSource(source);
+  } catch (const std::exception& e) {
+    ReportReaderError(e.what());
+  } catch (...) {
+    ReportReaderError("Unknown error");
+  }
+  return kTagError;
+}
+
+std::uint8_t TID3v2Tag::ReadFromStream(std::istream& stream) {
+  try {
+    TTagSource source = TTagSource::FromStream(stream);
+    return ReadFromSource(source);
+  } catch (const std::exception& e) {
+    Clear();
+    ReportReaderError(e.what());
+  } catch (...) {
+    Clear();
+    ReportReaderError("Unknown error");
+  }
+  return kTagError;
+}
+
+}  // namespace orvela
