@@ -4,8 +4,12 @@
 // folder learns about an audio file; the tag and stream readers sit behind it.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace orvela {
+
+class TTagSource;
+class TWMAfile;
 
 class TAudioFile {
  public:
@@ -27,6 +31,9 @@ class TAudioFile {
   // never throws: a file that cannot be read gets the SetDefaults values. Assumes a
   // fresh record (the WMA path leaves Genre as it was).
   void LoadFromFile(const std::string& path);
+  // The same with the file's content already in memory: `path` supplies the
+  // name and extension only. Runs the very code LoadFromFile runs.
+  void LoadFromBuffer(const std::string& path, std::string_view bytes);
 
   // The stored value, or a German substitute text when there is nothing in it.
   std::string GetArtist() const;  // "Interpret ist unbekannt" when blank
@@ -45,6 +52,11 @@ class TAudioFile {
   // FilePath; neither throws.
   void ReadMpegFile();
   void ReadWmaFile();
+
+ private:
+  void ReadMpegSource(TTagSource& source);
+  // `opened` is what the WMA reader answered: false when the header could not be read.
+  void StoreWmaResult(bool opened, const TWMAfile& wma);
 };
 
 }  // namespace orvela

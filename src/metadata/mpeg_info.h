@@ -1,0 +1,88 @@
+#pragma once
+// Finds the first genuine MPEG audio frame of a stream and works out the bit
+// rate, frame count and playing time from it, or from its Xing header.
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <string_view>
+
+#include "metadata/tag_source.h"
+
+namespace orvela {
+
+struct MpegFrameHeader {
+  std::int32_t Version = 0;  // 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5
+  std::int32_t Layer = 0;
+  bool Protection = false;
+  std::uint16_t Bitrate = 0;  // kbit/s
+  std::int32_t SampleRate = 0;
+  std::uint8_t ChannelMode = 0;  // 3 = mono
+  std::uint8_t ModeExtension = 0;
+  bool Copyright = false;
+  bool Original = false;
+  std::uint8_t Emphasis = 0;
+  bool Padding = false;
+  std::uint16_t FrameLength = 0;  // bytes, padding included
+  bool Valid = false;
+};
+
+struct XingInfo {
+  std::int32_t Frames = 0;  // 0 when the header carries no frame count
+  std::uint16_t FrameLength = 0;
+  bool Found = false;
+};
+
+class TMpegInfo {
+ public:
+  static constexpr std::uint8_t kFound = 0;
+  static constexpr std::uint8_t kNotFound = 13;
+  // Bytes of the first frame the search looks at in one go.
+  static constexpr std::size_t kWindowSize = 512;
+
+  std::int64_t FileSize = 0;
+  std::int32_t Version = 0;
+  std::int32_t Layer = 0;
+  bool Protection = false;
+  std::uint16_t Bitrate = 0;
+  std::int32_t SampleRate = 0;
+  std::uint8_t ChannelMode = 0;
+  std::uint8_t ModeExtension = 0;
+  bool Copyright = false;
+  bool Original = false;
+  std::uint8_t Emphasis = 0;
+  std::int32_t Frames = 0;
+  std::int32_t Duration = 0;  // whole seconds, truncated
+  bool IsVBR = false;
+  bool Valid = false;
+  std::int64_t FirstHeaderPosition = 0;  // -1 after a search that found nothing
+
+  TMpegInfo() = default;
+
+  // Searches from the stream's current position to its end for a frame followed
+  // by two more; answers kFound or kNotFound. Moves the stream position. Never
+  // throws.
+  std::uint8_t ReadFromStream(std::istream& stream);
+  // The same from `start` of any source; the one the others share.
+  std::uint8_t ReadFromSource(TTagSource& source, std::int64_t start);
+  // The same over a block of memory holding the whole stream.
+  std::uint8_t ReadFromBuffer(std::string_view bytes, std::int64_t start = 0);
+
+  // Four header bytes at data[offset]; invalid when fewer than four are there.
+  static MpegFrameHeader ParseFrameHeader(const std::uint8_t* data, std::size_t size,
+                                          std::size_t offset);
+  // 0 for combinations that give no frame at all.
+  static std::uint16_t GetFrameLength(std::int32_t version, std::int32_t layer,
+                                      std::uint32_t bitrateKbps, std::int32_t sampleRate,
+                                      bool padding);
+  // Looks for a Xing header in the frame that starts at data[offset].
+  static XingInfo FindXingHeader(const MpegFrameHeader& header, const std::uint8_t* data,
+                                 std::size_t size, std::size_t offset);
+
+ private:
+  // False when the figures cannot be computed (a division by zero): the caller
+  // then rejects the candidate.
+  bool ComputeFigures(const MpegFrameHeader& first, const XingInfo& xing, std::int64_t offset);
+  std::uint8_t Search(TTagSource& source, std::int64_t start);
+};
+
+}  // namespace orvela

@@ -1,0 +1,278 @@
+#include "metadata/wma_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "common/codepage.h"
+
+namespace orvela {
+namespace {
+
+using Guid = std::array<std::uint8_t, 16>;
+
+// On disk the first three groups are little-endian.
+constexpr Guid kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+constexpr Guid kFilePropertiesObject = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                        0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr Guid kStreamPropertiesObject = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                                          0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr Guid kContentDescriptionObject = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                            0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+constexpr Guid kExtendedContentDescriptionObject = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                                    0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+
+// An object's GUID and 64-bit size; anything smaller cannot be an object.
+constexpr std::int64_t kObjectHeaderSize = 24;
+
+enum Slot { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment, kSlotCount };
+
+constexpr std::array<std::u16string_view, kSlotCount> kAttributeNames = {
+    u"WM/TITLE", u"WM/AUTHOR", u"WM/ALBUMTITLE", u"WM/TRACK", u"WM/YEAR", u"WM/GENRE", u"WM/DESCRIPTION"};
+
+// What the header walk collects before it is checked.
+struct FileData {
+  std::int64_t FileSize = 0;
+  std::uint32_t MaxBitRate = 0;  // bit/s
+  std::uint16_t Channels = 0;
+  std::uint32_t SampleRate = 0;
+  std::uint32_t ByteRate = 0;  // average bytes per second
+  std::array<std::u16string, kSlotCount> Strings;
+};
+
+// A read that runs past the end of the file ends the walk as a failure.
+struct ReadPastEnd {};
+
+class Cursor {
+ public:
+  explicit Cursor(TTagSource& source) : source_(source) {}
+
+  std::int64_t Position() const { return position_; }
+  // Like a file seek, a position past the end is allowed; the next read fails.
+  void Seek(std::int64_t position) { position_ = position; }
+  void Skip(std::int64_t count) { position_ += count; }
+
+  void Read(void* dst, std::size_t count) {
+    if (count == 0) return;
+    if (position_ < 0) throw ReadPastEnd{};
+    const auto got = source_.ReadAt(static_cast<std::uint64_t>(position_), count, storage_);
+    if (got.size() != count) throw ReadPastEnd{};
+    std::memcpy(dst, got.data(), count);
+    position_ += static_cast<std::int64_t>(count);
+  }
+  std::uint16_t ReadU16() {
+    std::array<std::uint8_t, 2> b{};
+    Read(b.data(), b.size());
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
+  std::uint32_t ReadU32() {
+    std::array<std::uint8_t, 4> b{};
+    Read(b.data(), b.size());
+    return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
+           (std::uint32_t{b[3]} << 24);
+  }
+  Guid ReadGuid() {
+    Guid g{};
+    Read(g.data(), g.size());
+    return g;
+  }
+
+  // A stored string of `bytes` bytes: at most kMaxStringChars UTF-16 units are
+  // kept, the rest (and an odd last byte) is skipped, so a damaged length never
+  // makes us hold more than that.
+  std::u16string ReadWideString(std::size_t bytes) {
+    const std::size_t chars = std::min(bytes / 2, TWMAfile::kMaxStringChars);
+    std::array<std::uint8_t, TWMAfile::kMaxStringChars * 2> raw{};
+    Read(raw.data(), chars * 2);
+    std::u16string text(chars, u'\0');
+    for (std::size_t i = 0; i < chars; ++i) {
+      text[i] = static_cast<char16_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
+    }
+    Skip(static_cast<std::int64_t>(bytes - chars * 2));
+    return text;
+  }
+
+ private:
+  TTagSource& source_;
+  std::vector<std::uint8_t> storage_;
+  std::int64_t position_ = 0;
+};
+
+std::u16string TrimWide(std::u16string_view text) {
+  std::size_t b = 0;
+  std::size_t e = text.size();
+  while (b < e && text[b] <= 0x20) ++b;
+  while (e > b && text[e - 1] <= 0x20) --e;
+  return std::u16string(text.substr(b, e - b));
+}
+
+// Only a to z are folded: the names compared against are plain ASCII.
+std::u16string UpperAscii(std::u16string text) {
+  for (auto& ch : text) {
+    if (ch >= u'a' && ch <= u'z') ch = static_cast<char16_t>(ch - u'a' + u'A');
+  }
+  return text;
+}
+
+// A whole decimal number with an optional sign that fits 32 bits, else 0.
+std::int32_t WholeNumberOrZero(std::u16string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  if (i == text.size()) return 0;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') return 0;
+    value = value * 10 + (text[i] - u'0');
+    if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1) return 0;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min()) {
+    return 0;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+void ReadContentDescription(Cursor& in, std::int64_t objectStart, FileData& data) {
+  in.Seek(objectStart + 24);
+  std::array<std::uint16_t, 5> lengths{};
+  for (auto& length : lengths) length = in.ReadU16();
+  // title, author, rights notice, description, rating
+  constexpr std::array<int, 5> kTargets = {kTitle, kArtist, -1, kComment, -1};
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    if (lengths[i] == 0) continue;
+    std::u16string text = in.ReadWideString(lengths[i]);
+    if (kTargets[i] >= 0) data.Strings[static_cast<std::size_t>(kTargets[i])] = std::move(text);
+  }
+}
+
+void ReadExtendedContentDescription(Cursor& in, std::int64_t objectStart, FileData& data) {
+  in.Seek(objectStart + 24);
+  const std::uint16_t count = in.ReadU16();
+  for (std::uint16_t a = 0; a < count; ++a) {
+    const std::uint16_t nameLength = in.ReadU16();
+    const std::u16string name = UpperAscii(TrimWide(in.ReadWideString(nameLength)));
+    const std::uint16_t valueType = in.ReadU16();
+    const std::uint16_t valueLength = in.ReadU16();
+    if (valueType != 0) {
+      // Numbers and flags set nothing, not even from a value read earlier.
+      in.Skip(valueLength);
+      continue;
+    }
+    std::u16string value = in.ReadWideString(valueLength);
+    for (std::size_t slot = 0; slot < kAttributeNames.size(); ++slot) {
+      if (name == kAttributeNames[slot]) {
+        data.Strings[slot] = std::move(value);
+        break;
+      }
+    }
+  }
+}
+
+void WalkHeader(Cursor& in, FileData& data) {
+  if (in.ReadGuid() != kHeaderObject) return;  // not ASF: nothing to collect
+  in.Skip(8);  // header object size
+  const std::uint32_t objectCount = in.ReadU32();
+  in.Skip(2);  // reserved
+  for (std::uint32_t i = 0; i < objectCount; ++i) {
+    const std::int64_t start = in.Position();
+    const Guid guid = in.ReadGuid();
+    // Only the low 32 bits: a header object beyond 4 GiB does not exist.
+    const std::int64_t size = in.ReadU32();
+    if (guid == kFilePropertiesObject) {
+      in.Seek(start + 100);
+      data.MaxBitRate = in.ReadU32();
+    } else if (guid == kStreamPropertiesObject) {
+      in.Seek(start + 80);
+      data.Channels = in.ReadU16();
+      data.SampleRate = in.ReadU32();
+      data.ByteRate = in.ReadU32();
+    } else if (guid == kContentDescriptionObject) {
+      ReadContentDescription(in, start, data);
+    } else if (guid == kExtendedContentDescriptionObject) {
+      ReadExtendedContentDescription(in, start, data);
+    }
+    // A size below the object's own GUID and size field would keep the walk on
+    // the same spot or send it backwards; such a header is damaged from here on.
+    if (size < kObjectHeaderSize) return;
+    in.Seek(start + size);
+  }
+}
+
+bool IsPlausible(const FileData& d) {
+  return d.MaxBitRate >= 1 && d.MaxBitRate <= 319999 && (d.Channels == 1 || d.Channels == 2) &&
+         d.SampleRate >= 8000 && d.SampleRate <= 96000 && d.ByteRate >= 1 && d.ByteRate <= 39999;
+}
+
+}  // namespace
+
+void TWMAfile::Clear() {
+  Valid = false;
+  FileSize = 0;
+  Channels = 0;
+  SampleRate = 0;
+  Duration = 0.0;
+  BitRate = 0;
+  Title.clear();
+  Artist.clear();
+  Album.clear();
+  Track = 0;
+  Year.clear();
+  Genre.clear();
+  Comment.clear();
+}
+
+bool TWMAfile::ReadFromFile(const std::u16string& path) {
+  Clear();
+  try {
+    TTagSource source = TTagSource::OpenFile(Utf16ToCp1252(path));
+    if (!source.IsOpen()) return false;
+    return ReadFromSource(source);
+  } catch (...) {
+    Clear();
+    return false;
+  }
+}
+
+bool TWMAfile::ReadFromBuffer(std::string_view bytes) {
+  TTagSource source = TTagSource::FromMemory(
+      {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+  return ReadFromSource(source);
+}
+
+bool TWMAfile::ReadFromSource(TTagSource& source) {
+  Clear();
+  FileData data;
+  try {
+    data.FileSize = static_cast<std::int64_t>(source.Size());
+    Cursor in(source);
+    WalkHeader(in, data);
+  } catch (...) {
+    Clear();
+    return false;
+  }
+  if (!IsPlausible(data)) return true;
+
+  Valid = true;
+  FileSize = data.FileSize;
+  Channels = static_cast<std::uint8_t>(data.Channels & 0xFF);
+  SampleRate = static_cast<std::int32_t>(data.SampleRate);
+  Duration = static_cast<double>(data.FileSize * 8) / static_cast<double>(data.MaxBitRate);
+  BitRate = static_cast<std::int32_t>(std::int64_t{data.ByteRate} * 8 / 1000);
+  Title = TrimWide(data.Strings[kTitle]);
+  Artist = TrimWide(data.Strings[kArtist]);
+  Album = TrimWide(data.Strings[kAlbum]);
+  Year = TrimWide(data.Strings[kYear]);
+  Genre = TrimWide(data.Strings[kGenre]);
+  Comment = TrimWide(data.Strings[kComment]);
+  Track = WholeNumberOrZero(TrimWide(data.Strings[kTrack]));
+  return true;
+}
+
+}  // namespace orvela
