@@ -46,6 +46,13 @@ double MidiNoteFrequency(int midiNote);
 // Appends src to dst; both must have the same rate and channel count (false otherwise).
 bool AppendPcm(Pcm& dst, const Pcm& src);
 
+// Adds src * gain into dst from its start, clipping at full scale; dst grows when
+// src is longer. Same rate and channel count required (false otherwise).
+bool MixPcm(Pcm& dst, const Pcm& src, double gain = 1.0);
+
+// Cuts or pads (with silence) to exactly `seconds`, then fades the last fadeSeconds out.
+void FitPcm(Pcm& pcm, double seconds, double fadeSeconds = 0.0);
+
 enum class Format { Mp3, Mp2, Wav, Aiff, Ogg, Wma };
 
 // ".mp3", ".mp2", ".wav", ".aif", ".ogg", ".wma"

@@ -95,4 +95,29 @@ bool AppendPcm(Pcm& dst, const Pcm& src) {
   return true;
 }
 
+bool MixPcm(Pcm& dst, const Pcm& src, double gain) {
+  if (dst.sampleRate != src.sampleRate || dst.channels != src.channels) return false;
+  if (dst.samples.size() < src.samples.size()) dst.samples.resize(src.samples.size(), 0);
+  for (std::size_t i = 0; i < src.samples.size(); ++i) {
+    const double v = dst.samples[i] + gain * src.samples[i];
+    dst.samples[i] = static_cast<std::int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0)));
+  }
+  return true;
+}
+
+void FitPcm(Pcm& pcm, double seconds, double fadeSeconds) {
+  if (pcm.channels <= 0) return;
+  const std::size_t frames = FramesFor(seconds, pcm.sampleRate);
+  pcm.samples.resize(frames * pcm.channels, 0);
+  const std::size_t fade = std::min(frames, FramesFor(fadeSeconds, pcm.sampleRate));
+  for (std::size_t i = 0; i < fade; ++i) {
+    const std::size_t frame = frames - fade + i;
+    const double g = static_cast<double>(fade - 1 - i) / fade;
+    for (int c = 0; c < pcm.channels; ++c) {
+      auto& s = pcm.samples[frame * pcm.channels + c];
+      s = static_cast<std::int16_t>(std::lround(s * g));
+    }
+  }
+}
+
 }  // namespace orvela::demo
