@@ -1,0 +1,420 @@
+#include "collection/collection_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "collection/collation.h"
+#include "collection/collection_file.h"
+#include "collection/filter_expression.h"
+#include "collection/like_pattern.h"
+#include "collection/table_index.h"
+#include "collection/table_rows.h"
+#include "common/atomic_file.h"
+#include "common/codepage.h"
+
+namespace orvela {
+namespace {
+
+constexpr std::array<const char*, TCollectionTable::kFieldCount> kFieldNames{"Interpret", "Titel", "Pfad",
+                                                                             "Genre",     "Jahr",  "Dauer"};
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string_view CutValue(std::string_view value, std::size_t width) {
+  const std::size_t nul = value.find('\0');
+  if (nul != std::string_view::npos) value = value.substr(0, nul);
+  return value.substr(0, std::min(value.size(), width));
+}
+
+// One alternative of the filter, compiled into match form for this table.
+struct CompiledTerm {
+  int field;
+  TFilterExpression::Kind kind;
+  std::string form;                    // Equal and Prefix
+  std::optional<TLikePattern> pattern;  // Like
+
+  bool Matches(std::string_view rawValue, std::string_view valueForm) const {
+    if (rawValue.empty()) return false;  // a field without value satisfies no comparison
+    switch (kind) {
+      case TFilterExpression::Kind::Equal: return valueForm == form;
+      case TFilterExpression::Kind::Prefix: return valueForm.substr(0, form.size()) == form;
+      case TFilterExpression::Kind::Like: return pattern->Matches(valueForm);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+class TCollectionTable::Impl {
+ public:
+  Impl(const Widths& widths, bool ci) : widths(widths), caseInsensitive(ci), index(rows, ci) {}
+
+  Widths widths;
+  bool caseInsensitive;
+  bool active = true;
+  TTableRows rows;
+  TTableIndex index;
+
+  std::string filterText;
+  bool filtered = false;
+  std::vector<CompiledTerm> terms;  // of the switched-on filter; empty = every row passes
+  std::string indexFieldNames;
+  std::vector<int> sortFields;
+
+  std::vector<std::uint32_t> order;  // live rows in sort order
+  std::vector<std::uint32_t> view;   // the rows of `order` that pass the filter
+  int current = -1;                  // position in view, -1 when the view is empty
+
+  void RequireActive(const char* operation) const {
+    if (!active) throw TableError(std::string("Cannot ") + operation + ": the table is closed");
+  }
+
+  std::vector<CompiledTerm> Compile(const TFilterExpression& expr) const {
+    std::vector<CompiledTerm> compiled;
+    for (const auto& term : expr.Terms()) {
+      CompiledTerm c{term.field, term.kind, {}, std::nullopt};
+      if (term.kind == TFilterExpression::Kind::Like)
+        c.pattern.emplace(term.text, caseInsensitive);
+      else
+        AppendMatchForm(term.text, caseInsensitive, &c.form);
+      compiled.push_back(std::move(c));
+    }
+    return compiled;
+  }
+
+  bool FilterActive() const { return filtered && !terms.empty(); }
+
+  bool RowPasses(std::uint32_t row) const {
+    if (!FilterActive()) return true;
+    std::string form;
+    for (const auto& term : terms) {
+      const std::string_view raw = rows.Field(row, term.field);
+      form.clear();
+      AppendMatchForm(raw, caseInsensitive, &form);
+      if (term.Matches(raw, form)) return true;
+    }
+    return false;
+  }
+
+  // Sort order of two rows under the sort key list; storage order breaks ties.
+  bool Before(std::uint32_t a, std::uint32_t b) const {
+    const TCollation& collation = TCollation::Instance();
+    for (int f : sortFields) {
+      const int c = collation.Compare(rows.Field(a, f), rows.Field(b, f));
+      if (c != 0) return c < 0;
+    }
+    return a < b;
+  }
+
+  void BuildOrder() {
+    order.clear();
+    order.reserve(rows.LiveCount());
+    const std::uint32_t n = rows.Size();
+    if (sortFields.empty()) {
+      for (std::uint32_t r = 0; r < n; ++r)
+        if (rows.Live(r)) order.push_back(r);
+      return;
+    }
+    std::vector<const std::vector<std::uint32_t>*> ranks;
+    for (int f : sortFields) ranks.push_back(&index.Ranks(f));
+    constexpr std::uint32_t kRankBits = 21;
+    if (ranks.size() <= 3 && n < (1u << kRankBits)) {
+      // Up to three ranks fit one 64-bit key: the sort compares plain numbers.
+      std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+      keyed.reserve(rows.LiveCount());
+      for (std::uint32_t r = 0; r < n; ++r) {
+        if (!rows.Live(r)) continue;
+        std::uint64_t key = 0;
+        for (std::size_t k = 0; k < 3; ++k) key = (key << kRankBits) | (k < ranks.size() ? (*ranks[k])[r] : 0u);
+        keyed.emplace_back(key, r);
+      }
+      std::sort(keyed.begin(), keyed.end());
+      for (const auto& [key, r] : keyed) order.push_back(r);
+      return;
+    }
+    for (std::uint32_t r = 0; r < n; ++r)
+      if (rows.Live(r)) order.push_back(r);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      for (const auto* rank : ranks)
+        if ((*rank)[a] != (*rank)[b]) return (*rank)[a] < (*rank)[b];
+      return a < b;
+    });
+  }
+
+  // Which stored rows pass the filter, evaluated column-wise.
+  std::vector<std::uint8_t> PassingRows() {
+    const std::uint32_t n = rows.Size();
+    std::vector<std::uint8_t> pass(n, 0);
+    for (const auto& term : terms) {
+      const TTableIndex::FormColumn& column = index.Forms(term.field);
+      if (term.kind == TFilterExpression::Kind::Like && term.pattern->IsContains()) {
+        // One scan over all forms; the 0 after each row keeps hits within a row.
+        const std::string& needle = term.pattern->Needle();
+        const char* base = column.bytes.data();
+        const char* p = base;
+        const char* end = base + column.bytes.size();
+        while (p < end) {
+          const void* hit = memmem(p, static_cast<std::size_t>(end - p), needle.data(), needle.size());
+          if (hit == nullptr) break;
+          const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
+          const auto it = std::upper_bound(column.start.begin(), column.start.end(), offset);
+          const auto row = static_cast<std::uint32_t>(it - column.start.begin() - 1);
+          pass[row] = 1;
+          p = base + column.start[row + 1];
+        }
+        continue;
+      }
+      for (std::uint32_t r = 0; r < n; ++r)
+        if (!pass[r] && term.Matches(rows.Field(r, term.field), column.Form(r))) pass[r] = 1;
+    }
+    return pass;
+  }
+
+  void BuildView() {
+    if (!FilterActive()) {
+      view = order;
+      return;
+    }
+    const std::vector<std::uint8_t> pass = PassingRows();
+    view.clear();
+    for (std::uint32_t r : order)
+      if (pass[r]) view.push_back(r);
+  }
+
+  void FirstRecord() { current = view.empty() ? -1 : 0; }
+
+  void DropRows() {
+    rows.Clear();
+    index.Reset();
+    std::vector<std::uint32_t>().swap(order);
+    std::vector<std::uint32_t>().swap(view);
+    current = -1;
+  }
+
+  std::string_view CurrentField(int field) const {
+    if (!active || current < 0) return {};
+    return rows.Field(view[static_cast<std::size_t>(current)], field);
+  }
+};
+
+const std::array<const char*, TCollectionTable::kFieldCount>& TCollectionTable::FieldNames() { return kFieldNames; }
+
+int TCollectionTable::FieldIndexOf(std::string_view name) {
+  for (int f = 0; f < kFieldCount; ++f)
+    if (EqualsAsciiNoCase(name, kFieldNames[f])) return f;
+  return -1;
+}
+
+TCollectionTable::Widths TCollectionTable::CollectionWidths() { return {500, 500, 500, 20, 20, 20}; }
+TCollectionTable::Widths TCollectionTable::TransferWidths() { return {200, 200, 200, 200, 4, 10}; }
+
+TCollectionTable::TCollectionTable(const Widths& widths, bool caseInsensitiveFilter)
+    : impl_(std::make_unique<Impl>(widths, caseInsensitiveFilter)) {}
+
+TCollectionTable::~TCollectionTable() = default;
+
+void TCollectionTable::Open() {
+  if (impl_->active) return;
+  impl_->DropRows();
+  impl_->active = true;
+}
+
+void TCollectionTable::Close() {
+  impl_->active = false;
+  impl_->DropRows();
+}
+
+bool TCollectionTable::Active() const { return impl_->active; }
+
+void TCollectionTable::LoadFromFile(const std::string& path) {
+  Impl& d = *impl_;
+  const auto bytes = ReadWholeFile(Cp1252ToNativePath(path));
+  if (!bytes) {
+    Close();
+    throw TableError("Cannot read the collection file " + path);
+  }
+  Widths widths{};
+  d.DropRows();
+  try {
+    ParseCollectionFile(*bytes, &widths, &d.rows);
+  } catch (const TableError& e) {
+    Close();
+    throw TableError(std::string(e.what()) + " (" + path + ")");
+  }
+  d.widths = widths;
+  d.active = true;
+  d.BuildOrder();
+  d.BuildView();
+  d.FirstRecord();
+}
+
+void TCollectionTable::SaveToFile(const std::string& path) const {
+  impl_->RequireActive("save the table");
+  const std::string bytes = FormatCollectionFile(impl_->widths, impl_->rows);
+  std::string error;
+  if (!WriteFileAtomically(Cp1252ToNativePath(path), bytes, &error))
+    throw TableError("Cannot write the collection file " + path + ": " + error);
+}
+
+void TCollectionTable::Empty() {
+  impl_->RequireActive("empty the table");
+  impl_->DropRows();
+}
+
+void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view titel, std::string_view pfad,
+                                    std::string_view genre, std::string_view jahr, std::string_view dauer) {
+  Impl& d = *impl_;
+  d.RequireActive("append a record");
+  TTableRows::Fields values{interpret, titel, pfad, genre, jahr, dauer};
+  for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
+  const std::uint32_t row = d.rows.Add(values, true);
+
+  // Keep order and view sorted by inserting rather than re-sorting: building a
+  // collection appends thousands of rows one by one.
+  const auto before = [&d](std::uint32_t a, std::uint32_t b) { return d.Before(a, b); };
+  d.order.insert(std::upper_bound(d.order.begin(), d.order.end(), row, before), row);
+  if (d.RowPasses(row)) {
+    const auto at = std::upper_bound(d.view.begin(), d.view.end(), row, before);
+    d.current = static_cast<int>(at - d.view.begin());
+    d.view.insert(at, row);
+  }
+}
+
+void TCollectionTable::AppendRecord(const Values& v) { AppendRecord(v[0], v[1], v[2], v[3], v[4], v[5]); }
+
+void TCollectionTable::DeleteCurrent() {
+  Impl& d = *impl_;
+  d.RequireActive("delete a record");
+  if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
+  const std::uint32_t row = d.view[static_cast<std::size_t>(d.current)];
+  d.rows.Remove(row);
+  d.view.erase(d.view.begin() + d.current);
+  d.order.erase(std::find(d.order.begin(), d.order.end(), row));
+  if (d.current >= static_cast<int>(d.view.size())) d.current = static_cast<int>(d.view.size()) - 1;
+}
+
+int TCollectionTable::RecordCount() const { return impl_->active ? static_cast<int>(impl_->view.size()) : 0; }
+
+bool TCollectionTable::IsEmpty() const { return RecordCount() == 0; }
+
+int TCollectionTable::RecNo() const {
+  impl_->RequireActive("read the record number");
+  return impl_->current + 1;
+}
+
+void TCollectionTable::SetRecNo(int recNo) {
+  Impl& d = *impl_;
+  d.RequireActive("move to a record");
+  if (d.view.empty()) return;
+  d.current = std::clamp(recNo, 1, static_cast<int>(d.view.size())) - 1;
+}
+
+std::string TCollectionTable::FieldAsString(std::string_view fieldName) const {
+  const int f = FieldIndexOf(fieldName);
+  if (f < 0) throw TableError("Unknown field '" + std::string(fieldName) + "'");
+  return std::string(impl_->CurrentField(f));
+}
+
+std::string TCollectionTable::FieldAsString(int fieldIndex) const {
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  return std::string(impl_->CurrentField(fieldIndex));
+}
+
+std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
+  const Impl& d = *impl_;
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  if (!d.active || viewRow < 0 || viewRow >= static_cast<int>(d.view.size())) return {};
+  return std::string(d.rows.Field(d.view[static_cast<std::size_t>(viewRow)], fieldIndex));
+}
+
+const std::string& TCollectionTable::Filter() const { return impl_->filterText; }
+
+void TCollectionTable::SetFilter(std::string expression) {
+  Impl& d = *impl_;
+  if (d.filtered) {
+    if (expression == d.filterText) return;
+    std::vector<CompiledTerm> terms = d.Compile(TFilterExpression::Parse(expression));
+    d.terms = std::move(terms);
+    d.filterText = std::move(expression);
+    if (d.active) {
+      d.BuildView();
+      d.FirstRecord();
+    }
+    return;
+  }
+  d.filterText = std::move(expression);
+}
+
+bool TCollectionTable::Filtered() const { return impl_->filtered; }
+
+void TCollectionTable::SetFiltered(bool on) {
+  Impl& d = *impl_;
+  if (on == d.filtered) return;
+  if (on) {
+    d.terms = d.Compile(TFilterExpression::Parse(d.filterText));
+  } else {
+    d.terms.clear();
+  }
+  d.filtered = on;
+  if (d.active) {
+    d.BuildView();
+    d.FirstRecord();
+  }
+}
+
+const std::string& TCollectionTable::IndexFieldNames() const { return impl_->indexFieldNames; }
+
+void TCollectionTable::SetIndexFieldNames(std::string names) {
+  Impl& d = *impl_;
+  std::vector<int> fields;
+  std::size_t pos = 0;
+  while (pos <= names.size()) {
+    std::size_t end = names.find(';', pos);
+    if (end == std::string::npos) end = names.size();
+    const std::string name = Trim(std::string_view(names).substr(pos, end - pos));
+    if (!name.empty()) {
+      const int f = FieldIndexOf(name);
+      if (f < 0) throw TableError("Unknown field '" + name + "' in the sort order " + names);
+      fields.push_back(f);
+    }
+    pos = end + 1;
+  }
+  d.indexFieldNames = std::move(names);
+  d.sortFields = std::move(fields);
+  if (!d.active) return;
+
+  const std::int64_t currentRow = d.current >= 0 ? d.view[static_cast<std::size_t>(d.current)] : -1;
+  // The filter has not changed: keep its verdicts and only re-order them.
+  std::vector<std::uint8_t> inView(d.rows.Size(), 0);
+  for (std::uint32_t r : d.view) inView[r] = 1;
+  d.BuildOrder();
+  d.view.clear();
+  for (std::uint32_t r : d.order)
+    if (inView[r]) d.view.push_back(r);
+  d.FirstRecord();
+  if (currentRow >= 0) {
+    const auto it = std::find(d.view.begin(), d.view.end(), static_cast<std::uint32_t>(currentRow));
+    if (it != d.view.end()) d.current = static_cast<int>(it - d.view.begin());
+  }
+}
+
+std::size_t TCollectionTable::FieldWidth(int fieldIndex) const {
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  return impl_->widths[fieldIndex];
+}
+
+bool TCollectionTable::CaseInsensitiveFilter() const { return impl_->caseInsensitive; }
+
+}  // namespace orvela
