@@ -224,6 +224,8 @@ TCollectionTable::TCollectionTable(const Widths& widths, bool caseInsensitiveFil
     : impl_(std::make_unique<Impl>(widths, caseInsensitiveFilter)) {}
 
 TCollectionTable::~TCollectionTable() = default;
+TCollectionTable::TCollectionTable(TCollectionTable&&) noexcept = default;
+TCollectionTable& TCollectionTable::operator=(TCollectionTable&&) noexcept = default;
 
 void TCollectionTable::Open() {
   if (impl_->active) return;

@@ -48,6 +48,9 @@ class TCollectionTable {
   ~TCollectionTable();
   TCollectionTable(const TCollectionTable&) = delete;
   TCollectionTable& operator=(const TCollectionTable&) = delete;
+  // A moved-from table may only be destroyed or assigned to.
+  TCollectionTable(TCollectionTable&&) noexcept;
+  TCollectionTable& operator=(TCollectionTable&&) noexcept;
 
   // Open on a closed table gives an empty table with the current field
   // definitions; Close discards the rows and their change marks. Filter text,

@@ -1,0 +1,10 @@
+#include "collection/ui/filter.h"
+
+namespace orvela {
+
+TFormFilter::TFormFilter(QWidget* parent)
+    : TOperatorWindow(QStringLiteral("FormFilter"), parent) {
+  setObjectName(QStringLiteral("FormFilter"));
+}
+
+}  // namespace orvela
