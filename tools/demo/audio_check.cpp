@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <memory>
 #include <numbers>
 
@@ -79,6 +80,29 @@ double Goertzel(const std::vector<double>& x, double freq, int rate) {
     s1 = s0;
   }
   return s1 * s1 + s2 * s2 - coeff * s1 * s2;
+}
+
+// In-place iterative radix-2 FFT; the size is a power of two.
+void Fft(std::vector<std::complex<double>>& a) {
+  const std::size_t n = a.size();
+  for (std::size_t i = 1, j = 0; i < n; ++i) {
+    std::size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  for (std::size_t len = 2; len <= n; len <<= 1) {
+    const std::complex<double> w = std::polar(1.0, -2.0 * std::numbers::pi / len);
+    for (std::size_t i = 0; i < n; i += len) {
+      std::complex<double> wk = 1.0;
+      for (std::size_t k = 0; k < len / 2; ++k) {
+        const auto u = a[i + k], v = a[i + k + len / 2] * wk;
+        a[i + k] = u + v;
+        a[i + k + len / 2] = u - v;
+        wk *= w;
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -199,17 +223,25 @@ double DominantFrequency(const Pcm& pcm, double startSeconds, double seconds, do
     x[i] *= 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (n - 1));
   const int rate = pcm.sampleRate;
   maxHz = std::min(maxHz, rate / 2.0);
-  const double bin = static_cast<double>(rate) / n;
-  // The Hann main lobe is four bins wide, so a scan every two bins cannot miss a
-  // tone; a fine scan around the best one then finds its peak.
+
+  // Coarse: the strongest FFT bin (zero-padded to a power of two), then a fine
+  // Goertzel scan around it, which costs a few dozen passes instead of thousands.
+  std::size_t size = 1;
+  while (size < n) size <<= 1;
+  std::vector<std::complex<double>> spec(size);
+  for (std::size_t i = 0; i < n; ++i) spec[i] = x[i];
+  Fft(spec);
+  const double bin = static_cast<double>(rate) / size;
   double best = 0, bestPower = 0;
-  for (double f = 20.0; f <= maxHz; f += 2 * bin) {
-    const double p = Goertzel(x, f, rate);
-    if (p > bestPower) bestPower = p, best = f;
+  for (std::size_t k = static_cast<std::size_t>(20.0 / bin) + 1; k < size / 2 && k * bin <= maxHz;
+       ++k) {
+    const double p = std::norm(spec[k]);
+    if (p > bestPower) bestPower = p, best = k * bin;
   }
   if (bestPower <= 1e-9) return 0.0;
   const double center = best;
-  for (double f = center - 2 * bin; f <= center + 2 * bin; f += bin / 8) {
+  bestPower = 0;
+  for (double f = center - bin; f <= center + bin; f += bin / 16) {
     const double p = Goertzel(x, f, rate);
     if (p > bestPower) bestPower = p, best = f;
   }

@@ -192,9 +192,13 @@ bool WriteDemoCollection(const std::string& nativeFolder, DemoResult* result,
 
   for (std::size_t i = 0; i < kTracks.size(); ++i) {
     const std::string path = (demoDir / DemoFileName(i)).string();
-    std::string why;
-    if (!WriteDemoTrack(i, path, &why)) return fail(why);
-    ++res.written;
+    // Files are written atomically, so one that exists is a whole demo title
+    // from an earlier run and need not be made again.
+    if (!fs::exists(path, ec)) {
+      std::string why;
+      if (!WriteDemoTrack(i, path, &why)) return fail(why);
+      ++res.written;
+    }
     TAudioFile file;
     file.LoadFromFile(NativePathToCp1252(path));
     if (known.count(file.FilePath)) continue;

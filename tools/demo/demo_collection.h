@@ -43,14 +43,15 @@ std::string DemoFileName(std::size_t index);
 bool WriteDemoTrack(std::size_t index, const std::string& nativePath, std::string* error);
 
 struct DemoResult {
-  int written = 0;      // MP3 files written
+  int written = 0;      // MP3 files written (those already there are kept)
   int appended = 0;     // title records added to the collection
   std::string collectionFile;
 };
 
 // Writes the tracks into <folder>/Demo/ and adds one title record per track to
 // <folder>/Musikliste.xml (created when missing). An existing collection keeps
-// its rows; titles whose path it already holds are not added twice. A collection
+// its rows; titles whose path it already holds are not added twice, and demo
+// files already in the folder are not made again. A collection
 // file that exists but cannot be read is left alone and the answer is false.
 bool WriteDemoCollection(const std::string& nativeFolder, DemoResult* result,
                          std::string* error);

@@ -1,0 +1,35 @@
+// orvela-jukebox-tool demo FOLDER: a fresh program folder gets a few titles to
+// play, so the jukebox can be tried before anyone has scanned real music.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "demo/demo_collection.h"
+
+namespace orvela::tool {
+namespace {
+
+int RunDemo(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    std::fprintf(stderr, "usage: orvela-jukebox-tool demo FOLDER\n");
+    return 2;
+  }
+  demo::DemoResult result;
+  std::string error;
+  if (!demo::WriteDemoCollection(args[0], &result, &error)) {
+    std::fprintf(stderr, "demo: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%d demo titles written, %d added to %s\n", result.written, result.appended,
+              result.collectionFile.c_str());
+  return 0;
+}
+
+const CommandRegistration kDemo("demo",
+                                "demo FOLDER      write demo titles into FOLDER/Demo and add them "
+                                "to FOLDER/Musikliste.xml",
+                                RunDemo);
+
+}  // namespace
+}  // namespace orvela::tool
