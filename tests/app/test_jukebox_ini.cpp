@@ -226,6 +226,41 @@ TEST_F(IniTest, WritesInPlaceAppendAndKeepUnknownEntries) {
   EXPECT_EQ(ini.ReadInteger("Filter", "Filtermenge", 0), 5);
 }
 
+TEST_F(IniTest, DeliveredFileReadsAndRewritesUnchanged) {
+  const fs::path delivered =
+      fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets/data/Jukebox.ini";
+  const auto bytes = ReadWholeFile(delivered);
+  ASSERT_TRUE(bytes) << delivered;
+  Put(*bytes);
+  TIniFile ini = Ini();
+  // Every entry of the delivered file, read with a default it cannot have, and
+  // written back as the settings menu does: the file must not change a byte.
+  std::string section;
+  int entries = 0;
+  std::size_t pos = 0;
+  while (pos < bytes->size()) {
+    const std::size_t end = bytes->find("\r\n", pos);
+    ASSERT_NE(end, std::string::npos) << "delivered lines end in CR LF";
+    const std::string line = bytes->substr(pos, end - pos);
+    pos = end + 2;
+    if (!line.empty() && line.front() == '[') {
+      section = line.substr(1, line.find(']') - 1);
+      continue;
+    }
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    const std::string value = ini.ReadString(section, key, "<default>");
+    EXPECT_EQ(value, line.substr(eq + 1)) << section << "/" << key;
+    ini.WriteString(section, key, value);
+    ++entries;
+  }
+  EXPECT_GE(entries, 20);
+  EXPECT_EQ(Get(), *bytes);
+  EXPECT_EQ(ini.ReadInteger("Filter", "Filtermenge", -1), 0);
+  EXPECT_TRUE(ini.ReadDateTime("Programm", "Geburtzeit", -1.0) > 0);
+}
+
 TEST_F(IniTest, LfOnlyFileIsRewrittenWithCrLf) {
   Put("[Programm]\nKiosk=1\nMaus=1");
   Ini().WriteBool("Programm", "Maus", false);
