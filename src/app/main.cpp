@@ -1,7 +1,51 @@
+// Program entry: the four windows in their order, then the event loop until
+// the guest window closes. All start-up work happens while the guest window is
+// created, so a failed start shows its message before any other window exists.
 #include <QApplication>
+#include <QMetaObject>
+
+#include "app/hauptm.h"
+#include "app/unit1.h"
+#include "collection/ui/filter.h"
+#include "collection/ui/menu.h"
+#include "common/platform.h"
+#include "common/qt/qt_dialogs.h"
+#include "common/qt/qt_mouse_pointer.h"
+#include "common/qt/x11_screen_saver.h"
+#include "common/system_clock.h"
+#include "playback/audio/audio_layer.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Orvela Jukebox");
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("Orvela Jukebox"));
+
+  orvela::QtDialogs dialogs;
+  orvela::X11ScreenSaver screenSaver;
+  orvela::QtMousePointer mousePointer;
+  orvela::SystemClock clock;
+
+  orvela::TForm1Services services;
+  services.dialogs = &dialogs;
+  services.screenSaver = &screenSaver;
+  services.mousePointer = &mousePointer;
+  services.clock = &clock;
+  services.programDir = orvela::ProgramDirectory();
+  // The loop is not running yet while the window is created: the request
+  // waits in the queue and ends the loop as soon as it starts.
+  services.terminate = [&app] {
+    QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+  };
+  services.audioLayerAvailable = &orvela::audio::AudioLayer::IsAvailable;
+  services.wmaPluginAvailable = &orvela::audio::AudioLayer::HasWmaPlugin;
+
+  orvela::TForm1 form1(services);
+  orvela::TFormMenu formMenu(&form1);
+  orvela::THauptmenu hauptmenu(&form1);
+  orvela::TFormFilter formFilter(&form1);
+  form1.SetSettingsMenu([&hauptmenu] { hauptmenu.exec(); });
+
+  if (!form1.StartFailed()) {
+    form1.show();
+  }
+  return QApplication::exec();
 }

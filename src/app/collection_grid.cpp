@@ -1,0 +1,183 @@
+#include "app/collection_grid.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "collection/collection_table.h"
+#include "collection/table_error.h"
+#include "common/qt/qt_text.h"
+
+namespace orvela {
+
+namespace {
+
+constexpr int kGap = 4;
+
+}  // namespace
+
+TCollectionGrid::TCollectionGrid(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setFocusPolicy(Qt::StrongFocus);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void TCollectionGrid::SetTable(TCollectionTable* table) {
+  table_ = table;
+  top_ = 0;
+  update();
+}
+
+void TCollectionGrid::Refresh() { update(); }
+
+int TCollectionGrid::CurrentRow() const {
+  if (table_ == nullptr || !table_->Active()) {
+    return -1;
+  }
+  try {
+    return table_->RecNo() - 1;
+  } catch (const TableError&) {
+    return -1;
+  }
+}
+
+void TCollectionGrid::KeepCurrentVisible() {
+  const int count = table_ != nullptr ? table_->RecordCount() : 0;
+  const int current = CurrentRow();
+  if (current >= 0) {
+    if (current < top_) {
+      top_ = current;
+    } else if (current >= top_ + kPanelCount) {
+      top_ = current - kPanelCount + 1;
+    }
+  }
+  // A view that shrank (a new filter) must not leave panels empty above its end.
+  top_ = std::clamp(top_, 0, std::max(0, count - kPanelCount));
+}
+
+int TCollectionGrid::TopRow() {
+  KeepCurrentVisible();
+  return top_;
+}
+
+bool TCollectionGrid::ScrollLine(int delta) {
+  const int current = CurrentRow();
+  if (current < 0) {
+    return false;
+  }
+  const int wanted = current + 1 + delta;
+  if (wanted < 1 || wanted > table_->RecordCount()) {
+    return false;
+  }
+  table_->SetRecNo(wanted);
+  update();
+  emit CurrentChanged();
+  return true;
+}
+
+QRect TCollectionGrid::PanelRect(int panel) const {
+  const int height = (this->height() - kGap * (kPanelCount - 1)) / kPanelCount;
+  return {0, panel * (height + kGap), width(), height};
+}
+
+int TCollectionGrid::PanelAt(const QPoint& point) const {
+  for (int panel = 0; panel < kPanelCount; ++panel) {
+    if (PanelRect(panel).contains(point)) {
+      return panel;
+    }
+  }
+  return -1;
+}
+
+void TCollectionGrid::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  KeepCurrentVisible();
+  const int count = table_ != nullptr ? table_->RecordCount() : 0;
+  const int current = CurrentRow();
+  for (int panel = 0; panel < kPanelCount; ++panel) {
+    const int row = top_ + panel;
+    PaintPanel(painter, panel, row < count ? row : -1, row == current);
+  }
+}
+
+void TCollectionGrid::PaintPanel(QPainter& painter, int panel, int viewRow, bool current) {
+  const QRectF box = QRectF(PanelRect(panel)).adjusted(0.5, 0.5, -0.5, -0.5);
+  QPainterPath path;
+  path.addRoundedRect(box, 8, 8);
+  if (viewRow < 0) {
+    painter.fillPath(path, QColor(255, 255, 255, 14));
+    return;
+  }
+  painter.fillPath(path, current ? kCurrentPanelColor : QColor(12, 14, 24, 200));
+  painter.setPen(QPen(current ? QColor(0x6C, 0x9C, 0xFF) : QColor(255, 255, 255, 40),
+                      current ? 2.0 : 1.0));
+  painter.drawPath(path);
+
+  auto field = [&](int index) { return ToQString(table_->ViewField(viewRow, index)); };
+  const int margin = std::max(8, static_cast<int>(box.height() / 8));
+  const QRect inner = box.toRect().adjusted(margin, margin / 2, -margin, -margin / 2);
+  const int line = inner.height() / 3;
+  const QRect first(inner.left(), inner.top(), inner.width(), line);
+  const QRect second(inner.left(), inner.top() + line, inner.width(), line);
+  const QRect third(inner.left(), inner.top() + 2 * line, inner.width(), line);
+
+  QFont big = font();
+  big.setPixelSize(std::max(10, static_cast<int>(line * 0.78)));
+  big.setBold(true);
+  QFont small = big;
+  small.setBold(false);
+  small.setPixelSize(std::max(9, static_cast<int>(line * 0.66)));
+
+  const QString dauer = field(TCollectionTable::Dauer);
+  const QString jahr = field(TCollectionTable::Jahr);
+  painter.setFont(big);
+  const int dauerWidth = QFontMetrics(big).horizontalAdvance(dauer) + margin;
+  painter.setPen(current ? QColor(255, 255, 255) : QColor(0xFF, 0xC8, 0x57));
+  painter.drawText(first.adjusted(0, 0, -dauerWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(big).elidedText(field(TCollectionTable::Interpret), Qt::ElideRight,
+                                                first.width() - dauerWidth));
+  painter.setPen(QColor(230, 230, 230));
+  painter.drawText(first, Qt::AlignRight | Qt::AlignVCenter, dauer);
+
+  painter.setPen(QColor(255, 255, 255));
+  painter.drawText(second, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(big).elidedText(field(TCollectionTable::Titel), Qt::ElideRight,
+                                                second.width()));
+  painter.setFont(small);
+  const int jahrWidth = QFontMetrics(small).horizontalAdvance(jahr) + margin;
+  painter.setPen(QColor(0xB8, 0xC4, 0xD8));
+  painter.drawText(third.adjusted(0, 0, -jahrWidth, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetrics(small).elidedText(field(TCollectionTable::Genre), Qt::ElideRight,
+                                                  third.width() - jahrWidth));
+  painter.drawText(third, Qt::AlignRight | Qt::AlignVCenter, jahr);
+}
+
+void TCollectionGrid::mousePressEvent(QMouseEvent* event) {
+  setFocus(Qt::MouseFocusReason);
+  const int panel = PanelAt(event->position().toPoint());
+  if (panel < 0 || table_ == nullptr || !table_->Active()) {
+    return;
+  }
+  KeepCurrentVisible();
+  const int row = top_ + panel;
+  if (row >= table_->RecordCount()) {
+    return;
+  }
+  table_->SetRecNo(row + 1);
+  update();
+  emit CurrentChanged();
+}
+
+void TCollectionGrid::wheelEvent(QWheelEvent* event) {
+  const int steps = event->angleDelta().y() / 120;
+  for (int i = 0; i < std::abs(steps); ++i) {
+    ScrollLine(steps > 0 ? -1 : 1);
+  }
+  event->accept();
+}
+
+}  // namespace orvela

@@ -1,0 +1,58 @@
+#pragma once
+// The browse grid: six record panels, one above the other, bound to the view of
+// the collection table. It holds no copy of the records: every paint reads the
+// table, so whatever changed the filter, the sort order or the current record,
+// the next paint shows it. Whoever changes the table calls Refresh().
+#include <QColor>
+#include <QWidget>
+
+namespace orvela {
+
+class TCollectionTable;
+
+class TCollectionGrid : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPanelCount = 6;
+  static inline const QColor kCurrentPanelColor{0x00, 0x00, 0x80};
+
+  explicit TCollectionGrid(QWidget* parent = nullptr);
+
+  // The table is not owned; null shows empty panels.
+  void SetTable(TCollectionTable* table);
+  TCollectionTable* Table() const { return table_; }
+
+  // Repaints from the table's view.
+  void Refresh();
+  // Moves the current record one forward (+1) or back (-1), scrolling the panels
+  // when it leaves the six shown. Answers whether the record moved.
+  bool ScrollLine(int delta);
+
+  // 0-based view row shown in the first panel, after keeping the current record
+  // among the six shown.
+  int TopRow();
+  // Panel rectangle in widget coordinates.
+  QRect PanelRect(int panel) const;
+  // The panel at a point, or -1.
+  int PanelAt(const QPoint& point) const;
+
+ signals:
+  // The guest made another record current by tapping or scrolling.
+  void CurrentChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  int CurrentRow() const;
+  void KeepCurrentVisible();
+  void PaintPanel(QPainter& painter, int panel, int viewRow, bool current);
+
+  TCollectionTable* table_ = nullptr;
+  int top_ = 0;
+};
+
+}  // namespace orvela

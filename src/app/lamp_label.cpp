@@ -1,0 +1,33 @@
+#include "app/lamp_label.h"
+
+namespace orvela {
+
+namespace {
+
+QString ColorSheet(const QColor& color) {
+  return QStringLiteral("color: %1; background: transparent;").arg(color.name());
+}
+
+}  // namespace
+
+TLampLabel::TLampLabel(QLabel* caption, QWidget* parent) : QLabel(parent), caption_(caption) {
+  setText(QStringLiteral("-"));
+  setAlignment(Qt::AlignCenter);
+  ApplyColors();
+}
+
+void TLampLabel::SetLit(bool lit) {
+  lit_ = lit;
+  ApplyColors();
+}
+
+void TLampLabel::ApplyColors() {
+  // Style sheets rather than palettes: the screen's style sheet would override
+  // a palette colour, a widget's own sheet wins over it.
+  setStyleSheet(ColorSheet(Color()));
+  if (caption_ != nullptr) {
+    caption_->setStyleSheet(ColorSheet(CaptionColor()));
+  }
+}
+
+}  // namespace orvela

@@ -1,0 +1,50 @@
+#pragma once
+// The settings and running values the main window shares with the settings
+// menu, the filter window and the jukebox rules. One instance lives in TForm1
+// for the whole run; the rules take it by reference so they stay testable
+// without any window.
+#include <cstdint>
+#include <string>
+
+namespace orvela {
+
+struct TProgramState {
+  // Folder of the program file with a trailing "/", code page.
+  std::string ProgramDir;
+
+  // Whether the system screen saver was active when the program started, and
+  // whether start-up got as far as asking: only then is it restored at the end.
+  bool SavedScreenSaverActive = false;
+  bool ScreenSaverStateSaved = false;
+
+  // Copied from Jukebox.ini at start-up; the settings menu changes them.
+  bool NextSwitch = true;
+  bool StopSwitch = true;
+  bool MenuCodeActive = true;
+  std::string BirthdaySongPath;
+  double BirthdayTime = 0.0;  // days since 30.12.1899
+  bool KioskMode = true;
+  bool AllowDuplicates = true;
+  bool FadeEnabled = true;
+  bool AutomaticEnabled = true;
+  bool PlayOnceEnabled = true;
+  std::int32_t MaxTitles = 0;
+  std::string JingleSong1;
+  std::string JingleSong2;
+  std::string JingleSong3;
+  std::string JingleSong4;
+
+  // Running values.
+  std::int32_t QueueTotalSeconds = 0;
+  // What the fade-out timer does when it fires: 0 nothing, 1 stop, 2 next title,
+  // 3 pause, 4 end of the birthday song.
+  std::int32_t FadeAction = 0;
+  std::int32_t ActiveJingle = 0;  // 0 none, 1..4
+  float SavedMusicVolume = 1.0f;
+  std::int32_t ScrollDirection = 0;  // 1 down, 2 up
+
+  // The restriction filter's flag: every start begins with the whole collection.
+  bool RestrictionActive = false;
+};
+
+}  // namespace orvela
