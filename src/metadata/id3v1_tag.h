@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "metadata/reader_errors.h"
 #include "metadata/tag_source.h"
 
 namespace orvela {

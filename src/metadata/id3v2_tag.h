@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "metadata/id3v2_frame.h"
+#include "metadata/reader_errors.h"
 #include "metadata/tag_source.h"
 
 namespace orvela {
