@@ -182,5 +182,14 @@ TEST_F(DemoFolder, UnreadableCollectionIsLeftAlone) {
   EXPECT_EQ(result.written, 0);
 }
 
+TEST_F(DemoFolder, FolderTheCodePageCannotSpellIsRefused) {
+  const fs::path folder = dir_ / "\xD0\x96urnal";  // a Cyrillic letter
+  DemoResult result;
+  std::string error;
+  EXPECT_FALSE(WriteDemoCollection(folder.string(), &result, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(folder));
+}
+
 }  // namespace
 }  // namespace orvela::demo

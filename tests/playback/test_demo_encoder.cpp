@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "common/atomic_file.h"
@@ -192,6 +193,14 @@ TEST(DemoEncoder, FailuresAreReportedAndLeaveNoFile) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(fs::exists(c.path));
   }
+  // A failed encoding must not cost the file that was there, nor leave debris.
+  const std::string keep = dir.File("keep.mp3");
+  ASSERT_TRUE(WriteFileAtomically(keep, "old bytes"));
+  EXPECT_FALSE(EncodeAudio(keep, Format::Mp3, tone, oddRate, nullptr));
+  EXPECT_EQ(ReadWholeFile(keep).value_or(""), "old bytes");
+  ASSERT_TRUE(EncodeAudio(keep, Format::Wav, tone, {}, nullptr));
+  EXPECT_EQ(ReadWholeFile(keep).value_or("").substr(0, 4), "RIFF");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("")), fs::directory_iterator()), 1);
 }
 
 // ---- tag builders ----------------------------------------------------------

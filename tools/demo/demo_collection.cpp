@@ -170,6 +170,11 @@ bool WriteDemoCollection(const std::string& nativeFolder, DemoResult* result,
   std::error_code ec;
   const fs::path folder = fs::absolute(fs::path(nativeFolder), ec).lexically_normal();
   if (ec) return fail("cannot resolve " + nativeFolder);
+  // The collection holds paths in the code page; a folder it cannot spell would
+  // give titles nobody can find again.
+  if (Cp1252ToNativePath(NativePathToCp1252(folder.string())) != folder.string())
+    return fail("the folder path " + folder.string() +
+                " has characters the collection file cannot hold");
   const fs::path demoDir = folder / "Demo";
   fs::create_directories(demoDir, ec);
   if (ec) return fail("cannot create " + demoDir.string() + ": " + ec.message());

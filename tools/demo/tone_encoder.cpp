@@ -1,10 +1,13 @@
 // PCM -> encoded file through libavcodec/libavformat.
 #include "demo/tone_encoder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -285,8 +288,6 @@ bool Encoder::Run(const std::string& path, Format fmt, const Pcm& pcm, const Enc
   }();
   if (!ok) {
     if (out_.oc && out_.oc->pb) avio_closep(&out_.oc->pb);
-    std::error_code ec;
-    if (out_.oc) std::filesystem::remove(path, ec);
     if (error) *error = error_;
   }
   return ok;
@@ -304,8 +305,28 @@ const char* EncoderFor(Format fmt) {
 
 bool EncodeAudio(const std::string& nativePath, Format fmt, const Pcm& pcm,
                  const EncodeOptions& opt, std::string* error) {
+  // Encoded beside the target and renamed over it: a failed encoding leaves an
+  // existing file as it was, and nobody ever sees half a file.
+  std::string temp = nativePath + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    if (error) *error = "cannot create " + nativePath + ": " + std::strerror(errno);
+    return false;
+  }
+  fchmod(fd, 0644);
+  close(fd);
   Encoder enc;
-  return enc.Run(nativePath, fmt, pcm, opt, error);
+  bool ok = enc.Run(temp, fmt, pcm, opt, error);
+  std::error_code ec;
+  if (ok) {
+    std::filesystem::rename(temp, nativePath, ec);
+    if (ec) {
+      ok = false;
+      if (error) *error = "cannot replace " + nativePath + ": " + ec.message();
+    }
+  }
+  if (!ok) std::filesystem::remove(temp, ec);
+  return ok;
 }
 
 std::string EncodeAudioBytes(Format fmt, const Pcm& pcm, const EncodeOptions& opt,

@@ -71,8 +71,9 @@ struct EncodeOptions {
   int id3v2Version = 0;    // MP3 only: FFmpeg's own ID3v2 tag, 3 or 4; 0 = none
 };
 
-// Encodes pcm into the file at nativePath (UTF-8 path), replacing it. False with a
-// reason in *error (if given) when anything fails; a partial file is removed.
+// Encodes pcm into the file at nativePath (UTF-8 path), replacing it only once the
+// encoding succeeded. False with a reason in *error (if given) when anything
+// fails; an existing file is then left as it was.
 bool EncodeAudio(const std::string& nativePath, Format fmt, const Pcm& pcm,
                  const EncodeOptions& opt = {}, std::string* error = nullptr);
 
@@ -116,9 +117,11 @@ bool WriteTaggedMp3(const std::string& nativePath, const std::string& tagBytesBe
 
 // ---- tracker module --------------------------------------------------------
 
-// A small valid 4-channel ProTracker module ("M.K."): one generated sample, one
-// pattern of a few notes, about `seconds` long at speed 6 / 125 BPM (rounded to
-// whole rows; 1..12 s of one 64-row pattern, repeated patterns beyond that).
+// A small valid 4-channel ProTracker module ("M.K."): one generated looped sample
+// and a melody with a bass, about `seconds` long at speed 6 / 125 BPM (0.12 s a
+// row, rounded to whole rows). A full 64-row pattern lasts 7.68 s; longer pieces
+// repeat it, and the last one is cut short by a pattern break (at most 128
+// positions, about 16 minutes).
 std::string BuildTrackerModule(const std::string& title = "orvela demo", double seconds = 4.0);
 
 }  // namespace orvela::demo
