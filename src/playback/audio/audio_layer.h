@@ -43,6 +43,9 @@ class AudioOutput {
   // Opens the device at `rate` Hz; false when no device could be opened.
   virtual bool Open(int rate, RenderFunction render) = 0;
   virtual void Close() = 0;
+  // True for outputs that may wait for the decoders inside the render call (tests).
+  // A real-time device never waits: a channel without data is stalled instead.
+  virtual bool WaitsForData() const { return false; }
 };
 
 // Output for tests: renders exactly the frames asked for, on the caller's thread.
@@ -50,10 +53,12 @@ class ManualOutput : public AudioOutput {
  public:
   bool Open(int rate, RenderFunction render) override;
   void Close() override;
+  bool WaitsForData() const override { return true; }
   // Renders `frames` frames of the mix and returns them (2 floats a frame).
   // Blocks until the decoders have supplied what the playing channels need,
-  // so a test hears every sample, deterministically.
+  // so a test hears every sample, deterministically. Silence when not open.
   std::vector<float> Render(int frames);
+  bool is_open() const { return static_cast<bool>(render_); }
   int rate() const { return rate_; }
 
  private:
@@ -63,7 +68,12 @@ class ManualOutput : public AudioOutput {
 
 // Output for the program: SDL2's default device (PipeWire, PulseAudio, ALSA, or
 // the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk").
+// When no device opens, the layer falls back to a silent real-time clock, so
+// streams still advance, fade and end.
 std::unique_ptr<AudioOutput> MakeSdlOutput();
+
+// Output that discards the mix but keeps real time (a 10 ms period on its own thread).
+std::unique_ptr<AudioOutput> MakeNullOutput();
 
 // The notification procedure of an end-of-stream sync: called once, on an audio
 // thread, when the channel plays to its end.
@@ -103,17 +113,25 @@ class AudioLayer {
   bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms);  // inside the layer
   float ChannelGetVolume(Handle h);
 
-  // Bytes of decoded audio as 16-bit stereo at the stream's own rate (4 bytes a frame).
+  // Bytes of decoded audio as 16-bit stereo at the stream's own sample rate
+  // (4 bytes a frame, whatever the file's channel count or sample format), so
+  // ChannelBytes2Seconds(h, b) is exactly b / (4 * rate). With kFlagPrescan an
+  // MPEG stream's length is exact to the frame (encoder delay and padding
+  // removed); otherwise it is the container's estimate until the decoder has
+  // reached the end, then the exact count. Positions are clamped to the length.
   std::int64_t ChannelGetPosition(Handle h);  // -1 on a bad handle
   std::int64_t ChannelGetLength(Handle h);    // -1 on a bad handle
+  // Past the end plays nothing and ends at once; rounds down to a whole frame.
   bool ChannelSetPosition(Handle h, std::int64_t bytes);
   double ChannelBytes2Seconds(Handle h, std::int64_t bytes);  // negative on a bad handle
+  int ChannelGetRate(Handle h);  // the stream's own sample rate; 0 on a bad handle
 
   // End-of-stream sync; returns the sync handle (0 on failure).
   Handle ChannelSetSyncEnd(Handle h, SyncProc proc);
 
   // flags kDataFft1024: fills 512 magnitudes of the last 1024 samples played
-  // (Hann window; a full-scale sine peaks near 1.0). Returns false on a bad handle.
+  // (mono mix of the channel before its volume, Hann window; a full-scale sine
+  // peaks near 1.0). Returns false on a bad handle or other flags.
   bool ChannelGetData(Handle h, float* buffer, std::uint32_t flags);
 
  private:

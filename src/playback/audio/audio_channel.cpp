@@ -1,0 +1,301 @@
+#include "playback/audio/audio_channel.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace orvela::audio {
+namespace {
+
+// 64 chunks of 1024 frames: about 1.5 s at 44.1 kHz, enough to ride out a slow disk.
+constexpr std::size_t kRingChunks = 64;
+// A test output waits at most this long for a decoder before rendering silence.
+constexpr auto kWaitForDecoder = std::chrono::seconds(20);
+constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << 48) - 1;
+
+}  // namespace
+
+AudioChannel::AudioChannel(std::unique_ptr<MediaDecoder> decoder, std::atomic<std::uint32_t>* endWake)
+    : decoder_(std::move(decoder)),
+      sourceRate_(decoder_->SourceRate()),
+      outputRate_(decoder_->OutputRate()),
+      estimatedLength_(decoder_->LengthFrames()),
+      endWake_(endWake),
+      ring_(kRingChunks) {
+  thread_ = std::thread([this] { DecoderLoop(); });
+}
+
+AudioChannel::~AudioChannel() {
+  quit_.store(true, std::memory_order_release);
+  WakeDecoder();
+  if (thread_.joinable()) thread_.join();
+}
+
+void AudioChannel::WakeDecoder() {
+  wake_.fetch_add(1, std::memory_order_release);
+  wake_.notify_one();
+}
+
+// ---------------------------------------------------------------- decoder thread
+
+void AudioChannel::DecoderLoop() {
+  std::uint32_t generation = 0;
+  bool ended = false;
+  for (;;) {
+    const std::uint32_t seen = wake_.load(std::memory_order_acquire);
+    if (quit_.load(std::memory_order_acquire)) return;
+    const std::uint32_t requested = generation_.load(std::memory_order_acquire);
+    if (requested != generation) {
+      decoder_->Seek(seekTarget_.load(std::memory_order_acquire));
+      generation = requested;
+      ended = false;
+    }
+    if (!ended) {
+      if (AudioChunk* chunk = ring_.BeginWrite()) {
+        const std::int64_t start = decoder_->SourcePosition();
+        chunk->frames = decoder_->Read(chunk->data, AudioChunk::kFrames);
+        chunk->generation = generation;
+        chunk->sourceStart = start;
+        chunk->sourceFrames = decoder_->SourcePosition() - start;
+        chunk->endOfStream = chunk->frames < AudioChunk::kFrames;
+        if (chunk->endOfStream) {
+          ended = true;
+          if (decoder_->DecodedWholeStream())
+            exactLength_.store(decoder_->SourcePosition(), std::memory_order_release);
+        }
+        ring_.CommitWrite();
+        continue;
+      }
+    }
+    wake_.wait(seen, std::memory_order_acquire);
+  }
+}
+
+// ---------------------------------------------------------------- UI thread
+
+void AudioChannel::Seek(std::int64_t frame) {
+  uiSeekTarget_ = frame;
+  seekTarget_.store(frame, std::memory_order_release);
+  uiGeneration_ = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
+  WakeDecoder();
+}
+
+void AudioChannel::Play(bool restart) {
+  if (restart || state_.load(std::memory_order_acquire) == kEnded) Seek(0);
+  stalled_.store(false, std::memory_order_release);
+  state_.store(kPlay, std::memory_order_release);
+}
+
+bool AudioChannel::Pause() {
+  int expected = kPlay;
+  return state_.compare_exchange_strong(expected, kPause, std::memory_order_acq_rel);
+}
+
+bool AudioChannel::Stop() {
+  int s = state_.load(std::memory_order_acquire);
+  while (s == kPlay || s == kPause) {
+    if (state_.compare_exchange_weak(s, kIdle, std::memory_order_acq_rel)) return true;
+  }
+  return s == kIdle || s == kEnded;
+}
+
+int AudioChannel::ActiveState() const {
+  switch (state_.load(std::memory_order_acquire)) {
+    case kPlay: return stalled_.load(std::memory_order_acquire) ? 2 : 1;
+    case kPause: return 3;
+    default: return 0;
+  }
+}
+
+void AudioChannel::SetVolume(float volume) {
+  const std::uint32_t seq = cmdSeq_.load(std::memory_order_relaxed);
+  cmdSeq_.store(seq + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  cmdSet_.store(true, std::memory_order_relaxed);
+  cmdSetValue_.store(volume, std::memory_order_relaxed);
+  cmdSlide_.store(false, std::memory_order_relaxed);
+  cmdSeq_.store(seq + 2, std::memory_order_release);
+}
+
+void AudioChannel::SlideVolume(float target, std::uint32_t ms) {
+  const std::int64_t frames = static_cast<std::int64_t>(ms) * outputRate_ / 1000;
+  if (frames <= 0) {
+    SetVolume(target);
+    return;
+  }
+  const std::uint32_t seq = cmdSeq_.load(std::memory_order_relaxed);
+  // Once the mixer has taken the last command, an old set must not be replayed.
+  const bool consumed = cmdAck_.load(std::memory_order_acquire) == seq;
+  cmdSeq_.store(seq + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  if (consumed) cmdSet_.store(false, std::memory_order_relaxed);
+  cmdSlide_.store(true, std::memory_order_relaxed);
+  cmdSlideTarget_.store(target, std::memory_order_relaxed);
+  cmdSlideFrames_.store(frames, std::memory_order_relaxed);
+  cmdSeq_.store(seq + 2, std::memory_order_release);
+}
+
+float AudioChannel::Volume() const {
+  const std::uint32_t seq = cmdSeq_.load(std::memory_order_relaxed);
+  if (cmdAck_.load(std::memory_order_acquire) != seq && cmdSet_.load(std::memory_order_relaxed))
+    return cmdSetValue_.load(std::memory_order_relaxed);
+  return volumeNow_.load(std::memory_order_acquire);
+}
+
+std::int64_t AudioChannel::PositionFrames() const {
+  const std::uint64_t packed = position_.load(std::memory_order_acquire);
+  if ((packed >> 48) != (uiGeneration_ & 0xFFFF)) return uiSeekTarget_;
+  return static_cast<std::int64_t>(packed & kPositionMask);
+}
+
+std::int64_t AudioChannel::LengthFrames() const {
+  const std::int64_t exact = exactLength_.load(std::memory_order_acquire);
+  return exact >= 0 ? exact : estimatedLength_;
+}
+
+void AudioChannel::SetPositionFrames(std::int64_t frame) {
+  // A finished stream moved elsewhere waits there, stopped, for the next play.
+  int ended = kEnded;
+  state_.compare_exchange_strong(ended, kIdle, std::memory_order_acq_rel);
+  Seek(frame);
+}
+
+void AudioChannel::CopyHistory(float* mono, int n) const {
+  const std::uint32_t end = historyWrite_.load(std::memory_order_acquire);
+  for (int i = 0; i < n; ++i) {
+    mono[i] = history_[(end - static_cast<std::uint32_t>(n) + static_cast<std::uint32_t>(i)) & (kHistory - 1)]
+                  .load(std::memory_order_relaxed);
+  }
+}
+
+// ---------------------------------------------------------------- output thread
+
+void AudioChannel::TakeVolumeCommand() {
+  const std::uint32_t seq = cmdSeq_.load(std::memory_order_acquire);
+  if (seq == seenCmd_ || (seq & 1)) return;
+  const bool set = cmdSet_.load(std::memory_order_relaxed);
+  const float setValue = cmdSetValue_.load(std::memory_order_relaxed);
+  const bool slide = cmdSlide_.load(std::memory_order_relaxed);
+  const float target = cmdSlideTarget_.load(std::memory_order_relaxed);
+  const std::int64_t frames = cmdSlideFrames_.load(std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (cmdSeq_.load(std::memory_order_relaxed) != seq) return;  // torn; next block
+  seenCmd_ = seq;
+  if (set) {
+    volume_ = setValue;
+    rampLeft_ = 0;
+  }
+  if (slide) {
+    rampTarget_ = target;
+    rampLeft_ = frames;
+    rampStep_ = (target - volume_) / static_cast<float>(frames);
+  }
+  cmdAck_.store(seq, std::memory_order_release);
+}
+
+float AudioChannel::NextVolume() {
+  if (rampLeft_ > 0) {
+    // The ramp ends exactly on its target, whatever the float steps summed to.
+    volume_ = --rampLeft_ == 0 ? rampTarget_ : volume_ + rampStep_;
+  }
+  return volume_;
+}
+
+void AudioChannel::AdvanceRamp(int frames) {
+  if (rampLeft_ <= 0) return;
+  if (rampLeft_ <= frames) {
+    rampLeft_ = 0;
+    volume_ = rampTarget_;
+  } else {
+    rampLeft_ -= frames;
+    volume_ += rampStep_ * static_cast<float>(frames);
+  }
+}
+
+void AudioChannel::PublishPosition(std::uint32_t generation, std::int64_t frame) {
+  position_.store((static_cast<std::uint64_t>(generation & 0xFFFF) << 48) |
+                      (static_cast<std::uint64_t>(std::max<std::int64_t>(frame, 0)) & kPositionMask),
+                  std::memory_order_release);
+}
+
+void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
+  TakeVolumeCommand();
+  if (state_.load(std::memory_order_acquire) != kPlay) {
+    AdvanceRamp(frames);  // slides run in output time, playing or not
+    volumeNow_.store(volume_, std::memory_order_release);
+    return;
+  }
+  const std::uint32_t generation = generation_.load(std::memory_order_acquire);
+  if (generation != mixGeneration_) {
+    mixGeneration_ = generation;
+    chunkOffset_ = 0;
+  }
+  std::uint32_t hist = historyWrite_.load(std::memory_order_relaxed);
+  int done = 0;
+  bool ended = false;
+  bool starved = false;
+  std::chrono::steady_clock::time_point deadline{};
+  if (waitForData) deadline = std::chrono::steady_clock::now() + kWaitForDecoder;
+  while (done < frames) {
+    AudioChunk* chunk = ring_.Front();
+    if (!chunk) {
+      if (waitForData && std::chrono::steady_clock::now() < deadline &&
+          !quit_.load(std::memory_order_acquire)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+        continue;
+      }
+      starved = true;
+      break;
+    }
+    if (chunk->generation != generation) {  // decoded before a seek
+      ring_.PopFront();
+      chunkOffset_ = 0;
+      WakeDecoder();
+      continue;
+    }
+    const int avail = chunk->frames - chunkOffset_;
+    if (avail <= 0) {
+      if (chunk->endOfStream) {
+        ended = true;  // the end chunk stays until the end is taken below
+        break;
+      }
+      ring_.PopFront();
+      chunkOffset_ = 0;
+      WakeDecoder();
+      continue;
+    }
+    const int n = std::min(avail, frames - done);
+    const float* src = chunk->data + 2 * chunkOffset_;
+    float* dst = mix + 2 * done;
+    for (int i = 0; i < n; ++i) {
+      const float l = src[2 * i], r = src[2 * i + 1];
+      const float v = NextVolume();
+      dst[2 * i] += l * v;
+      dst[2 * i + 1] += r * v;
+      history_[hist++ & (kHistory - 1)].store(0.5f * (l + r), std::memory_order_relaxed);
+    }
+    chunkOffset_ += n;
+    done += n;
+    const std::int64_t covered = chunk->frames > 0 ? chunk->sourceFrames * chunkOffset_ / chunk->frames : 0;
+    PublishPosition(generation, chunk->sourceStart + covered);
+  }
+  historyWrite_.store(hist, std::memory_order_release);
+  if (done < frames) AdvanceRamp(frames - done);
+  volumeNow_.store(volume_, std::memory_order_release);
+  stalled_.store(starved, std::memory_order_release);
+  if (ended) {
+    // A pause or stop that raced in wins: the end chunk stays, and the next
+    // play reaches the end again instead of stalling on an empty ring.
+    int expected = kPlay;
+    if (state_.compare_exchange_strong(expected, kEnded, std::memory_order_acq_rel)) {
+      const AudioChunk* last = ring_.Front();
+      PublishPosition(generation, last->sourceStart + last->sourceFrames);
+      ring_.PopFront();
+      chunkOffset_ = 0;
+      endPending_.store(true, std::memory_order_release);
+      endWake_->fetch_add(1, std::memory_order_release);
+      endWake_->notify_one();
+    }
+  }
+}
+
+}  // namespace orvela::audio
