@@ -78,6 +78,7 @@ std::string TID3v2Tag::GetGenre() const {
 }
 
 std::uint8_t TID3v2Tag::ReadHeader(std::span<const std::uint8_t> bytes, std::size_t* framesStart) {
+  Clear();
   if (bytes.size() < kHeaderSize) return kTagTooShort;
   if (bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return kTagNotFound;
   const std::uint8_t major = bytes[3];

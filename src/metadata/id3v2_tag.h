@@ -79,8 +79,8 @@ class TID3v2Tag {
   static std::span<const TID3v2FrameDescriptionData> FrameDescriptions();
   static const TID3v2FrameDescriptionData* FrameDescription(int row);
 
-  // Parses the 10-byte header (and the extended header's size) from the first
-  // bytes of the file. Sets Exists, TagSize, Version, Revision and the flags;
+  // Clears the tag and parses the 10-byte header (and the extended header's
+  // size) from the first bytes of the file. Sets Exists, TagSize, Version, Revision and the flags;
   // *framesStart (if given) receives the offset of the first frame.
   std::uint8_t ReadHeader(std::span<const std::uint8_t> bytes, std::size_t* framesStart = nullptr);
 
