@@ -185,30 +185,33 @@ void AudioChannel::TakeVolumeCommand() {
     rampLeft_ = 0;
   }
   if (slide) {
+    rampFrom_ = volume_;
     rampTarget_ = target;
+    rampTotal_ = frames;
     rampLeft_ = frames;
-    rampStep_ = (target - volume_) / static_cast<float>(frames);
   }
   cmdAck_.store(seq, std::memory_order_release);
 }
 
-float AudioChannel::NextVolume() {
-  if (rampLeft_ > 0) {
-    // The ramp ends exactly on its target, whatever the float steps summed to.
-    volume_ = --rampLeft_ == 0 ? rampTarget_ : volume_ + rampStep_;
+// Each step is computed from the ramp's ends rather than summed, so a long
+// slide neither drifts nor misses its target.
+void AudioChannel::RampTo(std::int64_t left) {
+  rampLeft_ = left;
+  if (left <= 0) {
+    volume_ = rampTarget_;
+    return;
   }
+  const double done = static_cast<double>(rampTotal_ - left) / static_cast<double>(rampTotal_);
+  volume_ = static_cast<float>(rampFrom_ + (rampTarget_ - rampFrom_) * done);
+}
+
+float AudioChannel::NextVolume() {
+  if (rampLeft_ > 0) RampTo(rampLeft_ - 1);
   return volume_;
 }
 
 void AudioChannel::AdvanceRamp(int frames) {
-  if (rampLeft_ <= 0) return;
-  if (rampLeft_ <= frames) {
-    rampLeft_ = 0;
-    volume_ = rampTarget_;
-  } else {
-    rampLeft_ -= frames;
-    volume_ += rampStep_ * static_cast<float>(frames);
-  }
+  if (rampLeft_ > 0) RampTo(std::max<std::int64_t>(0, rampLeft_ - frames));
 }
 
 void AudioChannel::PublishPosition(std::uint32_t generation, std::int64_t frame) {

@@ -56,6 +56,7 @@ class AudioChannel {
   void Seek(std::int64_t frame);
   void TakeVolumeCommand();   // output thread
   float NextVolume();         // output thread: one sample step of the ramp
+  void RampTo(std::int64_t left);
   void AdvanceRamp(int frames);
   void PublishPosition(std::uint32_t generation, std::int64_t frame);
 
@@ -99,8 +100,9 @@ class AudioChannel {
   int chunkOffset_ = 0;
   std::uint32_t seenCmd_ = 0;
   float volume_ = 1.0f;
+  float rampFrom_ = 1.0f;
   float rampTarget_ = 1.0f;
-  float rampStep_ = 0.0f;
+  std::int64_t rampTotal_ = 0;
   std::int64_t rampLeft_ = 0;
   std::array<std::atomic<float>, kHistory> history_{};
   std::atomic<std::uint32_t> historyWrite_{0};
