@@ -27,32 +27,45 @@ std::string CollectionIn(const fs::path& dir) {
   return NativePathToCp1252((dir / "Musikliste.xml").string());
 }
 
+// One generated demo serves every test that needs it: encoding a dozen titles is
+// the slow part, and those tests only read or copy the result. Made on first use,
+// so a test process that runs none of them pays nothing.
+struct SharedDemo {
+  fs::path folder;
+  bool ok = false;
+  DemoResult result;
+  std::string error;
+  SharedDemo() {
+    folder = MakeTempDir();
+    if (!folder.empty()) ok = WriteDemoCollection(folder.string(), &result, &error);
+  }
+  ~SharedDemo() {
+    std::error_code ec;
+    if (!folder.empty()) fs::remove_all(folder, ec);
+  }
+  static const SharedDemo& Get() {
+    static const SharedDemo demo;
+    return demo;
+  }
+};
+
 class DemoFolder : public ::testing::Test {
  protected:
-  // One generated demo serves the whole suite: encoding a dozen titles is the
-  // slow part, and every test here only reads or copies them.
-  static void SetUpTestSuite() {
-    shared_ = MakeTempDir();
-    if (!shared_.empty()) generated_ = WriteDemoCollection(shared_.string(), &result_, &error_);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    if (!shared_.empty()) fs::remove_all(shared_, ec);
-  }
   void SetUp() override {
     dir_ = MakeTempDir();
     ASSERT_FALSE(dir_.empty());
-    ASSERT_TRUE(generated_) << error_;
   }
   void TearDown() override {
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
+  // The shared demo's folder; the calling test stops when it could not be made.
+  static const SharedDemo& Demo() {
+    const SharedDemo& d = SharedDemo::Get();
+    EXPECT_TRUE(d.ok) << d.error;
+    return d;
+  }
   fs::path dir_;
-  static inline fs::path shared_;
-  static inline bool generated_ = false;
-  static inline DemoResult result_;
-  static inline std::string error_;
 };
 
 TEST(DemoRecords, DauerIsMinutesAndSecondsWithAtLeastTwoDigits) {
@@ -97,11 +110,14 @@ TEST(DemoRecords, TracksAreDistinctAndWithinTheirLengths) {
 }
 
 TEST_F(DemoFolder, TracksAreTaggedTunesThatDiffer) {
+  const SharedDemo& demo = Demo();
+  if (!demo.ok) return;
+  const fs::path& shared = demo.folder;
   std::set<long> pitches;
   for (std::size_t i = 0; i < DemoTracks().size(); ++i) {
     SCOPED_TRACE(i);
     const DemoTrack& t = DemoTracks()[i];
-    const fs::path path = shared_ / "Demo" / DemoFileName(i);
+    const fs::path path = shared / "Demo" / DemoFileName(i);
     const std::string bytes = ReadWholeFile(path).value_or("");
     ASSERT_GT(bytes.size(), 1000u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("ID3") + static_cast<char>(t.id3Version));
@@ -121,18 +137,21 @@ TEST_F(DemoFolder, TracksAreTaggedTunesThatDiffer) {
 }
 
 TEST_F(DemoFolder, CollectionHoldsEveryTrackAsTheScannerWouldStoreIt) {
-  EXPECT_EQ(result_.written, 12);
-  EXPECT_EQ(result_.appended, 12);
+  const SharedDemo& demo = Demo();
+  if (!demo.ok) return;
+  const fs::path& shared = demo.folder;
+  EXPECT_EQ(demo.result.written, 12);
+  EXPECT_EQ(demo.result.appended, 12);
 
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);
-  table.LoadFromFile(CollectionIn(shared_));
+  table.LoadFromFile(CollectionIn(shared));
   ASSERT_EQ(table.RecordCount(), 12);
   const auto& tracks = DemoTracks();
   for (int row = 0; row < 12; ++row) {
     SCOPED_TRACE(row);
     const DemoTrack& t = tracks[row];  // rows in storage order = track order
     const std::string path =
-        NativePathToCp1252((fs::absolute(shared_) / "Demo" / DemoFileName(row)).string());
+        NativePathToCp1252((fs::absolute(shared) / "Demo" / DemoFileName(row)).string());
     EXPECT_EQ(table.ViewField(row, TCollectionTable::Pfad), path);
     EXPECT_EQ(table.ViewField(row, TCollectionTable::Interpret), Utf8ToCp1252(t.artist));
     EXPECT_EQ(table.ViewField(row, TCollectionTable::Titel), Utf8ToCp1252(t.title));
@@ -142,14 +161,17 @@ TEST_F(DemoFolder, CollectionHoldsEveryTrackAsTheScannerWouldStoreIt) {
     EXPECT_TRUE(fs::exists(Cp1252ToNativePath(path)));
   }
   // The appended marks make it a file the collection builder could have written.
-  const std::string xml = ReadWholeFile(shared_ / "Musikliste.xml").value_or("");
+  const std::string xml = ReadWholeFile(shared / "Musikliste.xml").value_or("");
   EXPECT_NE(xml.find("CHANGE_LOG=\"1 0 4 2 0 4 3 0 4"), std::string::npos);
   EXPECT_NE(xml.find("Br\xF6tchen &amp; S\xF6hne"), std::string::npos);
 }
 
 TEST_F(DemoFolder, ExistingCollectionKeepsItsRowsAndGetsNoDuplicates) {
+  const SharedDemo& demo = Demo();
+  if (!demo.ok) return;
+  const fs::path& shared = demo.folder;
   std::error_code ec;
-  fs::copy(shared_ / "Demo", dir_ / "Demo", ec);
+  fs::copy(shared / "Demo", dir_ / "Demo", ec);
   ASSERT_FALSE(ec) << ec.message();
   {
     TCollectionTable table(TCollectionTable::CollectionWidths(), true);
