@@ -92,7 +92,10 @@ int TCollation::Compare(std::string_view a, std::string_view b) const {
 }
 
 void TCollation::AppendSortKey(std::string_view text, std::string* out) const {
-  const std::u16string u = Cp1252ToUtf16(text);
+  // Every code-page character is one UTF-16 unit; reuse one buffer for all keys.
+  static thread_local std::u16string u;
+  u.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) u[i] = static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(text[i])));
   const auto* src = reinterpret_cast<const UChar*>(u.data());
   const auto len = static_cast<int32_t>(u.size());
   const std::size_t base = out->size();

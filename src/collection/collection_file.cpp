@@ -101,10 +101,16 @@ void AppendCodePage(const char* utf8, bool fileIsUtf8, std::size_t limit, std::s
   const auto* p = reinterpret_cast<const unsigned char*>(utf8);
   std::size_t taken = 0;
   while (*p != 0 && taken < limit) {
+    // Most text is ASCII: copy runs of it at once.
+    const unsigned char* run = p;
+    while (*p != 0 && *p < 0x80 && taken < limit) {
+      ++p;
+      ++taken;
+    }
+    out->append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
+    if (*p == 0 || taken >= limit) break;
     char32_t cp;
-    if (*p < 0x80) {
-      cp = *p++;
-    } else if ((*p & 0xE0) == 0xC0 && (p[1] & 0xC0) == 0x80) {
+    if ((*p & 0xE0) == 0xC0 && (p[1] & 0xC0) == 0x80) {
       cp = (char32_t{p[0] & 0x1Fu} << 6) | (p[1] & 0x3Fu);
       p += 2;
     } else if ((*p & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
@@ -118,10 +124,17 @@ void AppendCodePage(const char* utf8, bool fileIsUtf8, std::size_t limit, std::s
       cp = U'?';
       ++p;
     }
-    const bool byteValue = cp < 0x80 || (!fileIsUtf8 && cp <= 0xFF);
-    out->push_back(byteValue ? static_cast<char>(cp) : CodePointToCp1252(cp));
+    out->push_back(!fileIsUtf8 && cp <= 0xFF ? static_cast<char>(cp) : CodePointToCp1252(cp));
     ++taken;
   }
+}
+
+// Field of an attribute name: the exact spelling first, as every file we write has it.
+int FieldOfAttribute(const char* name) {
+  const auto& names = TCollectionTable::FieldNames();
+  for (int f = 0; f < TCollectionTable::kFieldCount; ++f)
+    if (std::strcmp(name, names[f]) == 0) return f;
+  return TCollectionTable::FieldIndexOf(name);
 }
 
 std::size_t ParseWidth(const char* text) {
@@ -246,14 +259,11 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
   if (!rowdata) Reject("ROWDATA is missing");
   *widths = ReadFields(fields);
 
-  // Count first so the row store is allocated once, at its final size.
-  std::size_t rowCount = 0, textBytes = 0;
-  for (const pugi::xml_node& row : rowdata.children("ROW")) {
-    ++rowCount;
-    for (const pugi::xml_attribute& attr : row.attributes()) textBytes += std::strlen(attr.value());
-  }
+  // The values cannot outgrow the file: reserve that much once, give back the rest after.
+  std::size_t rowCount = 0;
+  for (auto it = rowdata.children("ROW").begin(); it != rowdata.children("ROW").end(); ++it) ++rowCount;
   rows->Clear();
-  rows->Reserve(rowCount, textBytes);
+  rows->Reserve(rowCount, xml.size());
 
   std::array<std::string, TCollectionTable::kFieldCount> values;
   TTableRows::Fields views;
@@ -269,7 +279,7 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
         appended = (state & kAppendedState) != 0;
         continue;
       }
-      const int f = TCollectionTable::FieldIndexOf(name);
+      const int f = FieldOfAttribute(name);
       if (f < 0) continue;
       values[f].clear();
       AppendCodePage(attr.value(), utf8, (*widths)[f], &values[f]);
@@ -277,6 +287,7 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
     for (int f = 0; f < TCollectionTable::kFieldCount; ++f) views[f] = values[f];
     rows->Add(views, appended);
   }
+  rows->ShrinkToFit();
 
   if (const pugi::xml_node params = metadata.child("PARAMS")) {
     if (const pugi::xml_attribute log = params.attribute("CHANGE_LOG")) {

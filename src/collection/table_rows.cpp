@@ -35,4 +35,9 @@ void TTableRows::Reserve(std::size_t rows, std::size_t bytes) {
   bytes_.reserve(bytes);
 }
 
+void TTableRows::ShrinkToFit() {
+  bytes_.shrink_to_fit();
+  rows_.shrink_to_fit();
+}
+
 }  // namespace orvela

@@ -37,6 +37,7 @@ class TTableRows {
   void Remove(std::uint32_t row);
   void Clear();
   void Reserve(std::size_t rows, std::size_t bytes);
+  void ShrinkToFit();
   // Heap bytes held, for the memory figures.
   std::size_t MemoryBytes() const { return bytes_.capacity() + rows_.capacity() * sizeof(Row); }
 

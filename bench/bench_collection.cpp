@@ -1,0 +1,275 @@
+// The collection table at the size of a large venue collection: 100,000 titles.
+// Measures what guests and the operator wait for (a key press of the search, a
+// change of sort order, stepping through the view, loading and saving the file)
+// and how much memory the loaded table keeps. SQLite in memory answers the same
+// search as a yardstick.
+//
+//   cmake -S . -B build-bench -G Ninja -DORVELA_BUILD_BENCH=ON -DORVELA_BUILD_TESTS=OFF
+//   cmake --build build-bench --target bench_collection && build-bench/bench/bench_collection
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "collection/collection_table.h"
+#include "common/codepage.h"
+
+#ifdef ORVELA_HAVE_SQLITE
+#include <sqlite3.h>
+#endif
+
+namespace {
+
+using orvela::TCollectionTable;
+
+constexpr int kTitles = 100000;
+
+// A fixed linear congruential generator: the same collection on every run.
+class Lcg {
+ public:
+  std::uint32_t Next(std::uint32_t range) {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::uint32_t>(state_ >> 33) % range;
+  }
+
+ private:
+  std::uint64_t state_ = 20261210;
+};
+
+const char* const kSyllables[] = {"ab", "ba", "ka", "lo", "mi", "ne", "ro", "sa", "ti", "vu", "der", "mon",
+                                  "tal", "ber", "gen", "lin", "har", "wol", "f\xFC", "m\xF6", "k\xE4", "stra\xDF",
+                                  "el", "an", "or", "is", "un", "ch", "sch", "ei"};
+const char* const kWords[] = {"Love", "Night", "Heart", "Dance", "Fire", "Liebe", "Nacht", "Sommer", "Tr\xE4ume",
+                              "Gl\xFC" "ck", "Stra\xDF" "e", "Baby", "Time", "World", "Dream", "Rock", "Blue",
+                              "Sun", "Rain", "Home", "Road", "Song", "Girl", "Boy", "Summer", "Wind", "Himmel",
+                              "Sterne", "Party", "Feuer", "Ewig", "Zeit", "Morgen", "Herz", "M\xE4" "dchen",
+                              "Don't", "Stop", "Me", "You", "We", "The", "In", "On", "My", "Your"};
+const char* const kGenres[] = {"Pop", "Rock", "Schlager", "Jazz", "Blues", "Country", "Dance", "Disco", "Metal",
+                               "Hip-Hop", "Soul", "Funk", "Reggae", "Folk", "Classical", "Oldies", "Punk",
+                               "Electronic", "Volksmusik", "Rock & Roll", "Soundtrack", "Latin", "Techno", "House"};
+
+std::string Name(Lcg& rng, int syllables) {
+  std::string s;
+  for (int i = 0; i < syllables; ++i) s += kSyllables[rng.Next(std::size(kSyllables))];
+  s[0] = static_cast<char>(s[0] >= 'a' && s[0] <= 'z' ? s[0] - 32 : s[0]);
+  return s;
+}
+
+struct Collection {
+  std::vector<TCollectionTable::Values> rows;
+};
+
+const Collection& Generated() {
+  static const Collection collection = [] {
+    Collection c;
+    Lcg rng;
+    std::vector<std::string> artists;
+    for (int i = 0; i < 9000; ++i) {
+      std::string a = Name(rng, 2 + static_cast<int>(rng.Next(3)));
+      if (rng.Next(3) != 0) a += " " + Name(rng, 2 + static_cast<int>(rng.Next(3)));
+      if (rng.Next(8) == 0) a = "The " + a;
+      artists.push_back(a);
+    }
+    c.rows.reserve(kTitles);
+    for (int i = 0; i < kTitles; ++i) {
+      // A few artists have many titles, most have a handful.
+      const std::string& artist = artists[rng.Next(rng.Next(4) == 0 ? 300 : static_cast<std::uint32_t>(artists.size()))];
+      std::string title;
+      const int words = 1 + static_cast<int>(rng.Next(5));
+      for (int w = 0; w < words; ++w) {
+        if (w > 0) title += ' ';
+        title += kWords[rng.Next(std::size(kWords))];
+      }
+      const std::string year = std::to_string(1950 + rng.Next(74));
+      char duration[8];
+      std::snprintf(duration, sizeof duration, "%.2u:%.2u", 1 + rng.Next(7), rng.Next(60));
+      c.rows.push_back({artist, title, "D:\\Musik\\" + artist + "\\" + title + ".mp3",
+                        kGenres[rng.Next(std::size(kGenres))], year, duration});
+    }
+    return c;
+  }();
+  return collection;
+}
+
+std::string CollectionFile() {
+  static const std::string path = [] {
+    const auto dir = std::filesystem::temp_directory_path() / "orvela_bench_collection";
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "Musikliste.xml").string();
+    TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+    for (const auto& r : Generated().rows) t.AppendRecord(r);
+    t.SaveToFile(file);
+    return file;
+  }();
+  return path;
+}
+
+std::unique_ptr<TCollectionTable> LoadedTable() {
+  auto t = std::make_unique<TCollectionTable>(TCollectionTable::CollectionWidths(), true);
+  t->SetIndexFieldNames("Interpret;Titel");
+  t->LoadFromFile(CollectionFile());
+  return t;
+}
+
+// One key press of the search: the filter set and switched on, the count shown,
+// the grid on the first record.
+void BM_KeyPress(benchmark::State& state) {
+  auto t = LoadedTable();
+  t->SetFilter("Interpret like'%ab%'");
+  t->SetFiltered(true);
+  // Two spellings of the same search, so every iteration really filters again.
+  const std::string exprs[] = {"Interpret like'%ab%'", "Interpret like'%AB%'"};
+  int i = 0, count = 0;
+  for (auto _ : state) {
+    t->SetFilter(exprs[i ^= 1]);
+    t->SetFiltered(true);
+    count = t->RecordCount();
+    t->SetRecNo(1);
+    benchmark::DoNotOptimize(t->FieldAsString("Pfad"));
+  }
+  state.counters["matches"] = count;
+}
+BENCHMARK(BM_KeyPress)->Unit(benchmark::kMillisecond);
+
+void BM_SortChange(benchmark::State& state) {
+  auto t = LoadedTable();
+  const char* orders[] = {"Titel;Interpret", "Interpret;Titel"};
+  t->SetIndexFieldNames(orders[0]);  // the ranks of both fields exist from here on
+  int i = 0;
+  for (auto _ : state) {
+    t->SetIndexFieldNames(orders[i ^= 1]);
+    benchmark::DoNotOptimize(t->RecNo());
+  }
+}
+BENCHMARK(BM_SortChange)->Unit(benchmark::kMillisecond);
+
+// The first sort on a field the table has not sorted by yet pays for its sort keys.
+void BM_SortChangeFirstTime(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = LoadedTable();
+    state.ResumeTiming();
+    t->SetIndexFieldNames("Genre;Interpret;Titel");
+    benchmark::DoNotOptimize(t->RecNo());
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SortChangeFirstTime)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_RecNoStepping(benchmark::State& state) {
+  auto t = LoadedTable();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const int n = t->RecordCount();
+    for (int r = 1; r <= n; ++r) {
+      t->SetRecNo(r);
+      bytes += t->FieldAsString("Pfad").size();
+    }
+  }
+  benchmark::DoNotOptimize(bytes);
+  state.SetItemsProcessed(state.iterations() * kTitles);
+}
+BENCHMARK(BM_RecNoStepping)->Unit(benchmark::kMillisecond);
+
+void BM_LoadWithSortedView(benchmark::State& state) {
+  CollectionFile();
+  for (auto _ : state) {
+    auto t = LoadedTable();
+    benchmark::DoNotOptimize(t->RecordCount());
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(CollectionFile())) / 1e6;
+}
+BENCHMARK(BM_LoadWithSortedView)->Unit(benchmark::kMillisecond);
+
+void BM_Save(benchmark::State& state) {
+  auto t = LoadedTable();
+  const std::string out = CollectionFile() + ".out.xml";
+  for (auto _ : state) t->SaveToFile(out);
+  std::filesystem::remove(out);
+}
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
+
+double ResidentMB() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+// Resident memory the loaded table adds, after a search and both sort orders
+// have built their caches; the parser's buffers are gone by then.
+void BM_ResidentMemory(benchmark::State& state) {
+  CollectionFile();
+  double before = 0, after = 0;
+  for (auto _ : state) {
+    malloc_trim(0);
+    before = ResidentMB();
+    auto t = LoadedTable();
+    t->SetFilter("Interpret like'%ab%'");
+    t->SetFiltered(true);
+    t->SetIndexFieldNames("Titel;Interpret");
+    t->SetIndexFieldNames("Interpret;Titel");
+    malloc_trim(0);
+    after = ResidentMB();
+    benchmark::DoNotOptimize(t->RecordCount());
+  }
+  state.counters["table_MB"] = after - before;
+}
+BENCHMARK(BM_ResidentMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+#ifdef ORVELA_HAVE_SQLITE
+// The same search in SQLite, in memory, with an index that serves the ORDER BY.
+void BM_SqliteKeyPress(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open(":memory:", &db);
+  sqlite3_exec(db, "CREATE TABLE t(Interpret TEXT, Titel TEXT, Pfad TEXT, Genre TEXT, Jahr TEXT, Dauer TEXT)", nullptr,
+               nullptr, nullptr);
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+  for (const auto& r : Generated().rows) {
+    for (int f = 0; f < 6; ++f) {
+      const std::string utf8 = orvela::Cp1252ToUtf8(r[f]);
+      sqlite3_bind_text(insert, f + 1, utf8.c_str(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "CREATE INDEX byArtist ON t(Interpret, Titel)", nullptr, nullptr, nullptr);
+
+  sqlite3_stmt* query = nullptr;
+  sqlite3_prepare_v2(db, "SELECT Pfad FROM t WHERE Interpret LIKE '%ab%' ORDER BY Interpret, Titel", -1, &query,
+                     nullptr);
+  int count = 0;
+  for (auto _ : state) {
+    count = 0;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+      if (count == 0) benchmark::DoNotOptimize(sqlite3_column_text(query, 0));
+      ++count;
+    }
+    sqlite3_reset(query);
+  }
+  state.counters["matches"] = count;
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+}
+BENCHMARK(BM_SqliteKeyPress)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
