@@ -4,9 +4,9 @@
 #include <unicode/ucoleitr.h>
 
 #include <map>
-#include <stdexcept>
 #include <vector>
 
+#include "collection/table_error.h"
 #include "common/codepage.h"
 
 namespace orvela {
@@ -27,7 +27,7 @@ std::vector<std::vector<uint32_t>> LettersOf(UCollator* collator, const std::u16
   UErrorCode status = U_ZERO_ERROR;
   UCollationElements* it = ucol_openElements(collator, reinterpret_cast<const UChar*>(text.data()),
                                              static_cast<int32_t>(text.size()), &status);
-  if (U_FAILURE(status)) throw std::runtime_error("collation elements unavailable");
+  if (U_FAILURE(status)) throw TableError("collation elements unavailable");
   for (;;) {
     const int32_t raw = ucol_next(it, &status);
     if (raw == UCOL_NULLORDER || U_FAILURE(status)) break;
@@ -56,7 +56,7 @@ TCollation::TCollation() {
   UErrorCode status = U_ZERO_ERROR;
   collator_ = ucol_open("de", &status);
   if (U_FAILURE(status) || collator_ == nullptr)
-    throw std::runtime_error("the German collator of ICU cannot be opened");
+    throw TableError("the German collator of ICU cannot be opened");
   // Tertiary strength: base letters, then accents, then case with lower case first.
   ucol_setStrength(collator_, UCOL_TERTIARY);
 
@@ -68,7 +68,7 @@ TCollation::TCollation() {
   }
   // Numbering in collation-element order keeps the units roughly in alphabet order,
   // which makes folded texts readable when debugging; matching needs only identity.
-  if (codes.size() > 255) throw std::runtime_error("too many distinct letters for one-byte folding");
+  if (codes.size() > 255) throw TableError("too many distinct letters for one-byte folding");
   int next = 1;
   for (auto& [letter, code] : codes) code = next++;
   for (int b = 1; b < 256; ++b) {

@@ -31,6 +31,10 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The parser needs about three times a file's size; a collection of a million
+// titles is some 200 MB.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
 std::string_view CutValue(std::string_view value, std::size_t width) {
   const std::size_t nul = value.find('\0');
   if (nul != std::string_view::npos) value = value.substr(0, nul);
@@ -242,7 +246,7 @@ bool TCollectionTable::Active() const { return impl_->active; }
 
 void TCollectionTable::LoadFromFile(const std::string& path) {
   Impl& d = *impl_;
-  const auto bytes = ReadWholeFile(Cp1252ToNativePath(path));
+  const auto bytes = ReadWholeFile(Cp1252ToNativePath(path), kMaxFileBytes);
   if (!bytes) {
     Close();
     throw TableError("Cannot read the collection file " + path);
@@ -346,7 +350,6 @@ const std::string& TCollectionTable::Filter() const { return impl_->filterText; 
 void TCollectionTable::SetFilter(std::string expression) {
   Impl& d = *impl_;
   if (d.filtered) {
-    if (expression == d.filterText) return;
     std::vector<CompiledTerm> terms = d.Compile(TFilterExpression::Parse(expression));
     d.terms = std::move(terms);
     d.filterText = std::move(expression);
