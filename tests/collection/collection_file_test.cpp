@@ -287,3 +287,62 @@ TEST(CollectionFile, MarksComeFromRowStateOrChangeLog) {
 
 }  // namespace
 }  // namespace orvela
+
+namespace orvela {
+namespace {
+
+// Damaged files of every kind: each either loads or is refused with TableError,
+// and a refused one leaves a usable (closed) table behind.
+TEST(CollectionFile, DamagedFilesAreRefusedCleanly) {
+  ScratchDir dir;
+  TCollectionTable source(TCollectionTable::CollectionWidths(), true);
+  source.AppendRecord("M\xF6tley & Co", "T<i>tel", "D:\\a\\b.mp3", "Rock", "1985", "03:33");
+  source.AppendRecord("Zweiter", "Titel \"2\"", "", "", "1990", "");
+  source.SaveToFile(dir.File("good.xml"));
+  const std::string good = ReadBytes(dir.File("good.xml"));
+
+  std::uint64_t seed = 7;
+  const auto next = [&seed](std::size_t range) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>(seed >> 33) % range;
+  };
+  int loaded = 0, refused = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes = good;
+    switch (round % 4) {
+      case 0: bytes.resize(next(bytes.size())); break;
+      case 1:
+        for (int k = 0; k < 3; ++k) bytes[next(bytes.size())] = static_cast<char>(next(256));
+        break;
+      case 2: bytes.erase(next(bytes.size()), 1 + next(20)); break;
+      case 3: {
+        const std::size_t at = next(bytes.size());
+        bytes.insert(at, bytes.substr(next(bytes.size()), 1 + next(40)));
+        break;
+      }
+    }
+    WriteBytes(dir.File("bad.xml"), bytes);
+    TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+    t.SetFilter("Interpret like'%o%'");
+    t.SetFiltered(true);
+    try {
+      t.LoadFromFile(dir.File("bad.xml"));
+      ++loaded;
+      for (int r = 1; r <= t.RecordCount(); ++r) {
+        t.SetRecNo(r);
+        EXPECT_LE(t.FieldAsString("Genre").size(), t.FieldWidth(TCollectionTable::Genre));
+      }
+    } catch (const TableError&) {
+      ++refused;
+      EXPECT_FALSE(t.Active());
+      t.Open();
+      t.AppendRecord("Otto", "", "", "", "", "");  // passes the filter
+      EXPECT_EQ(t.RecordCount(), 1);
+    }
+  }
+  EXPECT_GT(loaded, 0);
+  EXPECT_GT(refused, 0);
+}
+
+}  // namespace
+}  // namespace orvela
