@@ -40,8 +40,11 @@ float ClampUnit(float value) {
   return std::clamp(value, 0.0f, 1.0f);
 }
 
+// A handler may reassign its own event while it runs; the call works on a copy.
 void Raise(const TTiluPlayer::Event& event, TTiluPlayer* sender) {
-  if (event) event(sender);
+  if (!event) return;
+  const TTiluPlayer::Event call = event;
+  call(sender);
 }
 
 }  // namespace

@@ -1,0 +1,260 @@
+// Playing, pausing, stopping and the end of a title, heard through a manual output.
+#include <QImage>
+
+#include "player_rig.h"
+
+namespace orvela::testing {
+namespace {
+
+using Events = std::vector<std::string>;
+
+TEST_F(PlayerTest, PlaysToTheEndAndReportsItOnceThroughThePostFunction) {
+  const TAudioFile file = PlayerRig::File("tone1.wav");
+  player().Play(&file);
+  EXPECT_EQ(rig.events, (Events{"play", "change"}));
+  EXPECT_EQ(player().GetState(), audio::kPlaying);
+
+  const demo::Pcm heard = rig.AsPcm(rig.Render(0.5));
+  EXPECT_NEAR(demo::DominantFrequency(heard, 0.1, 0.3), 440.0, 10.0);
+  rig.Render(0.7);
+  EXPECT_EQ(player().GetState(), audio::kStopped);
+  ASSERT_TRUE(rig.queue.WaitFor(1));
+  // The report waits for the user-interface thread.
+  EXPECT_EQ(rig.Count("end"), 0);
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 1);
+  rig.Render(0.5);
+  PostQueue::Settle();
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 1);
+}
+
+TEST_F(PlayerTest, PauseResumeAndStop) {
+  const TAudioFile file = PlayerRig::File("tone5.wav");
+  player().Play(&file);
+  rig.Render(0.5);
+
+  player().Pause();
+  EXPECT_EQ(player().GetState(), audio::kPaused);
+  const double pausedAt = player().GetPositionSeconds();
+  EXPECT_NEAR(pausedAt, 0.5, 0.05);
+  const demo::Pcm whilePaused = rig.AsPcm(rig.Render(0.5));
+  EXPECT_LT(demo::RmsLevel(whilePaused, 0.0, 0.5), 0.001);
+  EXPECT_DOUBLE_EQ(player().GetPositionSeconds(), pausedAt);
+
+  player().Resume(false);
+  EXPECT_EQ(player().GetState(), audio::kPlaying);
+  rig.Render(0.5);
+  EXPECT_NEAR(player().GetPositionSeconds(), pausedAt + 0.5, 0.05);
+
+  player().Stop();
+  EXPECT_EQ(player().GetState(), audio::kStopped);
+  EXPECT_NE(player().Channel, 0u);  // still loaded until the next Play
+  EXPECT_EQ(rig.events, (Events{"play", "change", "pause", "resume", "stop"}));
+}
+
+TEST_F(PlayerTest, PlayAfterStopStartsTheTitleFromTheBeginning) {
+  const TAudioFile file = PlayerRig::File("tone5.wav");
+  player().Play(&file);
+  rig.Render(1.0);
+  player().Stop();
+  rig.Render(0.2);
+  player().Play(&file);
+  EXPECT_LT(player().GetPositionSeconds(), 0.02);
+  rig.Render(0.3);
+  EXPECT_NEAR(player().GetPositionSeconds(), 0.3, 0.05);
+  EXPECT_EQ(rig.events, (Events{"play", "change", "stop", "play", "change"}));
+}
+
+TEST_F(PlayerTest, NothingOrAFileThatCannotBeOpenedPlaysNothingAndRaisesNothing) {
+  player().Play(nullptr);
+  const TAudioFile missing = PlayerRig::File("no-such-file.mp3");
+  player().Play(&missing);
+  TAudioFile notAudio;
+  notAudio.FilePath = AudioFiles::Get().Path("");  // a folder
+  player().Play(&notAudio);
+
+  EXPECT_TRUE(rig.events.empty());
+  EXPECT_EQ(player().Channel, 0u);
+  EXPECT_EQ(player().GetState(), audio::kStopped);
+  EXPECT_EQ(player().GetProgress(), 0.0);
+  EXPECT_EQ(player().GetPositionSeconds(), 0.0);
+  EXPECT_EQ(player().GetLengthSeconds(), 0.0);
+  const demo::Pcm heard = rig.AsPcm(rig.Render(0.2));
+  EXPECT_LT(demo::RmsLevel(heard, 0.0, 0.2), 0.001);
+  rig.queue.Drain();
+  EXPECT_TRUE(rig.events.empty());
+}
+
+TEST_F(PlayerTest, PlayCopiesTheTagDataItIsGiven) {
+  TAudioFile file = PlayerRig::File("tone1.wav");
+  file.Artist = "Die \xC4rzte";
+  file.Year = "1998";
+  file.Genre = "Punk";
+  player().Play(&file);
+  file.Title = "changed afterwards";
+  EXPECT_EQ(player().GetTitle(), "tone1.wav");
+  EXPECT_EQ(player().GetArtist(), "Die \xC4rzte");
+  EXPECT_EQ(player().GetYear(), "1998");
+  EXPECT_EQ(player().GetGenre(), "Punk");
+}
+
+TEST_F(PlayerTest, AnEndReportedBeforeStopOrANewTitleIsDropped) {
+  const TAudioFile shortFile = PlayerRig::File("tone1.wav");
+  const TAudioFile longFile = PlayerRig::File("tone5.wav");
+
+  // Ended, then stopped before the report reached the user-interface thread.
+  player().Play(&shortFile);
+  rig.Render(1.2);
+  ASSERT_TRUE(rig.queue.WaitFor(1));
+  player().Stop();
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 0);
+
+  // Ended, then the next title was started before the report arrived.
+  player().Play(&shortFile);
+  rig.Render(1.2);
+  ASSERT_TRUE(rig.queue.WaitFor(1));
+  player().Play(&longFile);
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 0);
+
+  // A stop that came before the end does not swallow an end after a resume.
+  player().Stop();
+  player().Resume(false);
+  player().SetProgress(0.9);
+  rig.Render(0.8);
+  ASSERT_TRUE(rig.queue.WaitFor(1));
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 1);
+}
+
+TEST(PlayerLifetime, AReportArrivingAfterThePlayerIsGoneDoesNothing) {
+  ASSERT_EQ(AudioFiles::Get().Error(), "");
+  PostQueue queue;
+  auto output = std::make_unique<audio::ManualOutput>();
+  audio::ManualOutput* manual = output.get();
+  audio::AudioLayer layer(std::move(output));
+  bool raised = false;
+  {
+    TTiluPlayer player(layer, queue.Function());
+    ScriptedDialogs dialogs;
+    player.InitAudio(dialogs);
+    player.SetVolume(1.0f);
+    player.OnTiluEndFile = [&raised](TTiluPlayer*) { raised = true; };
+    const TAudioFile file = PlayerRig::File("tone1.wav");
+    player.Play(&file);
+    for (int i = 0; i < 110; ++i) manual->Render(441);
+    ASSERT_TRUE(queue.WaitFor(1));
+  }
+  queue.Drain();
+  EXPECT_FALSE(raised);
+}
+
+TEST_F(PlayerTest, WithoutAnEndHandlerNoSyncIsSet) {
+  rig.player->OnTiluEndFile = nullptr;
+  const TAudioFile file = PlayerRig::File("tone1.wav");
+  player().Play(&file);
+  EXPECT_EQ(player().EndSync, 0u);
+  rig.Render(1.2);
+  PostQueue::Settle();
+  EXPECT_EQ(rig.queue.Pending(), 0u);
+}
+
+TEST_F(PlayerTest, PositionsAndLengthsAgreeWithTheFile) {
+  struct Case {
+    const char* fixture;
+    double seconds;
+    double tolerance;  // MP3 adds encoder delay and padding
+  } const cases[] = {{"tone1.wav", 1.0, 0.001}, {"tone5.wav", 5.0, 0.001}, {"tone2.mp3", 2.0, 0.06}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    const TAudioFile file = PlayerRig::File(c.fixture);
+    player().Play(&file);
+    EXPECT_NEAR(player().GetLengthSeconds(), c.seconds, c.tolerance);
+    EXPECT_NEAR(player().GetLengthSeconds(), demo::ProbeDurationSeconds(file.FilePath), c.tolerance);
+    rig.Render(0.5);
+    EXPECT_NEAR(player().GetPositionSeconds(), 0.5, 0.03);
+    EXPECT_NEAR(player().GetProgress(), 0.5 / player().GetLengthSeconds(), 0.02);
+  }
+}
+
+TEST_F(PlayerTest, ProgressIsClampedAndMeasuredInBytes) {
+  const TAudioFile file = PlayerRig::File("tone5.wav");
+  player().Play(&file);
+  const std::int64_t length = rig.Layer().ChannelGetLength(player().Channel);
+  ASSERT_GT(length, 0);
+
+  player().SetProgress(0.5);
+  EXPECT_NEAR(player().GetProgress(), 0.5, 1e-3);
+  EXPECT_NEAR(player().GetPositionSeconds(), 2.5, 0.01);
+  player().SetProgress(-1.0);
+  EXPECT_EQ(rig.Layer().ChannelGetPosition(player().Channel), 0);
+  player().SetPositionBytes(length / 4);
+  EXPECT_NEAR(player().GetProgress(), 0.25, 1e-3);
+
+  player().SetProgress(2.0);
+  EXPECT_EQ(rig.Layer().ChannelGetPosition(player().Channel), length);
+  EXPECT_DOUBLE_EQ(player().GetProgress(), 1.0);
+  rig.Render(0.1);
+  ASSERT_TRUE(rig.queue.WaitFor(1));
+  rig.queue.Drain();
+  EXPECT_EQ(rig.Count("end"), 1);
+}
+
+TEST_F(PlayerTest, UpperCaseMp3IsOpenedWithTheExactScan) {
+  const std::string path = AudioFiles::Get().Path("VBR.MP3");
+  const audio::Handle scanned = rig.Layer().StreamCreateFile(path, audio::kFlagPrescan);
+  ASSERT_NE(scanned, 0u);
+  const double exact = rig.Layer().ChannelBytes2Seconds(scanned, rig.Layer().ChannelGetLength(scanned));
+  rig.Layer().StreamFree(scanned);
+  EXPECT_NEAR(exact, 6.0, 0.1);
+
+  const TAudioFile file = PlayerRig::File("VBR.MP3");
+  player().Play(&file);
+  EXPECT_DOUBLE_EQ(player().GetLengthSeconds(), exact);
+}
+
+TEST_F(PlayerTest, AModuleTheStreamOpenRejectsIsLoadedAsMusic) {
+  if (!demo::HasModuleDemuxer()) GTEST_SKIP() << "this FFmpeg has no module demuxer";
+  const std::string path = AudioFiles::Get().Path("song.mod");
+  ASSERT_EQ(rig.Layer().StreamCreateFile(path, 0), 0u) << "streams are not meant to open modules";
+
+  const TAudioFile file = PlayerRig::File("song.mod");
+  player().Play(&file);
+  EXPECT_NE(player().Channel, 0u);
+  EXPECT_EQ(rig.events, (Events{"play", "change"}));
+  const demo::Pcm heard = rig.AsPcm(rig.Render(1.0));
+  EXPECT_GT(demo::RmsLevel(heard, 0.0, 1.0), 0.01);
+}
+
+TEST_F(PlayerTest, SpectrumIsDrawnOnlyWhilePlaying) {
+  player().CreateSpectrum(628, 113);
+  ASSERT_NE(player().Spectrum(), nullptr);
+  EXPECT_EQ(player().Spectrum()->PeakColor, QColor(Qt::red));
+  EXPECT_EQ(player().Spectrum()->DrawMode, 1);
+
+  QImage surface(628, 113, QImage::Format_RGB32);
+  surface.fill(Qt::blue);
+  const QImage untouched = surface;
+  player().DrawSpectrum(surface);  // nothing loaded
+  EXPECT_EQ(surface, untouched);
+
+  const TAudioFile file = PlayerRig::File("tone5.wav");
+  player().Play(&file);
+  rig.Render(0.3);
+  player().DrawSpectrum(surface);
+  // A 440 Hz tone at half scale lands in bin 10 of a 1024-sample FFT at 44.1 kHz.
+  const TSpectrum& spectrum = *player().Spectrum();
+  EXPECT_GT(spectrum.Bars[10], 50);
+  EXPECT_LT(spectrum.Bars[100], 5);
+  EXPECT_EQ(surface.pixelColor(60, 112), spectrum.BarColor);
+
+  player().Pause();
+  surface.fill(Qt::blue);
+  player().DrawSpectrum(surface);
+  EXPECT_EQ(surface, untouched);
+}
+
+}  // namespace
+}  // namespace orvela::testing
