@@ -209,6 +209,11 @@ void TForm1::ApplyWindowFrame(bool kiosk) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     setWindowFlag(Qt::FramelessWindowHint, true);
+    // Without a window manager (a kiosk PC running the bare X server) nobody
+    // honours the full-screen state: take the screen's geometry ourselves.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(screen->geometry());
+    }
     setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
   } else {
     setWindowFlag(Qt::FramelessWindowHint, false);
