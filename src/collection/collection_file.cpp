@@ -131,9 +131,17 @@ void AppendCodePage(const char* utf8, bool fileIsUtf8, std::size_t limit, std::s
 
 // Field of an attribute name: the exact spelling first, as every file we write has it.
 int FieldOfAttribute(const char* name) {
-  const auto& names = TCollectionTable::FieldNames();
-  for (int f = 0; f < TCollectionTable::kFieldCount; ++f)
-    if (std::strcmp(name, names[f]) == 0) return f;
+  int f = -1;
+  switch (name[0]) {
+    case 'I': f = TCollectionTable::Interpret; break;
+    case 'T': f = TCollectionTable::Titel; break;
+    case 'P': f = TCollectionTable::Pfad; break;
+    case 'G': f = TCollectionTable::Genre; break;
+    case 'J': f = TCollectionTable::Jahr; break;
+    case 'D': f = TCollectionTable::Dauer; break;
+    default: break;
+  }
+  if (f >= 0 && std::strcmp(name, TCollectionTable::FieldNames()[f]) == 0) return f;
   return TCollectionTable::FieldIndexOf(name);
 }
 
@@ -272,7 +280,7 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
     bool appended = false;
     for (const pugi::xml_attribute& attr : row.attributes()) {
       const char* name = attr.name();
-      if (std::strcmp(name, "RowState") == 0) {
+      if (name[0] == 'R' && std::strcmp(name, "RowState") == 0) {
         int state = 0;
         const std::string_view s(attr.value());
         std::from_chars(s.data(), s.data() + s.size(), state);
