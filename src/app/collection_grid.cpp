@@ -1,10 +1,12 @@
 #include "app/collection_grid.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 
 #include "collection/collection_table.h"
 #include "collection/table_error.h"
@@ -170,6 +172,24 @@ void TCollectionGrid::mousePressEvent(QMouseEvent* event) {
   table_->SetRecNo(row + 1);
   update();
   emit CurrentChanged();
+}
+
+void TCollectionGrid::keyPressEvent(QKeyEvent* event) {
+  // The operator's keyboard, where one is plugged in, browses like the arrows.
+  int lines = 0;
+  switch (event->key()) {
+    case Qt::Key_Down: lines = 1; break;
+    case Qt::Key_Up: lines = -1; break;
+    case Qt::Key_PageDown: lines = kPanelCount; break;
+    case Qt::Key_PageUp: lines = -kPanelCount; break;
+    default: QWidget::keyPressEvent(event); return;
+  }
+  for (int i = 0; i < std::abs(lines); ++i) {
+    if (!ScrollLine(lines > 0 ? 1 : -1)) {
+      break;
+    }
+  }
+  event->accept();
 }
 
 void TCollectionGrid::wheelEvent(QWheelEvent* event) {

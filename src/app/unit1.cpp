@@ -59,7 +59,11 @@ TForm1::TForm1(TForm1Services services, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+  FormDestroy();
+  // The table goes before the child widgets do: the grid must not reach it.
+  DBMusiksammlung->SetTable(nullptr);
+}
 
 bool TForm1::FileInProgramDir(const std::string& name) const {
   std::error_code error;

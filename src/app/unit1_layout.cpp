@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "app/click_label.h"
 #include "app/collection_grid.h"
@@ -132,6 +133,12 @@ void TForm1::ApplyScale() {
   }
   if (PlaylistView != nullptr) {
     PlaylistView->setColumnWidth(0, static_cast<int>(280 * scale_ + 0.5));
+  }
+  for (QPushButton* arrow : {SpeedButton53, SpeedButton54}) {
+    if (arrow != nullptr) {
+      const int side = static_cast<int>(40 * scale_ + 0.5);
+      arrow->setIconSize(QSize(side, side));
+    }
   }
 }
 
@@ -259,6 +266,7 @@ QWidget* TForm1::CreateLeftColumn() {
   PlaylistView->header()->setStretchLastSection(true);
   PlaylistView->header()->setSectionsMovable(false);
   Style(PlaylistView, 14, false);
+  Style(PlaylistView->header(), 13, true);
   layout->addWidget(PlaylistView, 1);
 
   // The queue summary.
@@ -378,6 +386,7 @@ QWidget* TForm1::CreateCentreColumn() {
     button->setIcon(QIcon(QString::fromLatin1(picture)));
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     button->setAutoRepeat(false);
+    button->setIconSize(QSize(40, 40));
     Style(button, 0, false, QSize(56, 0));
     return button;
   };
@@ -426,12 +435,12 @@ QWidget* TForm1::CreateKeyboard() {
   keys->setSpacing(4);
   for (const KeyDef& key : kKeys) {
     auto* button = Named(new QPushButton(QString::fromUtf8(key.caption), Panel2), key.name);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // All keys the same size whatever their caption: the grid shares the room out.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setMinimumSize(30, 30);
     // One character fills the key; the words of the mode keys and "löschen" must fit it.
     const int length = static_cast<int>(QString::fromUtf8(key.caption).size());
-    Style(button, length <= 1 ? 32 : (length <= 5 ? 14 : 12), true);
+    Style(button, length <= 1 ? 32 : (length <= 5 ? 13 : 11), true);
     keys->addWidget(button, key.row, key.column);
     this->*key.member = button;
     if (key.character != 0) {
@@ -451,6 +460,12 @@ QWidget* TForm1::CreateKeyboard() {
     this->*ledMembers[i] = led;
   }
   JvLED1->SetActive(true);
+  for (int column = 0; column < 5; ++column) {
+    keys->setColumnStretch(column, 1);
+  }
+  for (int row = 0; row < 10; ++row) {
+    keys->setRowStretch(row, 1);
+  }
   return Panel2;
 }
 
@@ -490,7 +505,9 @@ QWidget* TForm1::CreateRightColumn() {
   player->addWidget(BtnPlayPause, 0, 1, 2, 1);
   player->addWidget(SpeedButton_Menu, 0, 2);
   player->addWidget(DigitalClock, 1, 2);
-  player->setColumnStretch(1, 1);
+  player->setColumnStretch(0, 2);
+  player->setColumnStretch(1, 3);
+  player->setColumnStretch(2, 3);
   auto* playerBox = new QWidget(column);
   playerBox->setLayout(player);
   player->setContentsMargins(0, 0, 0, 0);
