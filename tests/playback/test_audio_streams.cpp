@@ -280,3 +280,63 @@ TEST(AudioStreams, PrescannedMp3SeeksToTheSample) {
 
 }  // namespace
 }  // namespace orvela::audio::testing
+
+namespace orvela::audio::testing {
+namespace {
+
+TEST(AudioStreams, VersionAndBuiltInPlugins) {
+  EXPECT_EQ(AudioLayer::GetVersion() >> 16, 0x0204u);
+  EXPECT_TRUE(AudioLayer::IsAvailable());
+  EXPECT_TRUE(AudioLayer::HasWmaPlugin());
+  bool wma = false;
+  for (const PluginInfo& p : AudioLayer::Plugins()) {
+    EXPECT_FALSE(p.name.empty());
+    for (const PluginFormat& f : p.formats) {
+      EXPECT_FALSE(f.name.empty());
+      wma = wma || f.extensions.find("*.wma") != std::string::npos;
+    }
+  }
+  EXPECT_TRUE(wma);
+}
+
+// Real collections hold tagged files with awkward names: code-page characters,
+// a colon, a huge ID3v2 tag (cover art) in front and an ID3v1 tag behind.
+TEST(AudioStreams, TaggedFilesAndAwkwardNamesOpenWithExactLengths) {
+  TempDir dir;
+  const demo::Pcm pcm = demo::SynthesizeTone(660.0, 1.0, 0.5);
+  const std::string audio = demo::EncodeAudioBytes(demo::Format::Mp3, pcm);
+  ASSERT_FALSE(audio.empty());
+  demo::Id3v1Fields fields;
+  fields.title = "t";
+  fields.artist = "a";
+  const std::string v1 = demo::BuildId3v1Tag(fields);
+  const std::vector<demo::Id3Frame> frames = {{"TIT2", "Titel", ""}};
+  struct Case {
+    const char* name;
+    std::string nativeName;  // UTF-8 on disk
+    std::string layerName;   // code page, as the player passes it
+    std::size_t padding;
+  } cases[] = {
+      {"umlaut", "s\xC3\xBC\xC3\x9F.mp3", "s\xFC\xDF.mp3", 100},
+      {"colon", "AC:DC.mp3", "AC:DC.mp3", 100},
+      {"tag near the probe size", "big.mp3", "big.mp3", (1u << 20) - 1500},
+      {"tag beyond the probe size", "huge.mp3", "huge.mp3", 3u << 20},
+  };
+  ManualLayer m;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string tag = demo::BuildId3v2Tag(3, frames, demo::Id3TextEncoding::Latin1, c.padding);
+    ASSERT_TRUE(demo::WriteTaggedMp3(dir.File(c.nativeName), tag, audio, v1));
+    const Handle h = m.layer.StreamCreateFile(dir.File("") + c.layerName, kFlagPrescan);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(m.layer.ChannelGetLength(h), static_cast<std::int64_t>(pcm.FrameCount()) * 4);
+    ASSERT_TRUE(m.layer.ChannelPlay(h, true));
+    const auto mix = m.PlayToEnd(h, 5.0);
+    EXPECT_EQ(AudibleFrames(mix), pcm.FrameCount());
+    EXPECT_NEAR(ToneAmplitude(mix, 4410, 40000, 660.0), 0.5, 0.03);
+    EXPECT_TRUE(m.layer.StreamFree(h));
+  }
+}
+
+}  // namespace
+}  // namespace orvela::audio::testing

@@ -113,15 +113,9 @@ bool AudioLayer::HasWmaPlugin() {
 }
 
 std::vector<PluginInfo> AudioLayer::Plugins() {
-  std::vector<PluginInfo> plugins;
-  plugins.push_back({"orvela-wma", {{"Windows Media Audio", "*.wma"}}});
-  // Formats the decoders read beyond the player's own list, offered only where
-  // this system's FFmpeg has the decoder.
-  if (avcodec_find_decoder(AV_CODEC_ID_FLAC) && av_find_input_format("flac"))
-    plugins.push_back({"orvela-flac", {{"Free Lossless Audio Codec", "*.flac"}}});
-  if (avcodec_find_decoder(AV_CODEC_ID_OPUS) && av_find_input_format("ogg"))
-    plugins.push_back({"orvela-opus", {{"Opus", "*.opus"}}});
-  return plugins;
+  // The player's own list already names every other format the decoders read
+  // that a jukebox collection holds; WMA is the one format it adds.
+  return {{"orvela-wma", {{"Windows Media Audio", "*.wma"}}}};
 }
 
 bool AudioLayer::Init(int /*device: always the default*/, int rate) {

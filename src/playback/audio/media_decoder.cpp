@@ -72,8 +72,9 @@ bool MediaDecoder::OpenInput(const std::string& nativePath, Kind kind, bool pres
   if (kind == Kind::kStream) {
     if (std::strcmp(format_->iformat->name, "libopenmpt") == 0) return false;
     // A score this low means only the file name matched: random bytes behind an
-    // ".mp3" would otherwise be decoded as noise.
-    if (format_->probe_score < AVPROBE_SCORE_RETRY) return false;
+    // ".mp3" would otherwise be decoded as noise. A real MP3 behind an ID3v2 tag
+    // of nearly the whole probe size still scores 24, well above this.
+    if (format_->probe_score < AVPROBE_SCORE_EXTENSION / 4) return false;
   }
   if (avformat_find_stream_info(format_, nullptr) < 0) return false;
   const AVCodec* codec = nullptr;
