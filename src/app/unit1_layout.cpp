@@ -215,6 +215,7 @@ QWidget* TForm1::CreateTopRow(QWidget* parent, int column) {
   } else {
     StaticText_suchen = Named(new TClickLabel(box), "StaticText_suchen");
     StaticText_suchen->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StaticText_suchen->setTextFormat(Qt::PlainText);
     Style(StaticText_suchen, 24, true, QSize(0, 40));
     auto* line = new QHBoxLayout;
     StaticTextSuchennach =
@@ -326,6 +327,8 @@ QWidget* TForm1::CreateLeftColumn() {
   playing->setVerticalSpacing(1);
   auto field = [&](const char* name, const QString& empty) {
     auto* label = Named(new QLabel(empty, Panel1), name);
+    // Tag text is shown as it stands, never taken for markup.
+    label->setTextFormat(Qt::PlainText);
     Style(label, kTextPx, true);
     return label;
   };

@@ -224,6 +224,25 @@ TEST_F(ScreenTest, ArrowsMoveOneRecordAndThePanelsFollowPastTheSixth) {
   EXPECT_EQ(grid->TopRow(), 4);
 }
 
+TEST_F(ScreenTest, PanelsStayFilledWhenASearchShrinksTheView) {
+  auto form = Start();
+  TCollectionGrid* grid = form->DBMusiksammlung;
+  grid->resize(400, 480);
+  form->CollectionTable().SetRecNo(10);
+  EXPECT_EQ(grid->TopRow(), 4);
+  Type(*form, "E");  // seven artists: the view begins at its first record again
+  EXPECT_EQ(form->CollectionTable().RecNo(), 1);
+  EXPECT_EQ(grid->TopRow(), 0);
+  Type(*form, "X");  // nothing found
+  EXPECT_EQ(grid->TopRow(), 0);
+  EXPECT_NE(PanelColour(grid, 0), TCollectionGrid::kCurrentPanelColor);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(grid->PanelRect(0).center()),
+                    grid->mapToGlobal(QPointF(grid->PanelRect(0).center())), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(grid, &press);  // a tap on an empty panel changes nothing
+  EXPECT_EQ(form->CollectionTable().RecNo(), 0);
+}
+
 TEST_F(ScreenTest, HeldArrowScrollsWithTheTimer) {
   auto form = Start();
   emit form->SpeedButton54->pressed();
