@@ -143,6 +143,7 @@ TEST(ID3v2Frame, EncodingsAndTrimming) {
       {"utf16 be with mark, last char", Text(1, Bytes("\xFE\xFF\0H\0i", 6)), "Hi"},
       {"utf16 odd last byte", Text(1, Bytes("\xFF\xFEH\0i", 5)), "H"},
       {"utf16 other mark counts as le", Text(1, Bytes("xxH\0", 4)), "H"},
+      {"utf16 half a be mark counts as le", Text(1, Bytes("\xFE\xFEH\0", 4)), "H"},
       {"utf16 mark only", Text(1, "\xFF\xFE"), ""},
       {"utf16 one byte", Text(1, "\xFF"), ""},
       {"utf16 terminator", Text(1, Bytes("\xFF\xFE\xE4\0 \0\0\0", 8)), "\xE4"},
