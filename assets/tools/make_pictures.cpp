@@ -55,7 +55,7 @@ QImage Background(int width, int height, bool guestScreen) {
     cone.lineTo(x + width * 0.04, height);
     cone.closeSubpath();
     QLinearGradient fade(0, 0, 0, height);
-    fade.setColorAt(0.0, QColor(180, 200, 255, 26));
+    fade.setColorAt(0.0, QColor(180, 200, 255, 16));
     fade.setColorAt(1.0, QColor(180, 200, 255, 0));
     painter.fillPath(cone, fade);
   }
