@@ -66,13 +66,16 @@ TTiluPlayer::~TTiluPlayer() {
 
 bool TTiluPlayer::IsSupportedVersion(std::uint32_t version) { return (version >> 16) == 0x0204; }
 
-void TTiluPlayer::InitAudio(Dialogs& dialogs) {
-  const std::uint32_t version = audio::AudioLayer::GetVersion();
+void TTiluPlayer::CheckVersion(Dialogs& dialogs, std::uint32_t version) {
   if (!IsSupportedVersion(version)) {
     dialogs.Error("Die Audio-Bibliothek hat die falsche Version " +
                   std::to_string(version >> 24) + "." + std::to_string((version >> 16) & 0xFF) +
                   " (erwartet wird 2.4). Die Wiedergabe funktioniert m\xF6glicherweise nicht.");
   }
+}
+
+void TTiluPlayer::InitAudio(Dialogs& dialogs) {
+  CheckVersion(dialogs, audio::AudioLayer::GetVersion());
   layer_.Init(-1, kOutputRate);
 }
 

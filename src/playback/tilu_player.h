@@ -97,6 +97,8 @@ class TTiluPlayer {
   static std::uint32_t StreamFlagsFor(const std::string& path);
   // Whether a layer reporting `version` is the one the player expects (2.4).
   static bool IsSupportedVersion(std::uint32_t version);
+  // The start-up check of InitAudio: an error box for any other version.
+  static void CheckVersion(Dialogs& dialogs, std::uint32_t version);
 
  private:
   struct EndToken {

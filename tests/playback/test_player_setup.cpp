@@ -83,6 +83,16 @@ TEST(PlayerSetup, OpenFlagsFollowTheLowerCasedExtension) {
   for (const Case& c : cases) EXPECT_EQ(TTiluPlayer::StreamFlagsFor(c.path), c.flags) << c.path;
 }
 
+TEST(PlayerSetup, AnotherVersionIsReportedInAnErrorBox) {
+  ScriptedDialogs dialogs;
+  TTiluPlayer::CheckVersion(dialogs, 0x02040000);
+  EXPECT_TRUE(dialogs.shown.empty());
+  TTiluPlayer::CheckVersion(dialogs, 0x02030000);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Error);
+  EXPECT_NE(dialogs.shown[0].text.find("2.3"), std::string::npos);
+}
+
 TEST(PlayerSetup, OnlyVersion24IsAccepted) {
   struct Case {
     std::uint32_t version;
