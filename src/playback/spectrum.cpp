@@ -23,7 +23,8 @@ namespace {
 std::int32_t BarHeight(float magnitude, std::int32_t maxHeight) {
   const double scaled = std::fabs(static_cast<double>(magnitude)) * 500.0;
   // NaN and huge values from a broken decoder must not reach the integer cast.
-  if (!(scaled < static_cast<double>(maxHeight))) return maxHeight;
+  if (std::isnan(scaled)) return 0;
+  if (scaled >= static_cast<double>(maxHeight)) return maxHeight;
   return static_cast<std::int32_t>(scaled);  // truncates toward zero
 }
 

@@ -1,5 +1,7 @@
 // Volume, fades, the jingle and the birthday song. Slides are checked by
 // rendering frames: they must reach their target after their time, not before.
+#include <limits>
+
 #include "player_rig.h"
 
 namespace orvela::testing {
@@ -20,7 +22,8 @@ TEST_F(ChannelsTest, VolumeIsClampedAndDrivesTitleAndBirthdaySong) {
   struct Case {
     float given;
     float stored;
-  } const cases[] = {{1.5f, 1.0f}, {-0.2f, 0.0f}, {0.35f, 0.35f}, {1.0f, 1.0f}, {0.0f, 0.0f}};
+  } const cases[] = {{1.5f, 1.0f}, {-0.2f, 0.0f}, {0.35f, 0.35f}, {1.0f, 1.0f}, {0.0f, 0.0f},
+                       {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
   for (const Case& c : cases) {
     player().SetVolume(c.given);
     EXPECT_FLOAT_EQ(player().Volume, c.stored) << c.given;

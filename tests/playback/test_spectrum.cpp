@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <limits>
 #include <vector>
 
 #include "playback/spectrum.h"
@@ -41,6 +42,7 @@ TEST_F(SpectrumTest, MagnitudeToBarHeight) {
       {0.2f, 100},  {5.0f, 100}, {0.001f, 0}, {0.0f, 0},  {0.1f, 50},
       {0.0999f, 49},  // truncated, not rounded
       {-0.3f, 100}, {-0.05f, 25},
+      {std::numeric_limits<float>::quiet_NaN(), 0}, {std::numeric_limits<float>::infinity(), 100},
   };
   for (const Case& c : cases) {
     TSpectrum fresh(kWidth, kHeight);
