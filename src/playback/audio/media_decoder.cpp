@@ -12,6 +12,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libswresample/swresample.h>
 }
 
@@ -24,6 +25,8 @@ constexpr std::size_t kSeekPrerollFrames = 10;
 // A module is read into memory whole by its decoder; anything this large is no module.
 constexpr off_t kMaxModuleBytes = 64LL * 1024 * 1024;
 constexpr int kMaxChannels = 64;
+// Files up to this size are indexed from their bytes in memory; larger ones by the demuxer.
+constexpr off_t kMaxScanBytes = 512LL * 1024 * 1024;
 
 bool IsMpegAudio(int codecId) {
   return codecId == AV_CODEC_ID_MP1 || codecId == AV_CODEC_ID_MP2 || codecId == AV_CODEC_ID_MP3;
@@ -93,10 +96,9 @@ bool MediaDecoder::OpenInput(const std::string& nativePath, Kind kind, bool pres
   startTime_ = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
 
   if (kind == Kind::kStream && prescan && IsMpegAudio(s->codecpar->codec_id)) {
-    if (index_.Build(format_, stream_, sourceRate_)) {
-      fd_ = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) return false;
-    } else {
+    fd_ = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    if (!BuildIndex()) {
       index_ = MpegIndex();
       av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD);
     }
@@ -113,6 +115,37 @@ bool MediaDecoder::OpenInput(const std::string& nativePath, Kind kind, bool pres
     if (!DecodeMore()) Drain();
   }
   return !staging_.empty();
+}
+
+bool MediaDecoder::BuildIndex() {
+  // The demuxer knows where the audio starts (after tags and the encoder's info
+  // frame) and how much of the first frame is encoder delay.
+  AVPacket* first = packet_;
+  int rc;
+  while ((rc = av_read_frame(format_, first)) >= 0 && first->stream_index != stream_) av_packet_unref(first);
+  if (rc < 0) return false;
+  std::int64_t startSkip = 0;
+  std::size_t sdSize = 0;
+  if (const std::uint8_t* sd = av_packet_get_side_data(first, AV_PKT_DATA_SKIP_SAMPLES, &sdSize); sd && sdSize >= 8)
+    startSkip = AV_RL32(sd);
+  bool ok = false;
+  struct stat st {};
+  if (first->pos >= 0 && ::fstat(fd_, &st) == 0 && st.st_size > 0 && st.st_size <= kMaxScanBytes) {
+    const auto size = static_cast<std::size_t>(st.st_size);
+    // Not zero-filled: every byte is read over at once.
+    const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    std::size_t have = 0;
+    while (have < size) {
+      const ssize_t n = ::pread(fd_, bytes.get() + have, size - have, static_cast<off_t>(have));
+      if (n <= 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    ok = have == size && index_.BuildFromBytes(bytes.get(), have, static_cast<std::size_t>(first->pos), startSkip);
+  }
+  // Whatever the byte walk does not understand, the demuxer's own pass does.
+  if (!ok) ok = index_.Build(format_, stream_, sourceRate_, first);
+  av_packet_unref(first);
+  return ok;
 }
 
 int MediaDecoder::Read(float* out, int maxFrames) {

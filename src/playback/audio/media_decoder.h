@@ -49,6 +49,7 @@ class MediaDecoder {
  private:
   MediaDecoder() = default;
   bool OpenInput(const std::string& nativePath, Kind kind, bool prescan, int outputRate);
+  bool BuildIndex();
   bool DecodeMore();          // appends to staging_; false at the end
   bool DecodeIndexedPacket();
   bool DecodeDemuxedPacket();
