@@ -9,6 +9,7 @@
 #include "collection/collection_file.h"
 #include "collection/filter_expression.h"
 #include "collection/like_pattern.h"
+#include "collection/row_view.h"
 #include "collection/table_index.h"
 #include "collection/table_rows.h"
 #include "common/atomic_file.h"
@@ -77,8 +78,10 @@ class TCollectionTable::Impl {
   std::string indexFieldNames;
   std::vector<int> sortFields;
 
-  std::vector<std::uint32_t> order;  // live rows in sort order
-  std::vector<std::uint32_t> view;   // the rows of `order` that pass the filter
+  // Rows in sort order. A deleted row stays until the next rebuild (finding and
+  // erasing it would cost a scan per deletion); everyone reading it skips it.
+  std::vector<std::uint32_t> order;
+  TRowView view;                     // the live rows of `order` that pass the filter
   int current = -1;                  // position in view, -1 when the view is empty
 
   void RequireActive(const char* operation) const {
@@ -187,8 +190,11 @@ class TCollectionTable::Impl {
   }
 
   void BuildView() {
+    if (order.size() != rows.LiveCount()) {
+      std::erase_if(order, [this](std::uint32_t r) { return !rows.Live(r); });
+    }
     if (!FilterActive()) {
-      view = order;
+      view.assign(order);
       return;
     }
     const std::vector<std::uint8_t> pass = PassingRows();
@@ -203,7 +209,7 @@ class TCollectionTable::Impl {
     rows.Clear();
     index.Reset();
     std::vector<std::uint32_t>().swap(order);
-    std::vector<std::uint32_t>().swap(view);
+    view.release();
     current = -1;
   }
 
@@ -292,8 +298,8 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
   const auto before = [&d](std::uint32_t a, std::uint32_t b) { return d.Before(a, b); };
   d.order.insert(std::upper_bound(d.order.begin(), d.order.end(), row, before), row);
   if (d.RowPasses(row)) {
-    const auto at = std::upper_bound(d.view.begin(), d.view.end(), row, before);
-    d.current = static_cast<int>(at - d.view.begin());
+    const auto at = static_cast<std::size_t>(std::upper_bound(d.view.begin(), d.view.end(), row, before) - d.view.begin());
+    d.current = static_cast<int>(at);
     d.view.insert(at, row);
   }
 }
@@ -306,8 +312,7 @@ void TCollectionTable::DeleteCurrent() {
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const std::uint32_t row = d.view[static_cast<std::size_t>(d.current)];
   d.rows.Remove(row);
-  d.view.erase(d.view.begin() + d.current);
-  d.order.erase(std::find(d.order.begin(), d.order.end(), row));
+  d.view.erase(static_cast<std::size_t>(d.current));
   if (d.current >= static_cast<int>(d.view.size())) d.current = static_cast<int>(d.view.size()) - 1;
 }
 
@@ -407,11 +412,11 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
   d.BuildOrder();
   d.view.clear();
   for (std::uint32_t r : d.order)
-    if (inView[r]) d.view.push_back(r);
+    if (inView[r] && d.rows.Live(r)) d.view.push_back(r);
   d.FirstRecord();
   if (currentRow >= 0) {
-    const auto it = std::find(d.view.begin(), d.view.end(), static_cast<std::uint32_t>(currentRow));
-    if (it != d.view.end()) d.current = static_cast<int>(it - d.view.begin());
+    const std::size_t at = d.view.find(static_cast<std::uint32_t>(currentRow));
+    if (at < d.view.size()) d.current = static_cast<int>(at);
   }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -228,6 +230,46 @@ TEST(CollectionTable, DeleteCurrentOnAFilteredView) {
   EXPECT_THROW(t.DeleteCurrent(), TableError);
   t.SetFiltered(false);
   EXPECT_EQ(t.RecordCount(), static_cast<int>(kRows.size()) - n);
+}
+
+// Deleting anywhere in the view, as the restriction does, against a plain list.
+TEST(CollectionTable, DeletionsAnywhereKeepViewAndOrder) {
+  TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+  t.SetIndexFieldNames("Interpret");
+  std::vector<std::string> model;  // the view's Interpret values
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = (i % 3 == 0 ? "Keep " : "Match ") + std::to_string(100 + (i * 37) % 60);
+    t.AppendRecord(name, "", "", "", "", "");
+    if (i % 3 != 0) model.push_back(name);
+  }
+  std::sort(model.begin(), model.end());
+  t.SetFilter("Interpret like'match%'");
+  t.SetFiltered(true);
+  ASSERT_EQ(ViewColumn(t, TCollectionTable::Interpret), model);
+  std::uint32_t seed = 3;
+  bool resorted = false;
+  while (!model.empty()) {
+    seed = seed * 1103515245u + 12345u;
+    const int at = static_cast<int>((seed >> 8) % model.size());
+    t.SetRecNo(at + 1);
+    t.DeleteCurrent();
+    model.erase(model.begin() + at);
+    ASSERT_EQ(ViewColumn(t, TCollectionTable::Interpret), model);
+    if (!model.empty()) {
+      const int expected = at < static_cast<int>(model.size()) ? at : at - 1;
+      EXPECT_EQ(t.FieldAsString("Interpret"), model[static_cast<std::size_t>(expected)]);
+    }
+    if (model.size() == 20 && !resorted) {  // a new sort and an append in between
+      resorted = true;
+      t.SetIndexFieldNames("Titel;Interpret");
+      t.SetIndexFieldNames("Interpret");
+      t.AppendRecord("Match 000", "", "", "", "", "");
+      model.insert(model.begin(), "Match 000");
+      ASSERT_EQ(ViewColumn(t, TCollectionTable::Interpret), model);
+    }
+  }
+  t.SetFiltered(false);
+  EXPECT_EQ(t.RecordCount(), 20);
 }
 
 TEST(CollectionTable, RecNoAndFieldAccess) {
