@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <istream>
 #include <limits>
 
 #include "common/codepage.h"
+#include "metadata/cached_file_buffer.h"
 #include "metadata/id3v1_tag.h"
 #include "metadata/id3v2_tag.h"
 #include "metadata/mpeg_info.h"
@@ -129,13 +131,16 @@ void TAudioFile::SetDefaults() {
 
 void TAudioFile::ReadMpegFile() {
   try {
-    // One open for all three readers. A missing file, a folder or a file we may
-    // not read all end in the defaults, as a file with no frame does.
-    TTagSource source = TTagSource::OpenFile(FilePath);
-    if (!source.IsOpen()) {
+    // One open for all three readers, their small reads served from two cached
+    // blocks. A missing file, a folder or a file we may not read all end in the
+    // defaults, as a file with no frame does.
+    TCachedFileBuffer buffer(Cp1252ToNativePath(FilePath));
+    if (!buffer.IsOpen()) {
       SetDefaults();
       return;
     }
+    std::istream stream(&buffer);
+    TTagSource source = TTagSource::FromStream(stream);
     ReadMpegSource(source);
   } catch (...) {
     SetDefaults();

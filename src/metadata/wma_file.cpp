@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <istream>
 #include <limits>
 #include <vector>
 
 #include "common/codepage.h"
+#include "metadata/cached_file_buffer.h"
 
 namespace orvela {
 namespace {
@@ -231,8 +233,12 @@ void TWMAfile::Clear() {
 bool TWMAfile::ReadFromFile(const std::u16string& path) {
   Clear();
   try {
-    TTagSource source = TTagSource::OpenFile(Utf16ToCp1252(path));
-    if (!source.IsOpen()) return false;
+    // The walk reads a few bytes at a time; two cached blocks keep that from
+    // turning into one system call each.
+    TCachedFileBuffer buffer(Cp1252ToNativePath(Utf16ToCp1252(path)));
+    if (!buffer.IsOpen()) return false;
+    std::istream stream(&buffer);
+    TTagSource source = TTagSource::FromStream(stream);
     return ReadFromSource(source);
   } catch (...) {
     Clear();
