@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <stdexcept>
+#include <thread>
+#include <cstdlib>
 #include <string>
 
 #include "demo/tone_encoder.h"
@@ -88,6 +90,28 @@ void BM_Mp3PlaybackCpu(benchmark::State& state) {
   state.counters["cpu_percent_of_core"] = 100.0 * cpu / audioSeconds;
 }
 BENCHMARK(BM_Mp3PlaybackCpu)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same in real time through SDL (its dummy driver unless SDL_AUDIODRIVER
+// says otherwise): adds the device callback and the decoder's wake-ups.
+void BM_Mp3RealtimeCpu(benchmark::State& state) {
+  const std::string& path = File("cpu_128k.mp3", 120.0, {});
+  if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+  AudioLayer layer(audio::MakeSdlOutput());
+  layer.Init(-1, 44100);
+  double cpu = 0.0, wall = 0.0;
+  for (auto _ : state) {
+    const Handle h = layer.StreamCreateFile(path, audio::kFlagPrescan);
+    layer.ChannelPlay(h, true);
+    const double c0 = ProcessCpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    cpu += ProcessCpuSeconds() - c0;
+    wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    layer.StreamFree(h);
+  }
+  state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
+}
+BENCHMARK(BM_Mp3RealtimeCpu)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // StreamCreateFile (with the pre-scan) + ChannelPlay until the output receives
 // the first non-silent sample, for a 10 MB MP3 (about 11 minutes at 128 kbit/s).
