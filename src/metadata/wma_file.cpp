@@ -212,6 +212,22 @@ bool IsPlausible(const FileData& d) {
          d.SampleRate >= 8000 && d.SampleRate <= 96000 && d.ByteRate >= 1 && d.ByteRate <= 39999;
 }
 
+void Store(const FileData& data, TWMAfile& wma) {
+  wma.Valid = true;
+  wma.FileSize = data.FileSize;
+  wma.Channels = static_cast<std::uint8_t>(data.Channels & 0xFF);
+  wma.SampleRate = static_cast<std::int32_t>(data.SampleRate);
+  wma.Duration = static_cast<double>(data.FileSize * 8) / static_cast<double>(data.MaxBitRate);
+  wma.BitRate = static_cast<std::int32_t>(std::int64_t{data.ByteRate} * 8 / 1000);
+  wma.Title = TrimWide(data.Strings[kTitle]);
+  wma.Artist = TrimWide(data.Strings[kArtist]);
+  wma.Album = TrimWide(data.Strings[kAlbum]);
+  wma.Year = TrimWide(data.Strings[kYear]);
+  wma.Genre = TrimWide(data.Strings[kGenre]);
+  wma.Comment = TrimWide(data.Strings[kComment]);
+  wma.Track = WholeNumberOrZero(TrimWide(data.Strings[kTrack]));
+}
+
 }  // namespace
 
 void TWMAfile::Clear() {
@@ -264,20 +280,11 @@ bool TWMAfile::ReadFromSource(TTagSource& source) {
     return false;
   }
   if (!IsPlausible(data)) return true;
-
-  Valid = true;
-  FileSize = data.FileSize;
-  Channels = static_cast<std::uint8_t>(data.Channels & 0xFF);
-  SampleRate = static_cast<std::int32_t>(data.SampleRate);
-  Duration = static_cast<double>(data.FileSize * 8) / static_cast<double>(data.MaxBitRate);
-  BitRate = static_cast<std::int32_t>(std::int64_t{data.ByteRate} * 8 / 1000);
-  Title = TrimWide(data.Strings[kTitle]);
-  Artist = TrimWide(data.Strings[kArtist]);
-  Album = TrimWide(data.Strings[kAlbum]);
-  Year = TrimWide(data.Strings[kYear]);
-  Genre = TrimWide(data.Strings[kGenre]);
-  Comment = TrimWide(data.Strings[kComment]);
-  Track = WholeNumberOrZero(TrimWide(data.Strings[kTrack]));
+  try {
+    Store(data, *this);
+  } catch (...) {
+    Clear();  // out of memory while copying the texts: nothing half filled
+  }
   return true;
 }
 
