@@ -102,12 +102,12 @@ void TCollectionGrid::paintEvent(QPaintEvent* /*event*/) {
   const int current = CurrentRow();
   for (int panel = 0; panel < kPanelCount; ++panel) {
     const int row = top_ + panel;
-    PaintPanel(painter, panel, row < count ? row : -1, row == current);
+    PaintPanel(painter, PanelRect(panel), row < count ? row : -1, row == current);
   }
 }
 
-void TCollectionGrid::PaintPanel(QPainter& painter, int panel, int viewRow, bool current) {
-  const QRectF box = QRectF(PanelRect(panel)).adjusted(0.5, 0.5, -0.5, -0.5);
+void TCollectionGrid::PaintPanel(QPainter& painter, const QRect& panelRect, int viewRow, bool current) {
+  const QRectF box = QRectF(panelRect).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath path;
   path.addRoundedRect(box, 8, 8);
   if (viewRow < 0) {

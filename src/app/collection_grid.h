@@ -50,7 +50,7 @@ class TCollectionGrid : public QWidget {
  private:
   int CurrentRow() const;
   void KeepCurrentVisible();
-  void PaintPanel(QPainter& painter, int panel, int viewRow, bool current);
+  void PaintPanel(QPainter& painter, const QRect& panelRect, int viewRow, bool current);
 
   TCollectionTable* table_ = nullptr;
   int top_ = 0;

@@ -258,6 +258,7 @@ class TForm1 : public QWidget {
   // screen scales when it is larger than the design size.
   void Style(QWidget* widget, int pixelSize, bool bold, QSize fixedSize = {});
   void ApplyScale();
+  int Scaled(int designPixels) const;
 
   struct StyledWidget {
     QWidget* widget;

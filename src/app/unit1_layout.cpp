@@ -116,27 +116,31 @@ void TForm1::Style(QWidget* widget, int pixelSize, bool bold, QSize fixedSize) {
   styled_.push_back({widget, pixelSize, bold, fixedSize});
 }
 
+int TForm1::Scaled(int designPixels) const {
+  return static_cast<int>(std::lround(designPixels * scale_));
+}
+
 void TForm1::ApplyScale() {
   for (const StyledWidget& entry : styled_) {
     if (entry.pixelSize > 0) {
       QFont font(QStringLiteral("Arial"));
-      font.setPixelSize(std::max(8, static_cast<int>(entry.pixelSize * scale_ + 0.5)));
+      font.setPixelSize(std::max(8, Scaled(entry.pixelSize)));
       font.setBold(entry.bold);
       entry.widget->setFont(font);
     }
     if (entry.fixedSize.width() > 0) {
-      entry.widget->setFixedWidth(static_cast<int>(entry.fixedSize.width() * scale_ + 0.5));
+      entry.widget->setFixedWidth(Scaled(entry.fixedSize.width()));
     }
     if (entry.fixedSize.height() > 0) {
-      entry.widget->setFixedHeight(static_cast<int>(entry.fixedSize.height() * scale_ + 0.5));
+      entry.widget->setFixedHeight(Scaled(entry.fixedSize.height()));
     }
   }
   if (PlaylistView != nullptr) {
-    PlaylistView->setColumnWidth(0, static_cast<int>(280 * scale_ + 0.5));
+    PlaylistView->setColumnWidth(0, Scaled(280));
   }
   for (QPushButton* arrow : {SpeedButton53, SpeedButton54}) {
     if (arrow != nullptr) {
-      const int side = static_cast<int>(40 * scale_ + 0.5);
+      const int side = Scaled(40);
       arrow->setIconSize(QSize(side, side));
     }
   }
