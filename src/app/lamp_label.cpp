@@ -1,5 +1,7 @@
 #include "app/lamp_label.h"
 
+#include <QGraphicsDropShadowEffect>
+
 namespace orvela {
 
 namespace {
@@ -13,6 +15,15 @@ QString ColorSheet(const QColor& color) {
 TLampLabel::TLampLabel(QLabel* caption, QWidget* parent) : QLabel(parent), caption_(caption) {
   setText(QStringLiteral("-"));
   setAlignment(Qt::AlignCenter);
+  if (caption_ != nullptr) {
+    // Navy text vanishes on the dark screen: a pale halo keeps both caption
+    // colours readable without changing them.
+    auto* halo = new QGraphicsDropShadowEffect(caption_);
+    halo->setOffset(0, 0);
+    halo->setBlurRadius(8);
+    halo->setColor(QColor(255, 255, 255, 230));
+    caption_->setGraphicsEffect(halo);
+  }
   ApplyColors();
 }
 
