@@ -227,7 +227,7 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     volumeNow_.store(volume_, std::memory_order_release);
     return;
   }
-  const std::uint32_t generation = generation_.load(std::memory_order_acquire);
+  std::uint32_t generation = generation_.load(std::memory_order_acquire);
   if (generation != mixGeneration_) {
     mixGeneration_ = generation;
     chunkOffset_ = 0;
@@ -249,7 +249,14 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
       starved = true;
       break;
     }
-    if (chunk->generation != generation) {  // decoded before a seek
+    if (chunk->generation != generation) {
+      // Either decoded before a seek, or already for a seek made while this
+      // block was running: only the first kind is thrown away.
+      const std::uint32_t latest = generation_.load(std::memory_order_acquire);
+      if (chunk->generation == latest) {
+        generation = mixGeneration_ = latest;
+        continue;
+      }
       ring_.PopFront();
       chunkOffset_ = 0;
       WakeDecoder();

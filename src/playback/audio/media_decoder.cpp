@@ -191,8 +191,14 @@ void MediaDecoder::Seek(std::int64_t target) {
     nextEntry_ = i >= kSeekPrerollFrames ? i - kSeekPrerollFrames : 0;
     return;
   }
+  // Land early enough that the decoder has settled by the target; the frames'
+  // times then say how much to drop.
+  const AVCodecParameters* par = format_->streams[stream_]->codecpar;
+  std::int64_t preroll = par->seek_preroll;
+  if (IsMpegAudio(par->codec_id)) preroll = std::max<std::int64_t>(preroll, kSeekPrerollFrames * 1152);
   const AVRational tb = format_->streams[stream_]->time_base;
-  const std::int64_t ts = startTime_ + av_rescale_q(target, AVRational{1, sourceRate_}, tb);
+  const std::int64_t ts =
+      startTime_ + av_rescale_q(std::max<std::int64_t>(0, target - preroll), AVRational{1, sourceRate_}, tb);
   if (avformat_seek_file(format_, stream_, INT64_MIN, ts, ts, 0) < 0)
     av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD);
   seekPending_ = true;
