@@ -180,6 +180,26 @@ void BM_RecNoStepping(benchmark::State& state) {
 }
 BENCHMARK(BM_RecNoStepping)->Unit(benchmark::kMillisecond);
 
+// Restricting inversely: every matching title deleted from the filtered view, one
+// DeleteCurrent at a time.
+void BM_DeleteFilteredView(benchmark::State& state) {
+  int deleted = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = LoadedTable();
+    t->SetFilter("Interpret like'%a%'");
+    t->SetFiltered(true);
+    state.ResumeTiming();
+    deleted = t->RecordCount();
+    for (int i = 0; i < deleted; ++i) t->DeleteCurrent();
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+  state.counters["deleted"] = deleted;
+}
+BENCHMARK(BM_DeleteFilteredView)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void BM_LoadWithSortedView(benchmark::State& state) {
   CollectionFile();
   for (auto _ : state) {
