@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "app/collection_grid.h"
+#include "collection/ui/background_image.h"
 #include "app/digital_clock.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
@@ -148,6 +149,30 @@ TEST_F(ScreenTest, FirstStateOfTheScreen) {
   EXPECT_EQ(form->State.FadeAction, 0);
   EXPECT_EQ(form->State.ActiveJingle, 0);
   EXPECT_FALSE(form->State.RestrictionActive);
+}
+
+TEST_F(ScreenTest, EnlargedWindowMovesRightAndBottomControlsAndGrowsTheText) {
+  auto form = Start();
+  form->setMinimumSize(0, 0);
+  form->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  form->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form->Label1->font().pixelSize(), 32);
+  const QRect menuBefore(form->SpeedButton_Menu->mapTo(form.get(), QPoint(0, 0)), form->SpeedButton_Menu->size());
+  EXPECT_LE(menuBefore.right(), TForm1::kDesignClientWidth);
+
+  form->resize(1920, 1080);
+  QApplication::processEvents();
+  const QRect menuAfter(form->SpeedButton_Menu->mapTo(form.get(), QPoint(0, 0)), form->SpeedButton_Menu->size());
+  EXPECT_GT(menuAfter.right(), 1850);
+  EXPECT_GT(menuAfter.bottom(), 900);
+  const QRect play(form->BtnPlayPause->mapTo(form.get(), QPoint(0, 0)), form->BtnPlayPause->size());
+  EXPECT_GT(play.bottom(), 1050);
+  EXPECT_EQ(form->Image1->geometry(), form->rect());
+  // 1080 / 732 is the smaller of the two ratios.
+  EXPECT_EQ(form->Label1->font().pixelSize(), 47);
+  EXPECT_EQ(form->Label1->font().family(), "Arial");
+  form->hide();
 }
 
 TEST_F(ScreenTest, TimersHaveTheirIntervalsAndOnlyTheBirthdayTimerRuns) {
