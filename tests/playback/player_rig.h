@@ -112,6 +112,8 @@ class AudioFiles {
     opt.writeXing = false;
     Encode("VBR.MP3", Format::Mp3, vbr, opt);
     WriteBytes("song.mod", demo::BuildTrackerModule("orvela test", 2.0));
+    // Module players go by the content; the name only has to say "module".
+    WriteBytes("SONG.XM", demo::BuildTrackerModule("orvela test", 2.0));
   }
 
   void Encode(const std::string& name, demo::Format fmt, const demo::Pcm& pcm,

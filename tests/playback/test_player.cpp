@@ -224,15 +224,19 @@ TEST_F(PlayerTest, UpperCaseMp3IsOpenedWithTheExactScan) {
 
 TEST_F(PlayerTest, AModuleTheStreamOpenRejectsIsLoadedAsMusic) {
   if (!demo::HasModuleDemuxer()) GTEST_SKIP() << "this FFmpeg has no module demuxer";
-  const std::string path = AudioFiles::Get().Path("song.mod");
-  ASSERT_EQ(rig.Layer().StreamCreateFile(path, 0), 0u) << "streams are not meant to open modules";
+  for (const char* fixture : {"song.mod", "SONG.XM"}) {
+    SCOPED_TRACE(fixture);
+    rig.events.clear();
+    const std::string path = AudioFiles::Get().Path(fixture);
+    ASSERT_EQ(rig.Layer().StreamCreateFile(path, 0), 0u) << "streams are not meant to open modules";
 
-  const TAudioFile file = PlayerRig::File("song.mod");
-  player().Play(&file);
-  EXPECT_NE(player().Channel, 0u);
-  EXPECT_EQ(rig.events, (Events{"play", "change"}));
-  const demo::Pcm heard = rig.AsPcm(rig.Render(1.0));
-  EXPECT_GT(demo::RmsLevel(heard, 0.0, 1.0), 0.01);
+    const TAudioFile file = PlayerRig::File(fixture);
+    player().Play(&file);
+    EXPECT_NE(player().Channel, 0u);
+    EXPECT_EQ(rig.events, (Events{"play", "change"}));
+    const demo::Pcm heard = rig.AsPcm(rig.Render(1.0));
+    EXPECT_GT(demo::RmsLevel(heard, 0.0, 1.0), 0.01);
+  }
 }
 
 TEST_F(PlayerTest, SpectrumIsDrawnOnlyWhilePlaying) {
