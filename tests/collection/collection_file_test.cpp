@@ -120,13 +120,13 @@ TEST(CollectionFile, RowsReadWithoutMarkStayUnmarked) {
 TEST(CollectionFile, EscapesAndCodePageBytesRoundTrip) {
   ScratchDir dir;
   const std::string path = "C:\\Musik\\Rock & Roll\\\"Best\" <1> 'x'.mp3";
-  const std::string title = "Tab\there\r\nnext \xFC\xDF\x80";
+  const std::string title = "Tab\there\r\nnext \xFC\xDF\x80 \x01\x7F\x81";
   TCollectionTable t(TCollectionTable::CollectionWidths(), true);
   t.AppendRecord("M\xF6tley", title, path, "", "", "");
   t.SaveToFile(dir.File("a.xml"));
   const std::string bytes = ReadBytes(dir.File("a.xml"));
   EXPECT_NE(bytes.find("Interpret=\"M\xF6tley\""), std::string::npos);
-  EXPECT_NE(bytes.find("Titel=\"Tab&#009;here&#013;&#010;next \xFC\xDF\x80\""), std::string::npos);
+  EXPECT_NE(bytes.find("Titel=\"Tab&#009;here&#013;&#010;next \xFC\xDF\x80 \x01\x7F\x81\""), std::string::npos);
   EXPECT_NE(bytes.find("Pfad=\"C:&#092;Musik&#092;Rock &amp; Roll&#092;&quot;Best&quot; &lt;1&gt; &apos;x&apos;.mp3\""),
             std::string::npos);
   EXPECT_EQ(bytes.find("Genre="), std::string::npos);
