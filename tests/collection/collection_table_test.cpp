@@ -159,6 +159,12 @@ TEST(CollectionTableSort, OrdersAsTheCollatorDoes) {
        {{"B", "1", "rock", ""}, {"A", "2", "Rock", ""}, {"C", "3", "Pop", ""}, {"D", "4", "", ""}},
        TCollectionTable::Interpret,
        {"D", "C", "B", "A"}},
+      // Four keys take the general comparison instead of packed ranks.
+      {"Genre;Jahr;Interpret;Titel",
+       {{"B", "2", "Pop", "1980"}, {"B", "1", "Pop", "1980"}, {"A", "9", "Pop", "1980"}, {"Z", "0", "Pop", "1970"},
+        {"C", "0", "Jazz", "1999"}},
+       TCollectionTable::Titel,
+       {"0", "0", "9", "1", "2"}},
       // Rows equal in every key keep their storage order.
       {"Genre",
        {{"3", "", "Pop", ""}, {"1", "", "Pop", ""}, {"2", "", "Pop", ""}},
