@@ -25,8 +25,9 @@ constexpr std::size_t kSeekPrerollFrames = 10;
 // A module is read into memory whole by its decoder; anything this large is no module.
 constexpr off_t kMaxModuleBytes = 64LL * 1024 * 1024;
 constexpr int kMaxChannels = 64;
-// Files up to this size are indexed from their bytes in memory; larger ones by the demuxer.
-constexpr off_t kMaxScanBytes = 512LL * 1024 * 1024;
+// Files up to this size are indexed from their bytes in memory (a transient
+// copy); longer mixes take the demuxer's slower pass instead.
+constexpr off_t kMaxScanBytes = 128LL * 1024 * 1024;
 
 bool IsMpegAudio(int codecId) {
   return codecId == AV_CODEC_ID_MP1 || codecId == AV_CODEC_ID_MP2 || codecId == AV_CODEC_ID_MP3;
