@@ -91,8 +91,10 @@ class AudioLayer {
   static bool IsAvailable();
   static bool HasWmaPlugin();
 
-  // device -1 = default; opens the output at `rate`. False if already initialised
-  // or the output could not be opened (the layer then still works, silently).
+  // Opens the output at `rate` (the device number is ignored: always the
+  // default device). False if already initialised or the output could not be
+  // opened; the layer then runs on a silent real-time clock, so streams still
+  // play, fade and end. Nothing opens before Init or after Free.
   bool Init(int device, int rate);
   // Releases the device and every stream.
   void Free();
@@ -100,18 +102,27 @@ class AudioLayer {
   // The built-in format plug-ins (the WMA plug-in among them).
   static std::vector<PluginInfo> Plugins();
 
-  Handle StreamCreateFile(const std::string& path, std::uint32_t flags);  // path: code page
-  Handle MusicLoad(const std::string& path, std::uint32_t flags);         // tracker modules
+  // path: code page. Any audio FFmpeg decodes except tracker modules; 0 for
+  // missing, damaged or unrecognised files. At most 64 streams at a time.
+  Handle StreamCreateFile(const std::string& path, std::uint32_t flags);
+  // Tracker modules through FFmpeg's libopenmpt demuxer, rendered at the
+  // output rate (files over 64 MB are refused); 0 where that fails.
+  Handle MusicLoad(const std::string& path, std::uint32_t flags);
   bool StreamFree(Handle h);
 
+  // Without restart a paused or stopped stream goes on where it stood; a
+  // stream that played to its end starts again from the beginning.
   bool ChannelPlay(Handle h, bool restart);
   bool ChannelPause(Handle h);
   bool ChannelStop(Handle h);
   int ChannelIsActive(Handle h);
 
+  // Volumes are clamped to 0..1. A slide is a linear ramp applied sample by
+  // sample in output time (it runs on while the stream is paused); a later
+  // set cancels it.
   bool ChannelSetVolume(Handle h, float volume);                 // at once
   bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms);  // inside the layer
-  float ChannelGetVolume(Handle h);
+  float ChannelGetVolume(Handle h);  // the current value; -1 on a bad handle
 
   // Bytes of decoded audio as 16-bit stereo at the stream's own sample rate
   // (4 bytes a frame, whatever the file's channel count or sample format), so
@@ -121,12 +132,15 @@ class AudioLayer {
   // reached the end, then the exact count. Positions are clamped to the length.
   std::int64_t ChannelGetPosition(Handle h);  // -1 on a bad handle
   std::int64_t ChannelGetLength(Handle h);    // -1 on a bad handle
-  // Past the end plays nothing and ends at once; rounds down to a whole frame.
+  // Rounds down to a whole frame. Exactly the length plays nothing and ends at
+  // once; beyond it (or negative) fails without effect.
   bool ChannelSetPosition(Handle h, std::int64_t bytes);
   double ChannelBytes2Seconds(Handle h, std::int64_t bytes);  // negative on a bad handle
   int ChannelGetRate(Handle h);  // the stream's own sample rate; 0 on a bad handle
 
-  // End-of-stream sync; returns the sync handle (0 on failure).
+  // End-of-stream sync; returns the sync handle (0 on failure). Called each time
+  // the stream plays to its end. An end not yet delivered when the stream is
+  // freed is dropped; one already being delivered may still arrive.
   Handle ChannelSetSyncEnd(Handle h, SyncProc proc);
 
   // flags kDataFft1024: fills 512 magnitudes of the last 1024 samples played
