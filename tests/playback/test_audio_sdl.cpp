@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 #include "test_audio_support.h"
 
@@ -84,6 +85,38 @@ TEST(AudioSdl, WithoutAnyDeviceStreamsStillPlayToTheirEnd) {
   EXPECT_EQ(layer.ChannelIsActive(h), kStopped);
   EXPECT_FLOAT_EQ(layer.ChannelGetVolume(h), 0.0f);
   EXPECT_EQ(layer.ChannelGetPosition(h), layer.ChannelGetLength(h));
+}
+
+// The device thread mixes while the user-interface thread opens, seeks, fades
+// and frees streams under it: nothing may crash, hang or leak a channel.
+TEST(AudioSdl, StreamsComeAndGoWhileTheDeviceRuns) {
+  TempDir dir;
+  ScopedEnv env;
+  env.Set("SDL_AUDIODRIVER", "dummy");
+  const std::string mp3 = Encode(dir, "t.mp3", demo::Format::Mp3, demo::SynthesizeTone(440.0, 0.5));
+  const std::string wav = Encode(dir, "t.wav", demo::Format::Wav, demo::SynthesizeTone(660.0, 0.2));
+  AudioLayer layer(MakeSdlOutput());
+  ASSERT_TRUE(layer.Init(-1, 44100));
+  SyncCounter syncs;
+  std::vector<Handle> open;
+  for (int i = 0; i < 120; ++i) {
+    const Handle h = layer.StreamCreateFile(i % 2 ? mp3 : wav, i % 2 ? kFlagPrescan : 0);
+    ASSERT_NE(h, 0u);
+    layer.ChannelSetSyncEnd(h, syncs.Proc());
+    layer.ChannelSlideVolume(h, 0.2f, 50);
+    layer.ChannelPlay(h, true);
+    if (i % 3 == 0) layer.ChannelSetPosition(h, 4 * 4410);
+    open.push_back(h);
+    if (open.size() > 6) {
+      EXPECT_TRUE(layer.StreamFree(open.front()));
+      open.erase(open.begin());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  // The last ones left alone play to their end.
+  ASSERT_TRUE(syncs.WaitFor(1));
+  layer.Free();
+  for (Handle h : open) EXPECT_FALSE(layer.StreamFree(h));
 }
 
 }  // namespace
