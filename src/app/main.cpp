@@ -3,6 +3,8 @@
 // created, so a failed start shows its message before any other window exists.
 #include <QApplication>
 #include <QMetaObject>
+#include <chrono>
+#include <thread>
 
 #include "app/hauptm.h"
 #include "app/unit1.h"
@@ -13,6 +15,7 @@
 #include "common/qt/qt_mouse_pointer.h"
 #include "common/qt/x11_screen_saver.h"
 #include "common/system_clock.h"
+#include "metadata/reader_errors.h"
 #include "playback/audio/audio_layer.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +26,10 @@ int main(int argc, char** argv) {
   orvela::X11ScreenSaver screenSaver;
   orvela::QtMousePointer mousePointer;
   orvela::SystemClock clock;
+  // A tag reader that meets an unexpected error says so in an error box and goes on.
+  orvela::SetReaderErrorHandler([&dialogs](const std::string& text) { dialogs.Error(text); });
+  // Outlives the main window, whose player releases it at shut-down.
+  orvela::audio::AudioLayer audioLayer(orvela::audio::MakeSdlOutput());
 
   orvela::TForm1Services services;
   services.dialogs = &dialogs;
@@ -37,6 +44,8 @@ int main(int argc, char** argv) {
   };
   services.audioLayerAvailable = &orvela::audio::AudioLayer::IsAvailable;
   services.wmaPluginAvailable = &orvela::audio::AudioLayer::HasWmaPlugin;
+  services.audioLayer = &audioLayer;
+  services.sleepOneMillisecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
 
   orvela::TForm1 form1(services);
   orvela::TFormMenu formMenu(&form1);

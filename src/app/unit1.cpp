@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -20,6 +21,8 @@
 #include "common/dialogs.h"
 #include "common/platform.h"
 #include "common/qt/qt_text.h"
+#include "playback/queued_post.h"
+#include "playback/tilu_player.h"
 
 namespace orvela {
 
@@ -108,6 +111,7 @@ void TForm1::FormCreate() {
   BtnNext->setEnabled(State.NextSwitch);
   BtnStop->setEnabled(State.StopSwitch);
 
+  SetUpPlayer();
   LoadCollection();
 
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
@@ -157,6 +161,24 @@ void TForm1::ReadSettings() {
   State.JingleSong4 = ini.ReadString("Jingle", "Song_4", "");
 }
 
+void TForm1::SetUpPlayer() {
+  if (services_.audioLayer == nullptr) {
+    return;
+  }
+  player_ = std::make_unique<TTiluPlayer>(*services_.audioLayer, QueuedPost(this));
+  player_->InitAudio(*services_.dialogs);
+  player_->LoadPlugins(State.ProgramDir);
+  // The slider's 100 percent; the player clamps it to full volume.
+  player_->SetVolume(100.0F);
+  // The paint box has its size only once the layout has placed it.
+  if (layout() != nullptr) {
+    layout()->activate();
+  }
+  player_->CreateSpectrum(SpectrumPaintbox->width(), SpectrumPaintbox->height());
+  // The player's events are bound with the playback handlers of this window,
+  // and its FileFilter goes to the operator's file dialog with the settings menu.
+}
+
 void TForm1::LoadCollection() {
   try {
     collectionTable_->Open();
@@ -182,7 +204,18 @@ void TForm1::LoadCollection() {
 }
 
 void TForm1::FormDestroy() {
-  // The fade-out of a playing title comes first here once the player exists.
+  try {
+    if (player_ && State.FadeEnabled && player_->GetState() == 1) {
+      player_->FadeOut();
+      // The fade runs inside the audio layer; the window stays deaf meanwhile,
+      // which is what a closing jukebox should do.
+      for (int i = 0; i < 2000 && services_.sleepOneMillisecond; ++i) {
+        services_.sleepOneMillisecond();
+      }
+    }
+  } catch (const std::exception&) {
+    services_.dialogs->ShowMessage("Bass.dll kann nicht gefunden werden!");
+  }
   ReleaseResources();
 }
 
@@ -191,6 +224,8 @@ void TForm1::ReleaseResources() {
     services_.screenSaver->SetActive(State.SavedScreenSaverActive);
     State.ScreenSaverStateSaved = false;
   }
+  // Its destructor releases the audio layer.
+  player_.reset();
   try {
     collectionTable_->SetFiltered(false);
     collectionTable_->Close();

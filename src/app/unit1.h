@@ -36,6 +36,10 @@ class TCollectionTable;
 class TDigitalClock;
 class TLampLabel;
 class TLedLamp;
+class TTiluPlayer;
+namespace audio {
+class AudioLayer;
+}
 
 struct TForm1Services {
   Dialogs* dialogs = nullptr;
@@ -49,6 +53,11 @@ struct TForm1Services {
   // The audio layer and its WMA support: the last two of the required "files".
   std::function<bool()> audioLayerAvailable;
   std::function<bool()> wmaPluginAvailable;
+  // The audio layer the player plays through (SDL output in the program, a
+  // manual output in tests). Without one, start-up sets up no player.
+  audio::AudioLayer* audioLayer = nullptr;
+  // Pauses the user-interface thread for one millisecond: the shut-down fade's wait.
+  std::function<void()> sleepOneMillisecond;
 };
 
 class TForm1 : public QWidget {
@@ -67,6 +76,10 @@ class TForm1 : public QWidget {
 
   // The running settings and values shared with the other windows and rules.
   TProgramState State;
+
+  // The one player, from start-up to shut-down; none when start-up failed
+  // before it or no audio layer was given.
+  TTiluPlayer* Player() { return player_.get(); }
 
   TCollectionTable& CollectionTable() { return *collectionTable_; }
   TCollectionTable& TransferTable() { return *transferTable_; }
@@ -241,6 +254,7 @@ class TForm1 : public QWidget {
   bool RequiredFilesPresent(const std::vector<std::string>& names) const;
   bool FileInProgramDir(const std::string& name) const;
   void ReadSettings();
+  void SetUpPlayer();
   void LoadCollection();
   void FormDestroy();
   void ReleaseResources();
@@ -270,6 +284,7 @@ class TForm1 : public QWidget {
   TForm1Services services_;
   std::unique_ptr<TCollectionTable> collectionTable_;
   std::unique_ptr<TCollectionTable> transferTable_;
+  std::unique_ptr<TTiluPlayer> player_;
   std::function<void()> openSettingsMenu_;
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;

@@ -18,6 +18,7 @@
 #include "collection/collection_table.h"
 #include "common/scripted_dialogs.h"
 #include "common/scripted_platform.h"
+#include "playback/audio/audio_layer.h"
 
 namespace orvela::testing {
 
@@ -104,6 +105,8 @@ class Unit1Test : public ::testing::Test {
     services.terminate = [this] { ++terminateRequests; };
     services.audioLayerAvailable = [this] { return audioAvailable; };
     services.wmaPluginAvailable = [this] { return wmaAvailable; };
+    services.audioLayer = audioLayer.get();
+    services.sleepOneMillisecond = [this] { ++millisecondsSlept; };
     auto form = std::make_unique<TForm1>(services);
     form->SetSettingsMenu([this] { ++menuOpenings; });
     return form;
@@ -118,6 +121,10 @@ class Unit1Test : public ::testing::Test {
   bool wmaAvailable = true;
   int terminateRequests = 0;
   int menuOpenings = 0;
+  // Tests that want a player give the window a layer on a manual output.
+  std::unique_ptr<audio::AudioLayer> audioLayer;
+  audio::ManualOutput* manualOutput = nullptr;
+  int millisecondsSlept = 0;
 };
 
 }  // namespace orvela::testing

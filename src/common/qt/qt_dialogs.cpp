@@ -45,7 +45,8 @@ void QtDialogs::Information(const std::string& caption, const std::string& text)
 }
 
 void QtDialogs::Error(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), ToQString(text),
+  // Error boxes carry the title "Error", as the program has always shown them.
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ToQString(text),
                   QMessageBox::Ok, parent_);
   box.exec();
 }
