@@ -44,17 +44,6 @@ void AppendAttribute(std::string_view name, std::string_view value, std::string*
   out->push_back('"');
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 [[noreturn]] void Reject(const std::string& why) { throw TableError("Not a collection file: " + why); }
 
 // The encoding the text is in, decided before parsing: a byte order mark or a
@@ -85,7 +74,7 @@ bool DetectUtf8(std::string_view bytes, std::size_t* start) {
         const std::size_t close = decl.find(quote, i + 1);
         const std::string_view name =
             decl.substr(i + 1, close == std::string_view::npos ? std::string_view::npos : close - i - 1);
-        if (EqualsNoCase(name, "UTF-8") && IsWellFormedUtf8(body)) utf8 = true;
+        if (EqualsAsciiNoCase(name, "UTF-8") && IsWellFormedUtf8(body)) utf8 = true;
       }
     }
     pos = end + 2;

@@ -21,17 +21,6 @@ namespace {
 constexpr std::array<const char*, TCollectionTable::kFieldCount> kFieldNames{"Interpret", "Titel", "Pfad",
                                                                              "Genre",     "Jahr",  "Dauer"};
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // The parser needs about three times a file's size; a collection of a million
 // titles is some 200 MB.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;

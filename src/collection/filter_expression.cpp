@@ -4,6 +4,7 @@
 
 #include "collection/collection_table.h"
 #include "collection/table_error.h"
+#include "common/codepage.h"
 
 namespace orvela {
 namespace {
@@ -17,14 +18,6 @@ struct Token {
 
 bool IsIdentStart(unsigned char c) { return std::isalpha(c) || c == '_'; }
 bool IsIdentChar(unsigned char c) { return std::isalnum(c) || c == '_'; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 class Parser {
  public:
@@ -83,7 +76,7 @@ class Parser {
   }
 
   bool AtKeyword(std::string_view keyword) const {
-    return token_.type == TokenType::Ident && EqualsNoCase(token_.text, keyword);
+    return token_.type == TokenType::Ident && EqualsAsciiNoCase(token_.text, keyword);
   }
 
   void ParseOr(std::vector<TFilterExpression::Term>* terms) {

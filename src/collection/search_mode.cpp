@@ -1,7 +1,8 @@
 #include "collection/search_mode.h"
 
 #include <array>
-#include <cctype>
+
+#include "common/codepage.h"
 
 namespace orvela {
 namespace {
@@ -24,14 +25,6 @@ const ModeInfo& Info(TSearchMode mode) {
   for (const auto& info : kModes)
     if (info.mode == mode) return info;
   return kModes[0];
-}
-
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ std::string Utf16ToCp1252(std::u16string_view utf16);
 // Strict check used where a file's claim to be UTF-8 must be verified.
 bool IsWellFormedUtf8(std::string_view bytes);
 
+// Equality ignoring the case of A-Z only: for names and keywords of stored
+// formats, which are ASCII; values compare with the collator instead.
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+
 // Removes leading and trailing characters 0x00..0x20.
 std::string Trim(std::string_view text);
 bool IsBlank(std::string_view text);  // nothing left after Trim

@@ -7,6 +7,8 @@
 #include <memory>
 #include <numbers>
 
+#include "demo/ffmpeg_handles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -17,27 +19,6 @@ extern "C" {
 namespace orvela::demo {
 namespace {
 
-std::string AvError(int code) {
-  char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, buf, sizeof buf);
-  return buf;
-}
-
-struct InputClose {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct CodecCtxFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwrFree {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
 
 std::unique_ptr<AVFormatContext, InputClose> Open(const std::string& path, std::string* error) {
   AVFormatContext* fc = nullptr;

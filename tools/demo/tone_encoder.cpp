@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/atomic_file.h"
+#include "demo/ffmpeg_handles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,24 +51,6 @@ const FormatInfo& Info(Format fmt) {
   return kWav;
 }
 
-std::string AvError(int code) {
-  char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, buf, sizeof buf);
-  return buf;
-}
-
-struct CodecCtxFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwrFree {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
 struct FifoFree {
   void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
 };
