@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <string>
+
 #include "app/collection_grid.h"
 #include "collection/ui/background_image.h"
 #include "app/digital_clock.h"
@@ -87,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, AccessCodeTest,
                                            CodeCase{true, " 6813", false, " 6813"},
                                            CodeCase{true, "", false, ""},
                                            CodeCase{false, "", true, ""},
-                                           CodeCase{false, "ABBA", true, "ABBA"}));
+                                           CodeCase{false, "ABBA", true, "ABBA"}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(ScreenTest, MenuRefusesWhenADataFileIsMissing) {
   for (const char* name : {"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml"}) {

@@ -5,6 +5,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <string>
+
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "common/codepage.h"
@@ -60,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(EachRequiredEntry, MissingEntryTest,
                          ::testing::Values(MissingCase{"Jukebox.ini"}, MissingCase{"Musikliste.xml"},
                                            MissingCase{"TempMusikliste.xml"}, MissingCase{"TempGenre.text"},
                                            MissingCase{"TempInterpret.text"}, MissingCase{"TempJahr.text"},
-                                           MissingCase{"audio"}, MissingCase{"wma"}));
+                                           MissingCase{"audio"}, MissingCase{"wma"}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Unit1Test, UnloadableCollectionStopsTheStartButFinishesTheScreen) {
   folder.WriteAll(kPlainIni, {});
@@ -181,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "Schalter_Jingle=1\r\nSchalter_Lautstaerkeregler=0\r\n"
                 "[Programm]\r\nPasswortaktiv=1\r\nKiosk=1\r\nGeburtstag=1\r\nMaus=1\r\nTitelDoppel=1\r\n"
                 "Titelausblenden=0\r\nAutomatik=1\r\nEinmalSpielen=0\r\n[Abspielliste]\r\nmax=7\r\n",
-                true, false, true, false, true, true, true, false, true, false, true, true, 7}));
+                true, false, true, false, true, true, true, false, true, false, true, true, 7}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Unit1Test, TextSettingsAreCopied) {
   folder.WriteAll("[Programm]\r\nKiosk=0\r\nGeburtstagssong=/musik/happy birthday.mp3\r\n"
@@ -232,7 +236,8 @@ TEST_P(ScreenSaverTest, OffWhileRunningAndRestoredAtShutDown) {
 INSTANTIATE_TEST_SUITE_P(Cases, ScreenSaverTest,
                          ::testing::Values(SaverCase{true, "1", {false, true}},
                                            SaverCase{false, "1", {false, false}},
-                                           SaverCase{true, "0", {true}}));
+                                           SaverCase{true, "0", {true}}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(Unit1Test, ShutDownSavesNothingAndShowsNoMessage) {
   folder.WriteAll(kPlainIni, kThreeTitles);
