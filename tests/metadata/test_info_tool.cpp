@@ -1,0 +1,60 @@
+// The info command prints what the collection builder would store for a file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "demo/tone_encoder.h"
+
+namespace orvela {
+namespace {
+
+// The tool is built beside the program; this test binary lives in <build>/tests.
+std::filesystem::path ToolPath() {
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "program" /
+         "orvela-jukebox-tool";
+}
+
+std::string RunTool(const std::string& args, int* status) {
+  const std::string command = ToolPath().string() + " " + args + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  if (pipe == nullptr) return out;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+  const int raw = pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+TEST(InfoTool, PrintsTheStoredFieldsOfRealAndUnreadableFiles) {
+  if (!std::filesystem::exists(ToolPath())) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+  const auto dir = std::filesystem::temp_directory_path() / ("orvela_info_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string mp3 = (dir / "s\xC3\xBC\xC3\x9F.mp3").string();  // "süß.mp3"
+
+  std::string error;
+  const std::string audio =
+      demo::EncodeAudioBytes(demo::Format::Mp3, demo::SynthesizeTone(440.0, 3.5), {}, &error);
+  ASSERT_FALSE(audio.empty()) << error;
+  const std::string tag = demo::BuildId3v2Tag(
+      3, {{"TPE1", "Die \xC3\x84rzte-Band", ""}, {"TIT2", "Sch\xC3\xB6ner Tag", ""},
+          {"TYER", "1999", ""}, {"TCON", "(17)", ""}});
+  ASSERT_TRUE(demo::WriteTaggedMp3(mp3, tag, audio, ""));
+
+  int status = -1;
+  const std::string missing = (dir / "gone.mp3").string();
+  const std::string out = RunTool("info '" + mp3 + "' '" + missing + "'", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, mp3 + "\tDie \xC3\x84rzte-Band\tSch\xC3\xB6ner Tag\t1999\tRock\t3\n" +
+                     missing + "\tTitel ist unbekannt\tgone.mp3\t0000\tn.vorhanden\t0\n");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orvela
