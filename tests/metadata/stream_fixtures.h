@@ -19,7 +19,7 @@ namespace orvela::testing {
 enum : int { kMpeg1 = 1, kMpeg2 = 2, kMpeg25 = 3 };
 enum : int { kStereo = 0, kJointStereo = 1, kDualChannel = 2, kMono = 3 };
 
-struct FrameSpec {
+struct FrameLayout {
   int version = kMpeg1;
   int layer = 3;
   int bitrateIndex = 9;  // 128 kbit/s for MPEG-1 Layer III
@@ -28,7 +28,7 @@ struct FrameSpec {
   int channelMode = kStereo;
 };
 
-inline std::array<std::uint8_t, 4> HeaderBytes(const FrameSpec& f) {
+inline std::array<std::uint8_t, 4> HeaderBytes(const FrameLayout& f) {
   const int versionBits = f.version == kMpeg1 ? 3 : f.version == kMpeg2 ? 2 : 0;
   const int layerBits = 4 - f.layer;
   return {0xFF,
@@ -38,14 +38,14 @@ inline std::array<std::uint8_t, 4> HeaderBytes(const FrameSpec& f) {
 }
 
 // One frame of `length` bytes: the header and zero payload.
-inline std::string Frame(const FrameSpec& f, std::size_t length) {
+inline std::string Frame(const FrameLayout& f, std::size_t length) {
   const auto h = HeaderBytes(f);
   std::string frame(length, '\0');
   for (std::size_t i = 0; i < 4 && i < length; ++i) frame[i] = static_cast<char>(h[i]);
   return frame;
 }
 
-inline std::string Frames(const FrameSpec& f, std::size_t length, int count) {
+inline std::string Frames(const FrameLayout& f, std::size_t length, int count) {
   std::string out;
   for (int i = 0; i < count; ++i) out += Frame(f, length);
   return out;
@@ -60,7 +60,7 @@ inline void PutBigEndian32(std::string& bytes, std::size_t at, std::uint32_t val
 
 // A frame carrying a Xing header `xingOffset` bytes behind its start, with the
 // frame-count flag and count when `frames` is given.
-inline std::string XingFrame(const FrameSpec& f, std::size_t length, std::size_t xingOffset,
+inline std::string XingFrame(const FrameLayout& f, std::size_t length, std::size_t xingOffset,
                              bool withFrameCount, std::uint32_t frames) {
   std::string frame = Frame(f, length);
   frame.replace(xingOffset, 4, "Xing");

@@ -11,7 +11,7 @@
 namespace orvela {
 namespace {
 
-using testing::FrameSpec;
+using testing::FrameLayout;
 using testing::kMono;
 using testing::kMpeg1;
 using testing::kMpeg2;
@@ -23,21 +23,21 @@ MpegFrameHeader Parse(const std::array<std::uint8_t, 4>& bytes) {
 }
 
 // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, stereo: 417-byte frames.
-const FrameSpec kCbr128{};
+const FrameLayout kCbr128{};
 constexpr std::size_t kCbr128Length = 417;
 
 // A stream of `size` bytes whose first three frames start at `offset`.
-std::string CbrStream(std::size_t size, std::size_t offset, const FrameSpec& spec = kCbr128,
+std::string CbrStream(std::size_t size, std::size_t offset, const FrameLayout& layout = kCbr128,
                       std::size_t length = kCbr128Length) {
   std::string bytes(size, '\0');
-  bytes.replace(offset, 3 * length, testing::Frames(spec, length, 3));
+  bytes.replace(offset, 3 * length, testing::Frames(layout, length, 3));
   return bytes;
 }
 
 TEST(MpegFrameHeaderTest, FrameLengths) {
   struct Case {
     const char* name;
-    FrameSpec spec;
+    FrameLayout layout;
     int expectedLength;
     int expectedBitrate;
     int expectedRate;
@@ -58,13 +58,13 @@ TEST(MpegFrameHeaderTest, FrameLengths) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const MpegFrameHeader h = Parse(testing::HeaderBytes(c.spec));
+    const MpegFrameHeader h = Parse(testing::HeaderBytes(c.layout));
     EXPECT_TRUE(h.Valid);
     EXPECT_EQ(h.FrameLength, c.expectedLength);
     EXPECT_EQ(h.Bitrate, c.expectedBitrate);
     EXPECT_EQ(h.SampleRate, c.expectedRate);
-    EXPECT_EQ(h.Version, c.spec.version);
-    EXPECT_EQ(h.Layer, c.spec.layer);
+    EXPECT_EQ(h.Version, c.layout.version);
+    EXPECT_EQ(h.Layer, c.layout.layer);
   }
 }
 
@@ -74,7 +74,7 @@ TEST(MpegFrameHeaderTest, InvalidHeadersAndTheLayerTwoRule) {
     std::array<std::uint8_t, 4> bytes;
     bool valid;
   };
-  auto h = [](const FrameSpec& s) { return testing::HeaderBytes(s); };
+  auto h = [](const FrameLayout& s) { return testing::HeaderBytes(s); };
   const std::vector<Case> cases = {
       {"reserved sample rate", h({kMpeg1, 3, 9, 3, false, kStereo}), false},
       {"bit-rate index 15", h({kMpeg1, 3, 15, 0, false, kStereo}), false},
@@ -128,7 +128,7 @@ TEST(MpegFrameHeaderTest, FlagFieldsAndShortInput) {
 TEST(MpegXingTest, PositionDependsOnVersionAndChannels) {
   struct Case {
     const char* name;
-    FrameSpec spec;
+    FrameLayout layout;
     std::size_t length;
     std::size_t xingOffset;
   };
@@ -141,10 +141,10 @@ TEST(MpegXingTest, PositionDependsOnVersionAndChannels) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const MpegFrameHeader header = Parse(testing::HeaderBytes(c.spec));
+    const MpegFrameHeader header = Parse(testing::HeaderBytes(c.layout));
     ASSERT_TRUE(header.Valid);
     for (std::size_t at : {c.xingOffset - 1, c.xingOffset, c.xingOffset + 1}) {
-      const std::string frame = testing::XingFrame(c.spec, c.length, at, true, 1234);
+      const std::string frame = testing::XingFrame(c.layout, c.length, at, true, 1234);
       const auto* data = reinterpret_cast<const std::uint8_t*>(frame.data());
       const XingInfo x = TMpegInfo::FindXingHeader(header, data, frame.size(), 0);
       EXPECT_EQ(x.Found, at == c.xingOffset) << "Xing at " << at;
@@ -158,13 +158,13 @@ TEST(MpegXingTest, PositionDependsOnVersionAndChannels) {
     }
   }
   // "xing" in lower case is not the marker; no frame-count flag gives 0.
-  const FrameSpec spec = kCbr128;
-  const MpegFrameHeader header = Parse(testing::HeaderBytes(spec));
-  std::string frame = testing::XingFrame(spec, 417, 36, true, 99);
+  const FrameLayout layout = kCbr128;
+  const MpegFrameHeader header = Parse(testing::HeaderBytes(layout));
+  std::string frame = testing::XingFrame(layout, 417, 36, true, 99);
   frame[36] = 'x';
   EXPECT_FALSE(TMpegInfo::FindXingHeader(header, reinterpret_cast<const std::uint8_t*>(frame.data()),
                                          frame.size(), 0).Found);
-  frame = testing::XingFrame(spec, 417, 36, false, 0);
+  frame = testing::XingFrame(layout, 417, 36, false, 0);
   const XingInfo noCount = TMpegInfo::FindXingHeader(
       header, reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size(), 0);
   EXPECT_TRUE(noCount.Found);
@@ -176,7 +176,7 @@ TEST(MpegSearchTest, ConstantBitRateDurations) {
     const char* name;
     std::size_t size;
     std::size_t offset;
-    FrameSpec spec;
+    FrameLayout layout;
     std::size_t length;
     int duration;
     int frames;
@@ -191,22 +191,22 @@ TEST(MpegSearchTest, ConstantBitRateDurations) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TMpegInfo info;
-    EXPECT_EQ(info.ReadFromBuffer(CbrStream(c.size, c.offset, c.spec, c.length)), TMpegInfo::kFound);
+    EXPECT_EQ(info.ReadFromBuffer(CbrStream(c.size, c.offset, c.layout, c.length)), TMpegInfo::kFound);
     EXPECT_TRUE(info.Valid);
     EXPECT_FALSE(info.IsVBR);
     EXPECT_EQ(info.FirstHeaderPosition, static_cast<std::int64_t>(c.offset));
     EXPECT_EQ(info.FileSize, static_cast<std::int64_t>(c.size));
     EXPECT_EQ(info.Duration, c.duration);
     EXPECT_EQ(info.Frames, c.frames);
-    EXPECT_EQ(info.Version, c.spec.version);
-    EXPECT_EQ(info.Layer, c.spec.layer);
+    EXPECT_EQ(info.Version, c.layout.version);
+    EXPECT_EQ(info.Layer, c.layout.layer);
   }
 }
 
 TEST(MpegSearchTest, XingFrameCountGivesAverageBitRate) {
   struct Case {
     const char* name;
-    FrameSpec spec;
+    FrameLayout layout;
     std::size_t length;
     std::size_t xingOffset;
     std::uint32_t frames;
@@ -226,8 +226,8 @@ TEST(MpegSearchTest, XingFrameCountGivesAverageBitRate) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string bytes = testing::XingFrame(c.spec, c.length, c.xingOffset, true, c.frames);
-    bytes += testing::Frames(c.spec, c.length, 2);
+    std::string bytes = testing::XingFrame(c.layout, c.length, c.xingOffset, true, c.frames);
+    bytes += testing::Frames(c.layout, c.length, 2);
     bytes.resize(c.length + c.audioBehindXing, '\0');
     TMpegInfo info;
     EXPECT_EQ(info.ReadFromBuffer(bytes), TMpegInfo::kFound);
@@ -314,7 +314,7 @@ TEST(MpegSearchTest, FreeFormatIsRejectedAndTheSearchGoesOn) {
   EXPECT_EQ(alone.ReadFromBuffer(freeFormat), TMpegInfo::kNotFound);
   EXPECT_EQ(alone.FirstHeaderPosition, -1);
 
-  const FrameSpec mpeg2{kMpeg2, 3, 8, 1, false, kMono};
+  const FrameLayout mpeg2{kMpeg2, 3, 8, 1, false, kMono};
   TMpegInfo info;
   EXPECT_EQ(info.ReadFromBuffer(freeFormat + testing::Frames(mpeg2, 192, 3)), TMpegInfo::kFound);
   EXPECT_EQ(info.FirstHeaderPosition, 32);
@@ -349,9 +349,9 @@ TEST(MpegSearchTest, StartPositionAndStream) {
 
 TEST(MpegSearchTest, LongFileDurationNeedsSixtyFourBits) {
   // 300 MB at 8 kbit/s: the bit count overflows 32 bits long before the end.
-  const FrameSpec spec{kMpeg2, 3, 1, 0, false, kMono};  // 22050 Hz: 26-byte frames
+  const FrameLayout layout{kMpeg2, 3, 1, 0, false, kMono};  // 22050 Hz: 26-byte frames
   testing::TempDir dir;
-  const std::string path = dir.WriteSparse("long.mp3", testing::Frames(spec, 26, 3), 300000000);
+  const std::string path = dir.WriteSparse("long.mp3", testing::Frames(layout, 26, 3), 300000000);
   TTagSource source = TTagSource::OpenFile(path);
   ASSERT_TRUE(source.IsOpen());
   TMpegInfo info;

@@ -209,14 +209,14 @@ double DominantFrequency(const Pcm& pcm, double startSeconds, double seconds, do
   // Goertzel scan around it, which costs a few dozen passes instead of thousands.
   std::size_t size = 1;
   while (size < n) size <<= 1;
-  std::vector<std::complex<double>> spec(size);
-  for (std::size_t i = 0; i < n; ++i) spec[i] = x[i];
-  Fft(spec);
+  std::vector<std::complex<double>> bins(size);
+  for (std::size_t i = 0; i < n; ++i) bins[i] = x[i];
+  Fft(bins);
   const double bin = static_cast<double>(rate) / size;
   double best = 0, bestPower = 0;
   for (std::size_t k = static_cast<std::size_t>(20.0 / bin) + 1; k < size / 2 && k * bin <= maxHz;
        ++k) {
-    const double p = std::norm(spec[k]);
+    const double p = std::norm(bins[k]);
     if (p > bestPower) bestPower = p, best = k * bin;
   }
   if (bestPower <= 1e-9) return 0.0;
