@@ -56,7 +56,7 @@ void TID3v1Tag::Parse(std::span<const std::uint8_t> tag) {
 
 std::uint8_t TID3v1Tag::ReadFromSource(TTagSource& source) {
   Clear();
-  try {
+  const std::uint8_t code = ReportingFailures([&]() -> std::uint8_t {
     if (source.Size() < kTagSize) return kTagTooShort;
     std::vector<std::uint8_t> storage;
     const auto tag = source.ReadAt(source.Size() - kTagSize, kTagSize, storage);
@@ -64,14 +64,9 @@ std::uint8_t TID3v1Tag::ReadFromSource(TTagSource& source) {
     if (tag[0] != 'T' || tag[1] != 'A' || tag[2] != 'G') return kTagNotFound;
     Parse(tag);
     return kTagReadOk;
-  } catch (const std::exception& e) {
-    Clear();
-    ReportReaderError(e.what());
-  } catch (...) {
-    Clear();
-    ReportReaderError("Unknown error");
-  }
-  return kTagError;
+  });
+  if (code == kTagError) Clear();
+  return code;
 }
 
 std::uint8_t TID3v1Tag::ReadFromBuffer(std::span<const std::uint8_t> bytes) {
@@ -87,30 +82,18 @@ std::uint8_t TID3v1Tag::ReadFromBuffer(std::string_view bytes) {
 
 std::uint8_t TID3v1Tag::ReadFromFile(const std::string& path) {
   Clear();
-  try {
+  return ReportingFailures([&] {
     TTagSource source = TTagSource::OpenFile(path);
     return ReadFromSource(source);
-  } catch (const std::exception& e) {
-    ReportReaderError(e.what());
-  } catch (...) {
-    ReportReaderError("Unknown error");
-  }
-  Clear();
-  return kTagError;
+  });
 }
 
 std::uint8_t TID3v1Tag::ReadFromStream(std::istream& stream) {
   Clear();
-  try {
+  return ReportingFailures([&] {
     TTagSource source = TTagSource::FromStream(stream);
     return ReadFromSource(source);
-  } catch (const std::exception& e) {
-    ReportReaderError(e.what());
-  } catch (...) {
-    ReportReaderError("Unknown error");
-  }
-  Clear();
-  return kTagError;
+  });
 }
 
 std::string TID3v1Tag::GetTitle() const { return Trim(Title); }

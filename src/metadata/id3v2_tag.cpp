@@ -160,22 +160,15 @@ std::uint8_t TID3v2Tag::ReadFromSource(TTagSource& source) {
   Clear();
   std::vector<std::uint8_t> headerStorage;
   std::vector<std::uint8_t> bodyStorage;
-  std::uint8_t code = kTagError;
   std::size_t framesStart = 0;
-  try {
-    // The header and the first bytes of an extended header in one read; then
-    // the frames in a second one.
+  // The header and the first bytes of an extended header in one read; then
+  // the frames in a second one.
+  const std::uint8_t code = ReportingFailures([&] {
     const std::span<const std::uint8_t> first =
         source.ReadAt(0, kHeaderSize + kExtendedHeaderRead, headerStorage);
-    code = ReadHeader(first, &framesStart);
-    if (code != kTagReadOk) return code;
-  } catch (const std::exception& e) {
-    ReportReaderError(e.what());
-    return kTagError;
-  } catch (...) {
-    ReportReaderError("Unknown error");
-    return kTagError;
-  }
+    return ReadHeader(first, &framesStart);
+  });
+  if (code != kTagReadOk) return code;
 
   try {
     // The frames end where the footer begins; a frame may not reach into it or
@@ -208,29 +201,19 @@ std::uint8_t TID3v2Tag::ReadFromBuffer(std::string_view bytes) {
 }
 
 std::uint8_t TID3v2Tag::ReadFromFile(const std::string& path) {
-  try {
+  Clear();
+  return ReportingFailures([&] {
     TTagSource source = TTagSource::OpenFile(path);
     return ReadFromSource(source);
-  } catch (const std::exception& e) {
-    ReportReaderError(e.what());
-  } catch (...) {
-    ReportReaderError("Unknown error");
-  }
-  return kTagError;
+  });
 }
 
 std::uint8_t TID3v2Tag::ReadFromStream(std::istream& stream) {
-  try {
+  Clear();
+  return ReportingFailures([&] {
     TTagSource source = TTagSource::FromStream(stream);
     return ReadFromSource(source);
-  } catch (const std::exception& e) {
-    Clear();
-    ReportReaderError(e.what());
-  } catch (...) {
-    Clear();
-    ReportReaderError("Unknown error");
-  }
-  return kTagError;
+  });
 }
 
 }  // namespace orvela

@@ -4,6 +4,7 @@
 // an "Error" box carrying the failure's own message; the readers know nothing of
 // the windowing toolkit, so the program plugs its dialog service in here.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -25,5 +26,19 @@ void SetReaderErrorHandler(ReaderErrorHandler handler);
 
 // Calls the handler with `text`. Never throws: a failing handler is ignored.
 void ReportReaderError(const std::string& text) noexcept;
+
+// Runs a read step; whatever it throws is reported and answered with kTagError,
+// so that no reader lets an exception reach its caller.
+template <typename Read>
+std::uint8_t ReportingFailures(Read&& read) noexcept {
+  try {
+    return read();
+  } catch (const std::exception& e) {
+    ReportReaderError(e.what());
+  } catch (...) {
+    ReportReaderError("Unknown error");
+  }
+  return kTagError;
+}
 
 }  // namespace orvela
