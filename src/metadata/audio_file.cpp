@@ -64,14 +64,8 @@ std::string FirstNonEmpty(std::string preferred, std::string fallback) {
 
 }  // namespace
 
-void TAudioFile::Assign(const TAudioFile& source) {
-  Genre = source.Genre;
-  Year = source.Year;
-  Artist = source.Artist;
-  Title = source.Title;
-  FilePath = source.FilePath;
-  Duration = source.Duration;
-}
+// The record holds only its six values, so the copy is exactly the field copy.
+void TAudioFile::Assign(const TAudioFile& source) { *this = source; }
 
 void TAudioFile::LoadFromFile(const std::string& path) {
   try {
