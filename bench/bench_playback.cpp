@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/manual_output.h"
 #include "demo/tone_encoder.h"
 #include "playback/audio/audio_layer.h"
 

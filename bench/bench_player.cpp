@@ -21,6 +21,7 @@
 
 #include <QImage>
 
+#include "support/manual_output.h"
 #include "demo/tone_encoder.h"
 #include "metadata/audio_file.h"
 #include "playback/audio/audio_layer.h"

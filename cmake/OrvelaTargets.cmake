@@ -14,15 +14,23 @@ function(orvela_folder_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
 endfunction()
 
-# One GoogleTest binary per subsystem from every .cpp of the test folder.
+# One GoogleTest binary per subsystem from every .cpp of the test folder. With
+# QT_MAIN the binary holds widget tests and gets the main that makes the
+# QApplication; the others use GoogleTest's own main.
 function(orvela_test_binary name)
+  cmake_parse_arguments(ARG "QT_MAIN" "" "" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT _srcs)
     return()
   endif()
   add_executable(${name} ${_srcs})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+  if(ARG_QT_MAIN)
+    target_link_libraries(${name} PRIVATE orvela_qt_test_main)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_UNPARSED_ARGUMENTS} orvela_test_support GTest::gtest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
 endfunction()

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/jukebox_ini.h"
+#include "jukebox/jukebox_ini.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "collection/collection_table.h"
 #include "collection/table_error.h"
-#include "common/qt/qt_text.h"
+#include "app/qt_text.h"
 
 namespace orvela {
 

@@ -1,6 +1,6 @@
 #include "app/digital_clock.h"
 
-#include "app/date_time.h"
+#include "jukebox/date_time.h"
 #include "common/platform.h"
 
 namespace orvela {

@@ -6,14 +6,14 @@
 #include <chrono>
 #include <thread>
 
-#include "app/hauptm.h"
-#include "app/unit1.h"
-#include "collection/ui/filter.h"
-#include "collection/ui/menu.h"
+#include "app/settings_menu.h"
+#include "app/main_window.h"
+#include "app/restriction_filter_window.h"
+#include "app/collection_builder_window.h"
 #include "common/platform.h"
-#include "common/qt/qt_dialogs.h"
-#include "common/qt/qt_mouse_pointer.h"
-#include "common/qt/x11_screen_saver.h"
+#include "app/qt_dialogs.h"
+#include "app/qt_mouse_pointer.h"
+#include "app/x11_screen_saver.h"
 #include "common/system_clock.h"
 #include "metadata/reader_errors.h"
 #include "playback/audio/audio_layer.h"

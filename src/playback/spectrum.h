@@ -1,35 +1,43 @@
 #pragma once
-// The bar spectrum of the title now playing. Bars jump up at once and sink by
-// BarFall pixels a frame; a peak mark above each bar sinks by PeakFall. Every
-// frame is drawn into BackBuffer and copied to the target in one transfer, so
-// the area never shows a half-drawn frame.
+// The bar spectrum of the title now playing: the bars' and peaks' arithmetic.
+// Bars jump up at once and sink by BarFall pixels a frame; a peak mark above
+// each bar sinks by PeakFall. Painting a frame is the window's business
+// (app/spectrum_painter.h), so the player stays free of any toolkit.
 #include <array>
 #include <cstdint>
 #include <span>
 
-#include <QColor>
-#include <QImage>
-
-class QPaintDevice;
-
 namespace orvela {
+
+// 0xRRGGBB.
+using TRgbColor = std::uint32_t;
+
+enum class TSpectrumDrawMode : int { Lines = 0, Bars = 1 };
 
 class TSpectrum {
  public:
   static constexpr int kBarCount = 129;
+  static constexpr TRgbColor kBlack = 0x000000;
+  static constexpr TRgbColor kWhite = 0xFFFFFF;
+  static constexpr TRgbColor kYellow = 0xFFFF00;
+  static constexpr TRgbColor kRed = 0xFF0000;
+  // The light steel blue desktop themes commonly give an active caption's
+  // second gradient colour; the window replaces it with its palette's own.
+  static constexpr TRgbColor kCaptionGradient = 0xB9D1EA;
 
+  // The size of the drawing area, which is the size of every frame.
   TSpectrum(int width, int height);
 
-  QImage BackBuffer;
-  QImage BackgroundPicture;  // kept for completeness; never drawn
-  QColor BackgroundColor = Qt::black;
+  int Width;
+  int Height;
+  TRgbColor BackgroundColor = kBlack;
   std::int32_t MaxHeight = 100;
-  QColor BarColor = Qt::white;
-  QColor PeakColor = Qt::yellow;
-  int DrawMode = 0;  // 1: bars BarWidth wide; 0: one-pixel lines
+  TRgbColor BarColor = kWhite;
+  TRgbColor PeakColor = kYellow;
+  TSpectrumDrawMode DrawMode = TSpectrumDrawMode::Lines;
   std::int32_t BinStep = 1;
   bool ClearBackground = true;
-  bool DrawBackgroundPicture = false;
+  bool DrawBackgroundPicture = false;  // kept for completeness; never drawn
   std::int32_t PeakFall = 1;
   std::int32_t BarFall = 3;
   std::int32_t BarWidth = 5;
@@ -38,13 +46,8 @@ class TSpectrum {
   std::array<std::int32_t, kBarCount> Bars{};
 
   // Advances bars and peaks by one frame from the FFT magnitudes (bar i reads
-  // magnitudes[i * BinStep]; missing values count as silence), draws the frame
-  // with its origin moved by (x, y) and copies it to target at (0, 0).
-  void Draw(QPaintDevice& target, std::span<const float> magnitudes, int x, int y);
+  // magnitudes[i * BinStep]; missing values count as silence).
+  void Advance(std::span<const float> magnitudes);
 };
-
-// The bar colour the player gives the spectrum: the desktop's highlight colour
-// when an application palette exists, otherwise a fixed light steel blue.
-QColor CaptionGradientColor();
 
 }  // namespace orvela

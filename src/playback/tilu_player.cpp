@@ -103,10 +103,10 @@ void TTiluPlayer::LoadPlugins([[maybe_unused]] const std::string& directory) {
 
 void TTiluPlayer::CreateSpectrum(int width, int height) {
   spectrum_ = std::make_unique<TSpectrum>(width, height);
-  spectrum_->BackgroundColor = Qt::black;
-  spectrum_->BarColor = CaptionGradientColor();
-  spectrum_->PeakColor = Qt::red;
-  spectrum_->DrawMode = 1;
+  spectrum_->BackgroundColor = TSpectrum::kBlack;
+  spectrum_->BarColor = TSpectrum::kCaptionGradient;
+  spectrum_->PeakColor = TSpectrum::kRed;
+  spectrum_->DrawMode = TSpectrumDrawMode::Bars;
 }
 
 void TTiluPlayer::Play(const TAudioFile* file) {
@@ -226,12 +226,10 @@ std::string TTiluPlayer::GetArtist() const { return CurrentFile ? CurrentFile->G
 std::string TTiluPlayer::GetYear() const { return CurrentFile ? CurrentFile->GetYear() : "-"; }
 std::string TTiluPlayer::GetGenre() const { return CurrentFile ? CurrentFile->GetGenre() : "-"; }
 
-void TTiluPlayer::DrawSpectrum(QPaintDevice& surface) {
-  if (!spectrum_ || GetState() != audio::kPlaying) return;
-  // One spare float, as the layer's FFT call may write a trailing value.
-  float magnitudes[513] = {};
-  if (!layer_.ChannelGetData(Channel, magnitudes, audio::kDataFft1024)) return;
-  spectrum_->Draw(surface, std::span<const float>(magnitudes, 512), 0, 0);
+bool TTiluPlayer::SpectrumData(SpectrumMagnitudes& magnitudes) {
+  if (!spectrum_ || GetState() != audio::kPlaying) return false;
+  magnitudes.fill(0.0f);
+  return layer_.ChannelGetData(Channel, magnitudes.data(), audio::kDataFft1024);
 }
 
 bool TTiluPlayer::HasExtension(std::string_view extension) const {

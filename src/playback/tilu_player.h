@@ -8,6 +8,7 @@
 // that report to the injected post function and raises OnTiluEndFile only when
 // the posted call runs, and only if the player still exists and the stream that
 // ended is still the one it loaded and has not been stopped since.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -20,8 +21,6 @@
 #include "playback/audio/audio_layer.h"
 #include "playback/side_channels.h"
 #include "playback/spectrum.h"
-
-class QPaintDevice;
 
 namespace orvela {
 
@@ -87,7 +86,10 @@ class TTiluPlayer {
   std::string GetArtist() const;
   std::string GetYear() const;
   std::string GetGenre() const;
-  void DrawSpectrum(QPaintDevice& surface);
+  // The FFT magnitudes the spectrum draws next (512 used, one spare float, as
+  // the layer's FFT call may write a trailing value); false while nothing plays.
+  using SpectrumMagnitudes = std::array<float, 513>;
+  bool SpectrumData(SpectrumMagnitudes& magnitudes);
 
   // Case-insensitive membership in Extensions (".MP3" matches ".mp3").
   bool HasExtension(std::string_view extension) const;

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "common/platform.h"
-#include "common/scripted_platform.h"
+#include "support/scripted_platform.h"
 #include "common/system_clock.h"
 #include "common/system_random.h"
 

@@ -16,7 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/scripted_dialogs.h"
+#include "support/manual_output.h"
+#include "support/scripted_dialogs.h"
 #include "demo/audio_check.h"
 #include "demo/tone_encoder.h"
 #include "metadata/audio_file.h"

@@ -1,4 +1,5 @@
 // Opening files, playing every format to its end, positions and lengths.
+#include "support/manual_output.h"
 #include "test_audio_support.h"
 
 namespace orvela::audio::testing {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/manual_output.h"
 #include "demo/audio_check.h"
 #include "demo/tone_encoder.h"
 #include "playback/audio/audio_layer.h"

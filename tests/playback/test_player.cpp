@@ -1,6 +1,5 @@
 // Playing, pausing, stopping and the end of a title, heard through a manual output.
-#include <QImage>
-
+#include "support/manual_output.h"
 #include "player_rig.h"
 
 namespace orvela::testing {
@@ -239,32 +238,27 @@ TEST_F(PlayerTest, AModuleTheStreamOpenRejectsIsLoadedAsMusic) {
   }
 }
 
-TEST_F(PlayerTest, SpectrumIsDrawnOnlyWhilePlaying) {
+TEST_F(PlayerTest, SpectrumAdvancesOnlyWhilePlaying) {
   player().CreateSpectrum(628, 113);
   ASSERT_NE(player().Spectrum(), nullptr);
-  EXPECT_EQ(player().Spectrum()->PeakColor, QColor(Qt::red));
-  EXPECT_EQ(player().Spectrum()->DrawMode, 1);
+  EXPECT_EQ(player().Spectrum()->PeakColor, TSpectrum::kRed);
+  EXPECT_EQ(player().Spectrum()->DrawMode, TSpectrumDrawMode::Bars);
 
-  QImage surface(628, 113, QImage::Format_RGB32);
-  surface.fill(Qt::blue);
-  const QImage untouched = surface;
-  player().DrawSpectrum(surface);  // nothing loaded
-  EXPECT_EQ(surface, untouched);
+  TTiluPlayer::SpectrumMagnitudes magnitudes{};
+  EXPECT_FALSE(player().SpectrumData(magnitudes));  // nothing loaded
 
   const TAudioFile file = PlayerRig::File("tone5.wav");
   player().Play(&file);
   rig.Render(0.3);
-  player().DrawSpectrum(surface);
+  ASSERT_TRUE(player().SpectrumData(magnitudes));
+  TSpectrum& spectrum = *player().Spectrum();
+  spectrum.Advance(magnitudes);
   // A 440 Hz tone at half scale lands in bin 10 of a 1024-sample FFT at 44.1 kHz.
-  const TSpectrum& spectrum = *player().Spectrum();
   EXPECT_GT(spectrum.Bars[10], 50);
   EXPECT_LT(spectrum.Bars[100], 5);
-  EXPECT_EQ(surface.pixelColor(60, 112), spectrum.BarColor);
 
   player().Pause();
-  surface.fill(Qt::blue);
-  player().DrawSpectrum(surface);
-  EXPECT_EQ(surface, untouched);
+  EXPECT_FALSE(player().SpectrumData(magnitudes));
 }
 
 }  // namespace

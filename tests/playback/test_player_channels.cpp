@@ -2,6 +2,7 @@
 // rendering frames: they must reach their target after their time, not before.
 #include <limits>
 
+#include "support/manual_output.h"
 #include "player_rig.h"
 
 namespace orvela::testing {

@@ -1,5 +1,6 @@
 // Start-up of the player: version check, the file-dialog filter and the
 // extension list, the open flags chosen by extension.
+#include "support/manual_output.h"
 #include "player_rig.h"
 
 namespace orvela::testing {

@@ -48,24 +48,6 @@ class AudioOutput {
   virtual bool WaitsForData() const { return false; }
 };
 
-// Output for tests: renders exactly the frames asked for, on the caller's thread.
-class ManualOutput : public AudioOutput {
- public:
-  bool Open(int rate, RenderFunction render) override;
-  void Close() override;
-  bool WaitsForData() const override { return true; }
-  // Renders `frames` frames of the mix and returns them (2 floats a frame).
-  // Blocks until the decoders have supplied what the playing channels need,
-  // so a test hears every sample, deterministically. Silence when not open.
-  std::vector<float> Render(int frames);
-  bool is_open() const { return static_cast<bool>(render_); }
-  int rate() const { return rate_; }
-
- private:
-  RenderFunction render_;
-  int rate_ = 0;
-};
-
 // Output for the program: SDL2's default device (PipeWire, PulseAudio, ALSA, or
 // the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk").
 // When no device opens, the layer falls back to a silent real-time clock, so

@@ -1,0 +1,304 @@
+#include "app/main_window.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "app/collection_grid.h"
+#include "jukebox/jukebox_ini.h"
+#include "app/lamp_label.h"
+#include "app/led_lamp.h"
+#include "collection/collection_table.h"
+#include "common/codepage.h"
+#include "common/dialogs.h"
+#include "common/platform.h"
+#include "app/qt_text.h"
+#include "app/queued_post.h"
+#include "playback/tilu_player.h"
+
+namespace orvela {
+
+namespace {
+
+const std::string& StartMissingFilesText() {
+  static const std::string text = Utf8ToCp1252(
+      "Es sind nicht alle benötigten Dateien vorhanden. Orvela Jukebox wird nicht gestartet.");
+  return text;
+}
+
+const std::string& MenuMissingFilesText() {
+  static const std::string text = Utf8ToCp1252(
+      "Es sind nicht alle benötigten Dateien vorhanden. Das Menü kann nicht geöffnet werden.");
+  return text;
+}
+
+const char* const kCollectionLoadFailedText =
+    "Kann musikliste.xml nicht finden! Orvela Jukebox wird nicht gestartet.";
+const char* const kCollectionCloseFailedText = "Musikliste.xml kann nicht gefunden werden!";
+
+const std::string& CompleteCollectionText() {
+  static const std::string text = Utf8ToCp1252("Musiksammlung komplett verfügbar");
+  return text;
+}
+
+}  // namespace
+
+TForm1::TForm1(TForm1Services services, QWidget* parent)
+    : QWidget(parent),
+      services_(std::move(services)),
+      collectionTable_(std::make_unique<TCollectionTable>(TCollectionTable::CollectionWidths(), true)),
+      transferTable_(std::make_unique<TCollectionTable>(TCollectionTable::TransferWidths(), false)) {
+  collectionTable_->SetIndexFieldNames("Interpret;Titel");
+  CreateControls();
+  ShowStatus("leer");
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  FormDestroy();
+  // The table goes before the child widgets do: the grid must not reach it.
+  DBMusiksammlung->SetTable(nullptr);
+}
+
+bool TForm1::FileInProgramDir(const std::string& name) const {
+  std::error_code error;
+  return std::filesystem::exists(Cp1252ToNativePath(State.ProgramDir + name), error);
+}
+
+bool TForm1::RequiredFilesPresent(const std::vector<std::string>& names) const {
+  for (const std::string& name : names) {
+    if (!FileInProgramDir(name)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void TForm1::FormCreate() {
+  State.ProgramDir = services_.programDir;
+  if (!State.ProgramDir.empty() && State.ProgramDir.back() != '/') {
+    State.ProgramDir += '/';
+  }
+
+  // The audio layer and its WMA support take the place the two audio library
+  // files had in this list, and keep their turn in it.
+  const bool present =
+      RequiredFilesPresent({"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml", "TempGenre.text",
+                            "TempInterpret.text", "TempJahr.text"}) &&
+      services_.audioLayerAvailable && services_.audioLayerAvailable() &&
+      services_.wmaPluginAvailable && services_.wmaPluginAvailable();
+  if (!present) {
+    services_.dialogs->ShowMessage(StartMissingFilesText());
+    startFailed_ = true;
+    if (services_.terminate) {
+      services_.terminate();
+    }
+    return;
+  }
+
+  State.SavedScreenSaverActive = services_.screenSaver->IsActive();
+  State.ScreenSaverStateSaved = true;
+
+  ReadSettings();
+  BtnNext->setEnabled(State.NextSwitch);
+  BtnStop->setEnabled(State.StopSwitch);
+
+  SetUpPlayer();
+  LoadCollection();
+
+  LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
+  Labelmaxwert->setText(QString::number(State.MaxTitles));
+  State.ActiveJingle = 0;
+  State.FadeAction = 0;
+  State.RestrictionActive = false;
+
+  LabelDiodeDoppel->SetLit(State.AllowDuplicates);
+  LabelDiodeFade->SetLit(State.FadeEnabled);
+  ApplyWindowFrame(State.KioskMode);
+}
+
+void TForm1::ReadSettings() {
+  const TIniFile ini(State.ProgramDir + "Jukebox.ini");
+  State.NextSwitch = ini.ReadBool("Schalter_Einstellungen", "Schalter_Naechster_Titel", true);
+  State.StopSwitch = ini.ReadBool("Schalter_Einstellungen", "Schalter_Stop_Titel", true);
+  for (QPushButton* jingle : {SpeedButton_Jingle1, SpeedButton_Jingle2, SpeedButton_Jingle3, SpeedButton_Jingle4}) {
+    jingle->setEnabled(ini.ReadBool("Schalter_Einstellungen", "Schalter_Jingle", true));
+  }
+  SliderEdit1->setEnabled(ini.ReadBool("Schalter_Einstellungen", "Schalter_Lautstaerkeregler", true));
+
+  State.MenuCodeActive = ini.ReadBool("Programm", "Passwortaktiv", true);
+  State.BirthdaySongPath = ini.ReadString("Programm", "Geburtstagssong", "");
+  // A hand-edited moment that does not read as a date-time counts as day zero,
+  // like the default: long past, so an armed birthday mode starts at once.
+  State.BirthdayTime = ini.ReadDateTime("Programm", "Geburtzeit", 0.0);
+  if (ini.ReadBool("Programm", "Geburtstag", true)) {
+    TimerGeburtstag->start();
+    LabelDiodeGeburt->SetLit(true);
+  } else {
+    TimerGeburtstag->stop();
+  }
+  State.KioskMode = ini.ReadBool("Programm", "Kiosk", true);
+  if (ini.ReadBool("Programm", "Bildschirmschoner", true)) {
+    services_.screenSaver->SetActive(false);
+  }
+  services_.mousePointer->Show(!ini.ReadBool("Programm", "Maus", true));
+  State.AllowDuplicates = ini.ReadBool("Programm", "TitelDoppel", true);
+  State.FadeEnabled = ini.ReadBool("Programm", "Titelausblenden", true);
+  State.AutomaticEnabled = ini.ReadBool("Programm", "Automatik", true);
+  State.PlayOnceEnabled = ini.ReadBool("Programm", "EinmalSpielen", true);
+  State.MaxTitles = ini.ReadInteger("Abspielliste", "max", 0);
+  State.JingleSong1 = ini.ReadString("Jingle", "Song_1", "");
+  State.JingleSong2 = ini.ReadString("Jingle", "Song_2", "");
+  State.JingleSong3 = ini.ReadString("Jingle", "Song_3", "");
+  State.JingleSong4 = ini.ReadString("Jingle", "Song_4", "");
+}
+
+void TForm1::SetUpPlayer() {
+  if (services_.audioLayer == nullptr) {
+    return;
+  }
+  player_ = std::make_unique<TTiluPlayer>(*services_.audioLayer, QueuedPost(this));
+  player_->InitAudio(*services_.dialogs);
+  player_->LoadPlugins(State.ProgramDir);
+  // The slider's 100 percent; the player clamps it to full volume.
+  player_->SetVolume(100.0F);
+  // The paint box has its size only once the layout has placed it.
+  if (layout() != nullptr) {
+    layout()->activate();
+  }
+  player_->CreateSpectrum(SpectrumPaintbox->width(), SpectrumPaintbox->height());
+  // The player's events are bound with the playback handlers of this window,
+  // and its FileFilter goes to the operator's file dialog with the settings menu.
+}
+
+void TForm1::LoadCollection() {
+  try {
+    collectionTable_->Open();
+    collectionTable_->LoadFromFile(State.ProgramDir + "Musikliste.xml");
+    collectionTable_->SetFiltered(false);
+    const int count = collectionTable_->RecordCount();
+    StaticText_titel_vorhanden->setText(QString::number(count) +
+                                        QStringLiteral(" Titel in Musiksammlung vorhanden"));
+    StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));
+    if (count > 0) {
+      StaticTextMusikListenStatus->setText(ToQString(CompleteCollectionText()));
+      JvLED2->SetColorOn(QColor(0x00, 0xFF, 0x00));
+      JvLED2->SetActive(true);
+    }
+  } catch (const std::exception&) {
+    services_.dialogs->ShowMessage(kCollectionLoadFailedText);
+    startFailed_ = true;
+    if (services_.terminate) {
+      services_.terminate();
+    }
+  }
+  RefreshCollectionGrid();
+}
+
+void TForm1::FormDestroy() {
+  try {
+    if (player_ && State.FadeEnabled && player_->GetState() == 1) {
+      player_->FadeOut();
+      // The fade runs inside the audio layer; the window stays deaf meanwhile,
+      // which is what a closing jukebox should do.
+      for (int i = 0; i < 2000 && services_.sleepOneMillisecond; ++i) {
+        services_.sleepOneMillisecond();
+      }
+    }
+  } catch (const std::exception&) {
+    services_.dialogs->ShowMessage("Bass.dll kann nicht gefunden werden!");
+  }
+  ReleaseResources();
+}
+
+void TForm1::ReleaseResources() {
+  if (State.ScreenSaverStateSaved) {
+    services_.screenSaver->SetActive(State.SavedScreenSaverActive);
+    State.ScreenSaverStateSaved = false;
+  }
+  // Its destructor releases the audio layer.
+  player_.reset();
+  try {
+    collectionTable_->SetFiltered(false);
+    collectionTable_->Close();
+  } catch (const std::exception&) {
+    services_.dialogs->ShowMessage(kCollectionCloseFailedText);
+  }
+}
+
+void TForm1::ShowStatus(const std::string& status) {
+  TLampLabel* const lamps[] = {LabelDiodePlay, LabelDiodeStop, LabelDiodePause, LabelDiodeLeer};
+  const char* const names[] = {"Play", "Stop", "Pause", "leer"};
+  for (int i = 0; i < 4; ++i) {
+    lamps[i]->SetLit(status == names[i]);
+  }
+}
+
+void TForm1::ApplyWindowFrame(bool kiosk) {
+  const bool wasVisible = isVisible();
+  if (kiosk) {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    // Without a window manager (a kiosk PC running the bare X server) nobody
+    // honours the full-screen state: take the screen's geometry ourselves.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(screen->geometry());
+    }
+    setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
+  } else {
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized));
+    // A single border: the design size, not resizable.
+    setFixedSize(kDesignClientWidth, kDesignClientHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect area = screen->availableGeometry();
+      QRect frame(QPoint(0, 0), size());
+      frame.moveCenter(area.center());
+      move(frame.topLeft());
+    }
+  }
+  // Changing the frame hides a shown window; bring it back as it was.
+  if (wasVisible) {
+    show();
+  }
+}
+
+void TForm1::RefreshCollectionGrid() {
+  if (DBMusiksammlung != nullptr) {
+    DBMusiksammlung->Refresh();
+  }
+}
+
+void TForm1::SpeedButton_MenuClick() {
+  if (!RequiredFilesPresent({"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml"})) {
+    services_.dialogs->ShowMessage(MenuMissingFilesText());
+    return;
+  }
+  if (State.MenuCodeActive) {
+    // A wrong code is ignored without a word: guests must not learn that one exists.
+    if (SearchText() != kMenuAccessCode) {
+      return;
+    }
+    SetSearchText("");
+    try {
+      collectionTable_->SetFiltered(false);
+    } catch (const std::exception&) {
+      // Switching a filter off cannot fail on an open table; a closed one has nothing to show.
+    }
+    RefreshCollectionGrid();
+  }
+  if (openSettingsMenu_) {
+    openSettingsMenu_();
+  }
+}
+
+}  // namespace orvela

@@ -1,0 +1,294 @@
+#pragma once
+// The guest-facing jukebox window. Creating it is the program's start-up (the
+// data files checked, Jukebox.ini copied into the running settings, the
+// collection loaded); destroying it is the shut-down. It owns the running
+// settings, the collection table, the transfer table and all timers.
+//
+// Everything it asks of the system comes in through TForm1Services, so tests
+// build it offscreen with scripted services and a scratch program folder.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jukebox/program_state.h"
+#include "collection/search_mode.h"
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTimer;
+class QTreeWidget;
+
+namespace orvela {
+
+class Clock;
+class Dialogs;
+class MousePointer;
+class ScreenSaver;
+class TBackgroundImage;
+class TClickLabel;
+class TCollectionGrid;
+class TCollectionTable;
+class TDigitalClock;
+class TLampLabel;
+class TLedLamp;
+class TTiluPlayer;
+namespace audio {
+class AudioLayer;
+}
+
+struct TForm1Services {
+  Dialogs* dialogs = nullptr;
+  ScreenSaver* screenSaver = nullptr;
+  MousePointer* mousePointer = nullptr;
+  Clock* clock = nullptr;
+  // Folder of the program file with a trailing "/", code page.
+  std::string programDir;
+  // Asks the application to end as soon as its event loop runs.
+  std::function<void()> terminate;
+  // The audio layer and its WMA support: the last two of the required "files".
+  std::function<bool()> audioLayerAvailable;
+  std::function<bool()> wmaPluginAvailable;
+  // The audio layer the player plays through (SDL output in the program, a
+  // manual output in tests). Without one, start-up sets up no player.
+  audio::AudioLayer* audioLayer = nullptr;
+  // Pauses the user-interface thread for one millisecond: the shut-down fade's wait.
+  std::function<void()> sleepOneMillisecond;
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDesignClientWidth = 1014;
+  static constexpr int kDesignClientHeight = 732;
+  // Compared exactly, letter case included.
+  static constexpr const char* kMenuAccessCode = "6813";
+
+  explicit TForm1(TForm1Services services, QWidget* parent = nullptr);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // The running settings and values shared with the other windows and rules.
+  TProgramState State;
+
+  // The one player, from start-up to shut-down; none when start-up failed
+  // before it or no audio layer was given.
+  TTiluPlayer* Player() { return player_.get(); }
+
+  TCollectionTable& CollectionTable() { return *collectionTable_; }
+  TCollectionTable& TransferTable() { return *transferTable_; }
+  const TForm1Services& Services() const { return services_; }
+
+  // Whether start-up asked the application to terminate.
+  bool StartFailed() const { return startFailed_; }
+
+  // How the settings menu is opened modally; set once that window exists.
+  void SetSettingsMenu(std::function<void()> openModal) { openSettingsMenu_ = std::move(openModal); }
+
+  // Lights the player status lamp named "Play", "Stop", "Pause" or "leer" and
+  // switches the other three off; any other text leaves all four off.
+  void ShowStatus(const std::string& status);
+  // Borderless full screen, or the single-border design size, centred.
+  void ApplyWindowFrame(bool kiosk);
+  // Repaints the grid from the collection table's view, after any change to it.
+  void RefreshCollectionGrid();
+
+  // Search (the on-screen keyboard).
+  void ApplySearch();
+  void SetSearchModeLed(int mode);
+  void SetSearchMode(TSearchMode mode);
+  void SearchKeyClick(char cp1252Character);
+  void SpeedButton7Click();
+  void StaticText_suchenClick();
+  void SpeedButton53Click();
+  void SpeedButton54Click();
+  void SpeedButton53MouseDown();
+  void SpeedButton54MouseDown();
+  void ScrollButtonMouseUp();
+  void TimerScrollTimer();
+  // The search text, code page.
+  std::string SearchText() const;
+  void SetSearchText(const std::string& text);
+
+  void SpeedButton_MenuClick();
+
+  // Controls, under the names the other windows and rules use.
+  TBackgroundImage* Image1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* LabelVersion = nullptr;
+  QLabel* StaticText_titel_vorhanden = nullptr;
+  TLedLamp* JvLED2 = nullptr;
+  QLabel* StaticTextMusikListenStatus = nullptr;
+  TClickLabel* StaticText_suchen = nullptr;
+  QLabel* StaticTextSuchennach = nullptr;
+  QLabel* StaticTextSucheGefunden = nullptr;
+
+  QTreeWidget* PlaylistView = nullptr;
+  QFrame* Panel4 = nullptr;
+  QLabel* LabelTitelJukeWert = nullptr;
+  QLabel* LabelAbspielJukeWert = nullptr;
+  QLabel* LabeJukeWann = nullptr;
+  QLabel* LabelFade = nullptr;
+  TLampLabel* LabelDiodeFade = nullptr;
+  QLabel* LabelAuto = nullptr;
+  TLampLabel* LabelDiodeAuto = nullptr;
+  QLabel* LabelDoppel = nullptr;
+  TLampLabel* LabelDiodeDoppel = nullptr;
+  QLabel* Labelmaxwert = nullptr;
+
+  QFrame* Panel1 = nullptr;
+  QLabel* LabelTitel = nullptr;
+  QLabel* LabelInterpret = nullptr;
+  QLabel* LabelJahr = nullptr;
+  QLabel* LabelGenre = nullptr;
+  QLabel* LabelDauerU = nullptr;
+  QLabel* LabelDauer = nullptr;
+  QLabel* LabelStatusPlay = nullptr;
+  TLampLabel* LabelDiodePlay = nullptr;
+  QLabel* LabelStatusPause = nullptr;
+  TLampLabel* LabelDiodePause = nullptr;
+  QLabel* LabelStatusStop = nullptr;
+  TLampLabel* LabelDiodeStop = nullptr;
+  QLabel* LabelStatusLeer = nullptr;
+  TLampLabel* LabelDiodeLeer = nullptr;
+  QLabel* LabelStatusGeburt = nullptr;
+  TLampLabel* LabelDiodeGeburt = nullptr;
+  QScrollBar* MainScrollbar = nullptr;
+
+  TCollectionGrid* DBMusiksammlung = nullptr;
+  QPushButton* Abspielliste_uebernehmen_SpeedBtn = nullptr;
+  QPushButton* SpeedButton53 = nullptr;
+  QPushButton* SpeedButton54 = nullptr;
+  QPushButton* SpeedButton_Jingle1 = nullptr;
+  QPushButton* SpeedButton_Jingle2 = nullptr;
+  QPushButton* SpeedButton_Jingle3 = nullptr;
+  QPushButton* SpeedButton_Jingle4 = nullptr;
+  QFrame* Panel3 = nullptr;
+  QWidget* SpectrumPaintbox = nullptr;
+
+  QFrame* Panel2 = nullptr;
+  // The on-screen keyboard: letters, umlauts, signs and digits.
+  QPushButton* SpeedButton1 = nullptr;   // A
+  QPushButton* SpeedButton2 = nullptr;   // B
+  QPushButton* SpeedButton3 = nullptr;   // C
+  QPushButton* SpeedButton4 = nullptr;   // D
+  QPushButton* SpeedButton5 = nullptr;   // E
+  QPushButton* SpeedButton6 = nullptr;   // F
+  QPushButton* SpeedButton7 = nullptr;   // "löschen"
+  QPushButton* SpeedButton8 = nullptr;   // G
+  QPushButton* SpeedButton9 = nullptr;   // H
+  QPushButton* SpeedButton10 = nullptr;  // I
+  QPushButton* SpeedButton11 = nullptr;  // J
+  QPushButton* SpeedButton12 = nullptr;  // K
+  QPushButton* SpeedButton13 = nullptr;  // L
+  QPushButton* SpeedButton14 = nullptr;  // M
+  QPushButton* SpeedButton15 = nullptr;  // N
+  QPushButton* SpeedButton16 = nullptr;  // O
+  QPushButton* SpeedButton17 = nullptr;  // P
+  QPushButton* SpeedButton18 = nullptr;  // Q
+  QPushButton* SpeedButton19 = nullptr;  // R
+  QPushButton* SpeedButton20 = nullptr;  // S
+  QPushButton* SpeedButton21 = nullptr;  // T
+  QPushButton* SpeedButton22 = nullptr;  // U
+  QPushButton* SpeedButton23 = nullptr;  // V
+  QPushButton* SpeedButton24 = nullptr;  // W
+  QPushButton* SpeedButton25 = nullptr;  // X
+  QPushButton* SpeedButton26 = nullptr;  // Y
+  QPushButton* SpeedButton27 = nullptr;  // Z
+  QPushButton* SpeedButton28 = nullptr;  // blank
+  QPushButton* SpeedButton29 = nullptr;  // mode "Titel"
+  QPushButton* SpeedButton30 = nullptr;  // 1
+  QPushButton* SpeedButton31 = nullptr;  // 2
+  QPushButton* SpeedButton32 = nullptr;  // 3
+  QPushButton* SpeedButton33 = nullptr;  // 4
+  QPushButton* SpeedButton34 = nullptr;  // 5
+  QPushButton* SpeedButton35 = nullptr;  // 6
+  QPushButton* SpeedButton36 = nullptr;  // 7
+  QPushButton* SpeedButton37 = nullptr;  // 8
+  QPushButton* SpeedButton38 = nullptr;  // 9
+  QPushButton* SpeedButton39 = nullptr;  // 0
+  QPushButton* SpeedButton40 = nullptr;  // Ä
+  QPushButton* SpeedButton41 = nullptr;  // Ö
+  QPushButton* SpeedButton42 = nullptr;  // Ü
+  QPushButton* SpeedButton43 = nullptr;  // ß
+  QPushButton* SpeedButton44 = nullptr;  // -
+  QPushButton* SpeedButton45 = nullptr;  // /
+  QPushButton* SpeedButton46 = nullptr;  // mode "Jahr"
+  QPushButton* SpeedButton47 = nullptr;  // mode "Genre"
+  QPushButton* SpeedButton48 = nullptr;  // ?
+  QPushButton* SpeedButton49 = nullptr;  // +
+  QPushButton* SpeedButton50 = nullptr;  // mode "Interp"
+  TLedLamp* JvLED1 = nullptr;
+  TLedLamp* JvLED3 = nullptr;
+  TLedLamp* JvLED4 = nullptr;
+  TLedLamp* JvLED5 = nullptr;
+
+  QSlider* SliderEdit1 = nullptr;
+  QPushButton* BtnStop = nullptr;
+  QPushButton* BtnNext = nullptr;
+  QPushButton* BtnPlayPause = nullptr;
+  QPushButton* SpeedButton_Menu = nullptr;
+  TDigitalClock* DigitalClock = nullptr;
+
+  QTimer* MainTimer = nullptr;
+  QTimer* TimerJukeZeitGesamt = nullptr;
+  QTimer* TimerAusblenden = nullptr;
+  QTimer* TimerScroll = nullptr;
+  QTimer* TimerJingle = nullptr;
+  QTimer* TimerGeburtstag = nullptr;
+  QTimer* TimerGeburtsongPlay = nullptr;
+  QTimer* TimerGeburstagausblenden = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  // Start-up and shut-down.
+  void FormCreate();
+  bool RequiredFilesPresent(const std::vector<std::string>& names) const;
+  bool FileInProgramDir(const std::string& name) const;
+  void ReadSettings();
+  void SetUpPlayer();
+  void LoadCollection();
+  void FormDestroy();
+  void ReleaseResources();
+
+  // Screen building (main_window_layout.cpp).
+  void CreateControls();
+  QWidget* CreateTopRow(QWidget* parent, int column);
+  QWidget* CreateLeftColumn();
+  QWidget* CreateCentreColumn();
+  QWidget* CreateRightColumn();
+  QWidget* CreateKeyboard();
+  void CreateTimers();
+  void ConnectSearch();
+  // Remembers a control's design font (pixel size) and fixed size, which the
+  // screen scales when it is larger than the design size.
+  void Style(QWidget* widget, int pixelSize, bool bold, QSize fixedSize = {});
+  void ApplyScale();
+  int Scaled(int designPixels) const;
+
+  struct StyledWidget {
+    QWidget* widget;
+    int pixelSize;
+    bool bold;
+    QSize fixedSize;
+  };
+
+  TForm1Services services_;
+  std::unique_ptr<TCollectionTable> collectionTable_;
+  std::unique_ptr<TCollectionTable> transferTable_;
+  std::unique_ptr<TTiluPlayer> player_;
+  std::function<void()> openSettingsMenu_;
+  std::vector<StyledWidget> styled_;
+  double scale_ = 1.0;
+  bool startFailed_ = false;
+};
+
+}  // namespace orvela

@@ -1,0 +1,94 @@
+#include "app/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "app/qt_text.h"
+
+namespace orvela {
+
+QString ToQtFileFilter(const std::string& filter) {
+  const QStringList parts = ToQString(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    // Qt separates patterns with blanks where the "|" form uses ";".
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : patterns) p = p.trimmed();
+    patterns.removeAll(QString());
+    QString name = parts[i].trimmed();
+    if (name.isEmpty()) name = patterns.join(QLatin1Char(' '));
+    filters << QStringLiteral("%1 (%2)").arg(name, patterns.join(QLatin1Char(' ')));
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+QString Title(const std::string& caption) {
+  return caption.empty() ? QApplication::applicationName() : ToQString(caption);
+}
+
+}  // namespace
+
+void QtDialogs::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void QtDialogs::Information(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Information, Title(caption), ToQString(text), QMessageBox::Ok,
+                  parent_);
+  box.exec();
+}
+
+void QtDialogs::Error(const std::string& text) {
+  // Error boxes carry the title "Error", as the program has always shown them.
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ToQString(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtDialogs::Question(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, Title(caption), ToQString(text),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  // A destructive action must not be one stray tap away.
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::vector<std::string> QtDialogs::OpenFiles(const std::string& title, const std::string& filter,
+                                              const std::string& folder, bool multiple) {
+  const QString qtFilter = ToQtFileFilter(filter);
+  std::vector<std::string> files;
+  if (multiple) {
+    const QStringList chosen = QFileDialog::getOpenFileNames(parent_, ToQString(title),
+                                                             ToQString(folder), qtFilter);
+    for (const QString& f : chosen) files.push_back(FromQString(f));
+  } else {
+    const QString chosen =
+        QFileDialog::getOpenFileName(parent_, ToQString(title), ToQString(folder), qtFilter);
+    if (!chosen.isEmpty()) files.push_back(FromQString(chosen));
+  }
+  return files;
+}
+
+std::string QtDialogs::SaveFile(const std::string& title, const std::string& filter,
+                                const std::string& folder, const std::string& defaultExt) {
+  QFileDialog dialog(parent_, ToQString(title), ToQString(folder), ToQtFileFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (!defaultExt.empty()) {
+    std::string ext = defaultExt;
+    if (ext.front() == '.') ext.erase(0, 1);
+    dialog.setDefaultSuffix(ToQString(ext));
+  }
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.isEmpty() ? std::string() : FromQString(chosen.front());
+}
+
+}  // namespace orvela

@@ -1,0 +1,44 @@
+// The three operator windows' frames, and the screen font.
+#include <QFontInfo>
+
+#include "app/settings_menu.h"
+#include "app/restriction_filter_window.h"
+#include "app/collection_builder_window.h"
+#include "main_window_fixture.h"
+
+namespace orvela::testing {
+namespace {
+
+TEST(OperatorWindowTest, CaptionSizeAndFrame) {
+  TFormMenu menu;
+  THauptmenu hauptmenu;
+  TFormFilter filter;
+  const struct {
+    QDialog* window;
+    QString caption;
+  } windows[] = {{&menu, QString::fromUtf8("Musiktitel hinzufügen...")},
+                 {&hauptmenu, QString::fromUtf8("Hauptmenü")},
+                 {&filter, QStringLiteral("FormFilter")}};
+  for (const auto& w : windows) {
+    SCOPED_TRACE(w.caption.toStdString());
+    EXPECT_EQ(w.window->windowTitle(), w.caption);
+    EXPECT_EQ(w.window->size(), QSize(878, 500));
+    EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+    const Qt::WindowFlags flags = w.window->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinMaxButtonsHint));
+    EXPECT_TRUE(w.window->isModal());
+  }
+}
+
+TEST(ScreenFontTest, ArialResolvesToAMetricCompatibleFace) {
+  QFont arial(QStringLiteral("Arial"));
+  arial.setPixelSize(32);
+  const QString family = QFontInfo(arial).family();
+  EXPECT_TRUE(family == "Arial" || family == "Liberation Sans") << family.toStdString();
+}
+
+}  // namespace
+}  // namespace orvela::testing
