@@ -162,6 +162,23 @@ bool IsBlank(std::string_view text) {
 
 std::string Cp1252ToNativePath(std::string_view path) { return Cp1252ToUtf8(path); }
 
-std::string NativePathToCp1252(std::string_view path) { return Utf8ToCp1252(path); }
+std::string NativePathToCp1252(std::string_view path) {
+  if (IsWellFormedUtf8(path)) return Utf8ToCp1252(path);
+  // A name that is not UTF-8 was written by an older system in Latin-1 or the
+  // code page itself: its bytes already are code-page text. Each level is
+  // judged on its own, as a UTF-8 folder may hold such a name.
+  std::string out;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = path.find('/', start);
+    const std::string_view part =
+        path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    out += IsWellFormedUtf8(part) ? Utf8ToCp1252(part) : std::string(part);
+    if (slash == std::string_view::npos) break;
+    out += '/';
+    start = slash + 1;
+  }
+  return out;
+}
 
 }  // namespace orvela

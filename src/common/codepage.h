@@ -31,7 +31,9 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 std::string Trim(std::string_view text);
 bool IsBlank(std::string_view text);  // nothing left after Trim
 
-// Native file-system paths are UTF-8 on Linux.
+// Native file-system paths are UTF-8 on Linux. A path level that is not UTF-8
+// is taken as code-page bytes as it stands; common/file_open.h finds the file
+// of a stored path under either spelling.
 std::string Cp1252ToNativePath(std::string_view path);
 std::string NativePathToCp1252(std::string_view path);
 

@@ -1,0 +1,74 @@
+#include "common/file_open.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/codepage.h"
+
+namespace orvela {
+
+int OpenRegularFileForReading(const std::string& nativePath) {
+  const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+bool IsRegularFile(const std::string& nativePath) {
+  struct stat info {};
+  return ::stat(nativePath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+namespace {
+
+bool Exists(const std::string& nativePath) {
+  struct stat info {};
+  return ::lstat(nativePath.c_str(), &info) == 0;
+}
+
+// Walks the path one level at a time, taking at each level the spelling that
+// exists: a UTF-8 folder may hold a file named in code-page bytes.
+std::string ResolveByLevels(std::string_view cp1252Path) {
+  std::string resolved;
+  std::size_t start = 0;
+  while (start <= cp1252Path.size()) {
+    const std::size_t slash = cp1252Path.find('/', start);
+    const std::size_t end = slash == std::string_view::npos ? cp1252Path.size() : slash;
+    const std::string_view part = cp1252Path.substr(start, end - start);
+    const std::string utf8 = resolved + Cp1252ToUtf8(part);
+    const std::string bytes = resolved + std::string(part);
+    resolved = (utf8 == bytes || Exists(utf8) || !Exists(bytes)) ? utf8 : bytes;
+    if (slash == std::string_view::npos) break;
+    resolved += '/';
+    start = slash + 1;
+  }
+  return resolved;
+}
+
+}  // namespace
+
+std::string ResolveCodePagePath(std::string_view cp1252Path) {
+  const std::string utf8 = Cp1252ToUtf8(cp1252Path);
+  if (Exists(utf8)) return utf8;
+  const std::string bytes(cp1252Path);
+  if (bytes == utf8) return utf8;  // pure ASCII: there is no other spelling
+  if (Exists(bytes)) return bytes;
+  const std::string levels = ResolveByLevels(cp1252Path);
+  return Exists(levels) ? levels : utf8;
+}
+
+int OpenRegularCodePageFile(std::string_view cp1252Path) {
+  return OpenRegularFileForReading(ResolveCodePagePath(cp1252Path));
+}
+
+}  // namespace orvela

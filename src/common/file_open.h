@@ -1,0 +1,29 @@
+#pragma once
+// Opening the files the jukebox reads: its own data files and audio files
+// anywhere on disk. A named pipe or a device where a file is expected must not
+// block the program (an open of a FIFO waits for a writer), and a name written
+// by another system may be code-page bytes rather than UTF-8.
+#include <string>
+#include <string_view>
+
+namespace orvela {
+
+// Opens a regular file (or a link to one) for reading without ever blocking:
+// anything else (a FIFO, a device, a folder, a socket) is refused with -1 and
+// errno set (EINVAL for a file that is not regular). The descriptor is
+// blocking again once returned; the caller closes it.
+int OpenRegularFileForReading(const std::string& nativePath);
+
+// The same for a stored code-page path: the UTF-8 form of the name first, then
+// its bytes as they stand (a name from an older system is already code-page
+// bytes), then each folder level resolved one way or the other.
+int OpenRegularCodePageFile(std::string_view cp1252Path);
+
+// The native path under which a stored code-page path exists on disk (see
+// OpenRegularCodePageFile for the order); the UTF-8 form when none exists.
+std::string ResolveCodePagePath(std::string_view cp1252Path);
+
+// Whether a native path names a regular file or a link to one.
+bool IsRegularFile(const std::string& nativePath);
+
+}  // namespace orvela
