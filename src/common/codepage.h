@@ -26,6 +26,8 @@ bool IsWellFormedUtf8(std::string_view bytes);
 // Equality ignoring the case of A-Z only: for names and keywords of stored
 // formats, which are ASCII; values compare with the collator instead.
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+// A-Z lowered, every other byte as it stands.
+std::string AsciiLower(std::string_view text);
 
 // Removes leading and trailing characters 0x00..0x20.
 std::string Trim(std::string_view text);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/codepage.h"
+#include "common/file_name.h"
 #include "metadata/cached_file_buffer.h"
 #include "metadata/id3v1_tag.h"
 #include "metadata/id3v2_tag.h"
@@ -23,21 +24,8 @@ constexpr const char* kNoGenre = "n.vorhanden";
 
 enum class Reader { kNone, kMpeg, kWma };
 
-// Paths inside the jukebox use "/" only; a backslash is an ordinary character
-// of a Linux file name.
-std::string_view FileNamePart(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 Reader ReaderForPath(std::string_view path) {
-  const std::string_view name = FileNamePart(path);
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return Reader::kNone;
-  std::string ext(name.substr(dot));
-  for (char& ch : ext) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
+  const std::string ext = AsciiLower(FileExtension(path));
   if (ext == ".mp3" || ext == ".mp2" || ext == ".mp1") return Reader::kMpeg;
   if (ext == ".wma") return Reader::kWma;
   return Reader::kNone;

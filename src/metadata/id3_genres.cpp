@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "common/codepage.h"
+
 namespace orvela {
 namespace {
 
@@ -24,8 +26,6 @@ constexpr std::array<std::string_view, ID3Genres::Count> kNames = {
     "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus", "Porn Groove", "Satire",
     "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad", "Power Ballad", "Rhythmic Soul",
     "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella", "Euro-House", "Dance Hall"};
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A whole text as a signed decimal number; 255 (no genre) for anything else,
 // including a number too large for 32 bits.
@@ -51,13 +51,7 @@ std::string_view ID3Genres::Name(int index) {
 
 int ID3Genres::IndexOf(std::string_view name) {
   for (std::size_t i = 0; i < kNames.size(); ++i) {
-    const std::string_view candidate = kNames[i];
-    if (candidate.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t k = 0; k < name.size() && same; ++k) {
-      same = AsciiLower(candidate[k]) == AsciiLower(name[k]);
-    }
-    if (same) return static_cast<int>(i);
+    if (EqualsAsciiNoCase(kNames[i], name)) return static_cast<int>(i);
   }
   return -1;
 }

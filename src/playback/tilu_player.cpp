@@ -4,7 +4,9 @@
 #include <cmath>
 #include <utility>
 
+#include "common/codepage.h"
 #include "common/dialogs.h"
+#include "common/file_name.h"
 
 namespace orvela {
 
@@ -18,22 +20,6 @@ constexpr std::uint32_t kMusicFlags = audio::kFlagPrescan | audio::kFlagMusicRam
 // ".mp3", the "all formats" pattern starts from it.
 const char* const kInitialExtensions[] = {".mp3", ".ogg", ".wav", ".mp1", ".mp2", ".aiff", ".mo3",
                                           ".it",  ".xm",  ".s3m", ".mtm", ".mod", ".umx"};
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](char c) { return AsciiLower(c); });
-  return out;
-}
-
-// The extension of the file name (with its dot), ignoring dots in folder names.
-std::string_view FileExtension(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t sep = path.find_last_of("/\\");
-  if (dot == std::string_view::npos || (sep != std::string_view::npos && dot < sep)) return {};
-  return path.substr(dot);
-}
 
 float ClampUnit(float value) {
   if (std::isnan(value)) return 0.0f;
@@ -233,9 +219,8 @@ bool TTiluPlayer::SpectrumData(SpectrumMagnitudes& magnitudes) {
 }
 
 bool TTiluPlayer::HasExtension(std::string_view extension) const {
-  const std::string wanted = AsciiLower(extension);
   return std::any_of(Extensions.begin(), Extensions.end(),
-                     [&](const std::string& e) { return AsciiLower(e) == wanted; });
+                     [&](const std::string& e) { return EqualsAsciiNoCase(e, extension); });
 }
 
 }  // namespace orvela
