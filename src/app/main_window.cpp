@@ -117,7 +117,7 @@ void TForm1::FormCreate() {
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   Labelmaxwert->setText(QString::number(State.MaxTitles));
   State.ActiveJingle = 0;
-  State.FadeAction = 0;
+  State.FadeAction = TFadeAction::None;
   State.RestrictionActive = false;
 
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
@@ -205,7 +205,7 @@ void TForm1::LoadCollection() {
 
 void TForm1::FormDestroy() {
   try {
-    if (player_ && State.FadeEnabled && player_->GetState() == 1) {
+    if (player_ && State.FadeEnabled && player_->GetState() == audio::kPlaying) {
       player_->FadeOut();
       // The fade runs inside the audio layer; the window stays deaf meanwhile,
       // which is what a closing jukebox should do.

@@ -89,13 +89,13 @@ void TForm1::SpeedButton54Click() {
 }
 
 void TForm1::SpeedButton53MouseDown() {
-  State.ScrollDirection = 2;
+  State.ScrollDirection = TScrollDirection::Up;
   TimerScroll->setInterval(150);
   TimerScroll->start();
 }
 
 void TForm1::SpeedButton54MouseDown() {
-  State.ScrollDirection = 1;
+  State.ScrollDirection = TScrollDirection::Down;
   TimerScroll->setInterval(150);
   TimerScroll->start();
 }
@@ -103,9 +103,9 @@ void TForm1::SpeedButton54MouseDown() {
 void TForm1::ScrollButtonMouseUp() { TimerScroll->stop(); }
 
 void TForm1::TimerScrollTimer() {
-  if (State.ScrollDirection == 1) {
+  if (State.ScrollDirection == TScrollDirection::Down) {
     DBMusiksammlung->ScrollLine(1);
-  } else if (State.ScrollDirection == 2) {
+  } else if (State.ScrollDirection == TScrollDirection::Up) {
     DBMusiksammlung->ScrollLine(-1);
   }
 }

@@ -8,6 +8,12 @@
 
 namespace orvela {
 
+// What the fade-out timer does when it fires.
+enum class TFadeAction : std::int32_t { None = 0, Stop = 1, NextTitle = 2, Pause = 3, BirthdayEnd = 4 };
+
+// Which way a held arrow button scrolls the browse grid.
+enum class TScrollDirection : std::int32_t { None = 0, Down = 1, Up = 2 };
+
 struct TProgramState {
   // Folder of the program file with a trailing "/", code page.
   std::string ProgramDir;
@@ -36,12 +42,10 @@ struct TProgramState {
 
   // Running values.
   std::int32_t QueueTotalSeconds = 0;
-  // What the fade-out timer does when it fires: 0 nothing, 1 stop, 2 next title,
-  // 3 pause, 4 end of the birthday song.
-  std::int32_t FadeAction = 0;
+  TFadeAction FadeAction = TFadeAction::None;
   std::int32_t ActiveJingle = 0;  // 0 none, 1..4
   float SavedMusicVolume = 1.0f;
-  std::int32_t ScrollDirection = 0;  // 1 down, 2 up
+  TScrollDirection ScrollDirection = TScrollDirection::None;
 
   // The restriction filter's flag: every start begins with the whole collection.
   bool RestrictionActive = false;

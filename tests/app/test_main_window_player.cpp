@@ -69,7 +69,7 @@ TEST_F(MainWindowPlayerTest, ClosingWhilePlayingFadesForTwoSecondsOnlyWithFadeOn
     title.FilePath = WriteTone();
     player->Play(&title);
     manualOutput->Render(4410);
-    ASSERT_EQ(player->GetState(), 1);
+    ASSERT_EQ(player->GetState(), audio::kPlaying);
     form.reset();
     EXPECT_EQ(millisecondsSlept, c.expectedWait);
     EXPECT_FALSE(manualOutput->is_open()) << "the player releases the audio layer";

@@ -149,7 +149,7 @@ TEST_F(ScreenTest, FirstStateOfTheScreen) {
   EXPECT_FALSE(form->JvLED3->Active() || form->JvLED4->Active() || form->JvLED5->Active());
   EXPECT_EQ(form->CollectionTable().IndexFieldNames(), "Interpret;Titel");
   EXPECT_EQ(form->SearchText(), "");
-  EXPECT_EQ(form->State.FadeAction, 0);
+  EXPECT_EQ(form->State.FadeAction, TFadeAction::None);
   EXPECT_EQ(form->State.ActiveJingle, 0);
   EXPECT_FALSE(form->State.RestrictionActive);
 }
@@ -274,7 +274,7 @@ TEST_F(ScreenTest, PanelsStayFilledWhenASearchShrinksTheView) {
 TEST_F(ScreenTest, HeldArrowScrollsWithTheTimer) {
   auto form = Start();
   emit form->SpeedButton54->pressed();
-  EXPECT_EQ(form->State.ScrollDirection, 1);
+  EXPECT_EQ(form->State.ScrollDirection, TScrollDirection::Down);
   EXPECT_TRUE(form->TimerScroll->isActive());
   EXPECT_EQ(form->TimerScroll->interval(), 150);
   form->TimerScrollTimer();
@@ -283,7 +283,7 @@ TEST_F(ScreenTest, HeldArrowScrollsWithTheTimer) {
   emit form->SpeedButton54->released();
   EXPECT_FALSE(form->TimerScroll->isActive());
   emit form->SpeedButton53->pressed();
-  EXPECT_EQ(form->State.ScrollDirection, 2);
+  EXPECT_EQ(form->State.ScrollDirection, TScrollDirection::Up);
   form->TimerScrollTimer();
   EXPECT_EQ(form->CollectionTable().RecNo(), 2);
   emit form->SpeedButton53->released();
