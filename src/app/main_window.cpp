@@ -19,6 +19,7 @@
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
+#include "common/file_open.h"
 #include "common/platform.h"
 #include "app/qt_text.h"
 #include "app/queued_post.h"
@@ -68,9 +69,10 @@ TForm1::~TForm1() {
   DBMusiksammlung->SetTable(nullptr);
 }
 
+// A folder or a pipe of the same name is no data file: the one would read as
+// empty settings, the other would block the start.
 bool TForm1::FileInProgramDir(const std::string& name) const {
-  std::error_code error;
-  return std::filesystem::exists(Cp1252ToNativePath(State.ProgramDir + name), error);
+  return IsRegularFile(ResolveCodePagePath(State.ProgramDir + name));
 }
 
 bool TForm1::RequiredFilesPresent(const std::vector<std::string>& names) const {

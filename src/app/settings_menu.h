@@ -2,6 +2,8 @@
 // The operator's settings menu.
 #include "app/operator_window.h"
 
+class QPushButton;
+
 namespace orvela {
 
 class THauptmenu : public TOperatorWindow {
@@ -9,6 +11,10 @@ class THauptmenu : public TOperatorWindow {
 
  public:
   explicit THauptmenu(QWidget* parent = nullptr);
+
+  // The window has no title-bar buttons: on a touch screen this is the only
+  // way out.
+  QPushButton* BitBtnSchliessen = nullptr;
 };
 
 }  // namespace orvela

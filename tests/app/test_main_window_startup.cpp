@@ -5,6 +5,9 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 
 #include "app/lamp_label.h"
@@ -25,8 +28,13 @@ std::string StartRefusedText() {
   return Utf8ToCp1252("Es sind nicht alle benötigten Dateien vorhanden. Orvela Jukebox wird nicht gestartet.");
 }
 
+// How a required entry is missing: gone, or something that is not a file in its
+// place (a folder would read as empty settings, a pipe would block the start).
+enum class Missing { Removed, Folder, Pipe };
+
 struct MissingCase {
   const char* entry;  // a file name, or "audio" / "wma" for the audio layer's answers
+  Missing how = Missing::Removed;
 };
 
 class MissingEntryTest : public MainWindowTest, public ::testing::WithParamInterface<MissingCase> {};
@@ -40,6 +48,9 @@ TEST_P(MissingEntryTest, RefusesToStartWithOneMessageAndTouchesNothing) {
     wmaAvailable = false;
   } else {
     folder.Remove(entry);
+    const std::string native = folder.Path() + entry;
+    if (GetParam().how == Missing::Folder) std::filesystem::create_directory(native);
+    if (GetParam().how == Missing::Pipe) ASSERT_EQ(::mkfifo(native.c_str(), 0600), 0);
   }
   const auto before = folder.Names();
   {
@@ -62,7 +73,10 @@ INSTANTIATE_TEST_SUITE_P(EachRequiredEntry, MissingEntryTest,
                          ::testing::Values(MissingCase{"Jukebox.ini"}, MissingCase{"Musikliste.xml"},
                                            MissingCase{"TempMusikliste.xml"}, MissingCase{"TempGenre.text"},
                                            MissingCase{"TempInterpret.text"}, MissingCase{"TempJahr.text"},
-                                           MissingCase{"audio"}, MissingCase{"wma"}),
+                                           MissingCase{"audio"}, MissingCase{"wma"},
+                                           MissingCase{"Jukebox.ini", Missing::Folder},
+                                           MissingCase{"Musikliste.xml", Missing::Pipe},
+                                           MissingCase{"TempJahr.text", Missing::Folder}),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(MainWindowTest, UnloadableCollectionStopsTheStartButFinishesTheScreen) {

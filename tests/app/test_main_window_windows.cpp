@@ -1,5 +1,6 @@
 // The three operator windows' frames, and the screen font.
 #include <QFontInfo>
+#include <QPushButton>
 
 #include "app/settings_menu.h"
 #include "app/restriction_filter_window.h"
@@ -31,6 +32,20 @@ TEST(OperatorWindowTest, CaptionSizeAndFrame) {
     EXPECT_FALSE(flags.testFlag(Qt::WindowMinMaxButtonsHint));
     EXPECT_TRUE(w.window->isModal());
   }
+}
+
+TEST(OperatorWindowTest, SettingsMenuClosesByTouch) {
+  THauptmenu hauptmenu;
+  hauptmenu.show();
+  ASSERT_TRUE(hauptmenu.isVisible());
+  QPushButton* close = hauptmenu.findChild<QPushButton*>(QStringLiteral("BitBtnSchliessen"));
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(close->text(), QString::fromUtf8("Schließen"));
+  EXPECT_TRUE(QRect(QPoint(0, 0), hauptmenu.size()).contains(close->geometry()));
+  EXPECT_GE(close->height(), 48);  // a finger, not a mouse pointer
+  close->click();
+  EXPECT_FALSE(hauptmenu.isVisible());
+  EXPECT_EQ(hauptmenu.result(), QDialog::Rejected);
 }
 
 TEST(ScreenFontTest, ArialResolvesToAMetricCompatibleFace) {
