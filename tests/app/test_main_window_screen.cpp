@@ -15,6 +15,7 @@
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "common/codepage.h"
+#include "app/click_label.h"
 #include "main_window_fixture.h"
 
 namespace orvela::testing {
@@ -319,6 +320,30 @@ TEST_F(ScreenTest, KeysFilterTheCollectionAndShowTheCount) {
   EXPECT_EQ(form->CollectionTable().Filter(), "Jahr='198*'");
   EXPECT_EQ(form->StaticTextSucheGefunden->text(), "5 Titel");
   EXPECT_EQ(form->CollectionTable().FieldAsString("Jahr"), "1981");
+}
+
+TEST_F(ScreenTest, TypingNeverMovesTheKeysAndALongSearchShowsItsEnd) {
+  auto form = Start();
+  form->show();
+  QApplication::processEvents();
+  const auto where = [&](QWidget* w) { return QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()); };
+  const QRect field = where(form->StaticText_suchen);
+  const QRect keyA = where(form->SpeedButton1);
+  const QRect grid = where(form->DBMusiksammlung);
+
+  const QString typed = QStringLiteral("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWXYZ");
+  for (int n = 1; n <= typed.size(); ++n) {
+    Type(*form, typed.mid(n - 1, 1));
+    QApplication::processEvents();
+    ASSERT_EQ(where(form->StaticText_suchen), field) << n << " letters";
+    ASSERT_EQ(where(form->SpeedButton1), keyA) << n << " letters";
+    ASSERT_EQ(where(form->DBMusiksammlung), grid) << n << " letters";
+  }
+  EXPECT_EQ(form->SearchText(), typed.toStdString());
+  const QString shown = form->StaticText_suchen->DisplayedText();
+  EXPECT_LT(shown.size(), typed.size());
+  EXPECT_TRUE(shown.endsWith(QStringLiteral("WXYZ"))) << shown.toStdString();
+  form->hide();
 }
 
 TEST_F(ScreenTest, DeleteOnAnEmptySearchOnlyRecounts) {
