@@ -6,14 +6,15 @@
 #include <chrono>
 #include <thread>
 
-#include "app/settings_menu.h"
-#include "app/main_window.h"
-#include "app/restriction_filter_window.h"
 #include "app/collection_builder_window.h"
-#include "common/platform.h"
+#include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_mouse_pointer.h"
+#include "app/quit_signals.h"
+#include "app/restriction_filter_window.h"
+#include "app/settings_menu.h"
 #include "app/x11_screen_saver.h"
+#include "common/platform.h"
 #include "common/system_clock.h"
 #include "metadata/reader_errors.h"
 #include "playback/audio/audio_layer.h"
@@ -21,6 +22,10 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Orvela Jukebox"));
+  // A SIGTERM or SIGINT ends the event loop (and a modal window's loop within
+  // it) once the loop runs; leaving main destroys the main window, which is the
+  // shut-down with its fade. A signal during start-up waits for the loop.
+  orvela::RunOnQuitSignals(&app, [] { QCoreApplication::quit(); });
 
   orvela::QtDialogs dialogs;
   orvela::X11ScreenSaver screenSaver;

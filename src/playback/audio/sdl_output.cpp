@@ -11,6 +11,9 @@ class SdlOutput : public AudioOutput {
 
   bool Open(int rate, RenderFunction render) override {
     if (device_ != 0 || rate <= 0 || !render) return false;
+    // SDL would otherwise take SIGINT and SIGTERM for a quit event nobody reads,
+    // and the program could no longer be ended by a shut-down or `kill`.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     render_ = std::move(render);
     SDL_AudioSpec want{};
