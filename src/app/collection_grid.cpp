@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/qt_text.h"
 #include "collection/collection_table.h"
 #include "collection/table_error.h"
-#include "app/qt_text.h"
 
 namespace orvela {
 

@@ -1,7 +1,7 @@
 #include "app/digital_clock.h"
 
-#include "jukebox/date_time.h"
 #include "common/platform.h"
+#include "jukebox/date_time.h"
 
 namespace orvela {
 

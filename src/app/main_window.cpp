@@ -13,16 +13,16 @@
 #include <system_error>
 
 #include "app/collection_grid.h"
-#include "jukebox/jukebox_ini.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
+#include "app/qt_text.h"
+#include "app/queued_post.h"
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
 #include "common/file_open.h"
 #include "common/platform.h"
-#include "app/qt_text.h"
-#include "app/queued_post.h"
+#include "jukebox/jukebox_ini.h"
 #include "playback/tilu_player.h"
 
 namespace orvela {

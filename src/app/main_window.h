@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "jukebox/program_state.h"
 #include "collection/search_mode.h"
+#include "jukebox/program_state.h"
 
 class QFrame;
 class QLabel;

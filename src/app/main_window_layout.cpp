@@ -16,14 +16,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/background_image.h"
 #include "app/click_label.h"
 #include "app/collection_grid.h"
 #include "app/digital_clock.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
-#include "app/screen_style.h"
 #include "app/main_window.h"
-#include "app/background_image.h"
+#include "app/screen_style.h"
 
 namespace orvela {
 

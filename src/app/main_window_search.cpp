@@ -8,8 +8,8 @@
 #include "app/collection_grid.h"
 #include "app/led_lamp.h"
 #include "app/main_window.h"
-#include "collection/collection_table.h"
 #include "app/qt_text.h"
+#include "collection/collection_table.h"
 
 namespace orvela {
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "support/manual_output.h"
 #include "app/main_window.h"
 #include "collection/collection_table.h"
+#include "playback/audio/audio_layer.h"
+#include "support/manual_output.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_platform.h"
-#include "playback/audio/audio_layer.h"
 
 namespace orvela::testing {
 

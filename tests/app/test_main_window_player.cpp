@@ -1,9 +1,9 @@
 // The player joins the main window at start-up and leaves it at shut-down.
 #include <filesystem>
 
-#include "support/manual_output.h"
-#include "playback/tilu_player.h"
 #include "demo/tone_encoder.h"
+#include "playback/tilu_player.h"
+#include "support/manual_output.h"
 #include "main_window_fixture.h"
 
 namespace orvela::testing {

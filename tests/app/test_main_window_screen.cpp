@@ -9,13 +9,13 @@
 
 #include <string>
 
-#include "app/collection_grid.h"
 #include "app/background_image.h"
+#include "app/click_label.h"
+#include "app/collection_grid.h"
 #include "app/digital_clock.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "common/codepage.h"
-#include "app/click_label.h"
 #include "main_window_fixture.h"
 
 namespace orvela::testing {

@@ -2,9 +2,9 @@
 #include <QFontInfo>
 #include <QPushButton>
 
-#include "app/settings_menu.h"
-#include "app/restriction_filter_window.h"
 #include "app/collection_builder_window.h"
+#include "app/restriction_filter_window.h"
+#include "app/settings_menu.h"
 #include "main_window_fixture.h"
 
 namespace orvela::testing {

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "jukebox/date_time.h"
 #include "common/atomic_file.h"
 #include "common/codepage.h"
+#include "jukebox/date_time.h"
 
 namespace orvela {
 namespace {
