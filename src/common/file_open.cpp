@@ -63,8 +63,9 @@ std::string ResolveCodePagePath(std::string_view cp1252Path) {
   const std::string bytes(cp1252Path);
   if (bytes == utf8) return utf8;  // pure ASCII: there is no other spelling
   if (Exists(bytes)) return bytes;
-  const std::string levels = ResolveByLevels(cp1252Path);
-  return Exists(levels) ? levels : utf8;
+  // Also right for a file still to be written: its folders as they exist, its
+  // own name in UTF-8.
+  return ResolveByLevels(cp1252Path);
 }
 
 int OpenRegularCodePageFile(std::string_view cp1252Path) {

@@ -20,7 +20,9 @@ int OpenRegularFileForReading(const std::string& nativePath);
 int OpenRegularCodePageFile(std::string_view cp1252Path);
 
 // The native path under which a stored code-page path exists on disk (see
-// OpenRegularCodePageFile for the order); the UTF-8 form when none exists.
+// OpenRegularCodePageFile for the order). For a path that does not exist, its
+// existing folders as they are spelled on disk and the rest in UTF-8, so a new
+// file can be written into a folder named in code-page bytes.
 std::string ResolveCodePagePath(std::string_view cp1252Path);
 
 // Whether a native path names a regular file or a link to one.

@@ -100,6 +100,9 @@ TEST_F(FileOpenTest, CodePageNamesOpenUnderEitherSpelling) {
   }
   EXPECT_EQ(OpenRegularCodePageFile(cpDir + "/nirgends.mp3"), -1);
   EXPECT_EQ(ResolveCodePagePath(cpDir + "/n\xE4" "chste.mp3"), Native("n\u00E4chste.mp3"));
+  // A file still to be written inside a folder named in code-page bytes.
+  fs::create_directory(dir / "D\xF6rte");
+  EXPECT_EQ(ResolveCodePagePath(cpDir + "/D\xF6rte/n\xE4" "chste.m3u"), Native("D\xF6rte/n\u00E4chste.m3u"));
 }
 
 }  // namespace
