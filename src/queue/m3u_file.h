@@ -1,0 +1,54 @@
+#pragma once
+// Playlist files in M3U form, plain and extended, as the jukebox reads and
+// writes them: code-page text, paths relative to the playlist's own folder.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvela {
+
+// A playlist that cannot be read or written, or that breaks off in the middle
+// of an entry; the message is the operator's German text.
+class TPlaylistError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TM3UEntry {
+  std::int32_t Duration = 0;  // whole seconds
+  std::string Artist;
+  std::string Title;
+  std::string FilePath;  // absolute, code page, "/" separators
+};
+
+struct TM3UPaths {
+  std::vector<std::string> Paths;  // absolute, in file order
+  // An extended list whose last entry has an "#EXTINF" line and no path after it.
+  bool MissingLastPath = false;
+};
+
+// The folder of a file path, with its trailing "/" ("" when it has none).
+std::string FolderOf(std::string_view path);
+
+// The paths a playlist lists, each as it stands on its line (blanks kept) with
+// "\" read as "/" and made absolute against `folder` (a trailing "/" is
+// optional). Lines end in CR LF, LF or CR.
+TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder);
+
+// An extended playlist: "#EXTM3U", then per entry "#EXTINF:" with the duration
+// and "artist - title", and the path relative to `folder`; CR LF after every line.
+std::string FormatM3U(const std::vector<TM3UEntry>& entries, std::string_view folder);
+
+// `path` as seen from `folder`: the bare name in the same folder, "../" steps
+// for a sibling. Both absolute; a relative `path` is given back as it is.
+std::string RelativePath(std::string_view path, std::string_view folder);
+
+// Reading and writing the file itself (code-page paths). Throws TPlaylistError
+// with the operator's message when the file cannot be read or written; writing
+// replaces the file atomically.
+TM3UPaths ReadM3UFile(const std::string& path);
+void WriteM3UFile(const std::string& path, const std::vector<TM3UEntry>& entries);
+
+}  // namespace orvela

@@ -1,0 +1,105 @@
+#include "queue/tilu_playlist.h"
+
+#include "common/codepage.h"
+#include "common/file_name.h"
+#include "queue/m3u_file.h"
+
+namespace orvela {
+
+TTiluPlaylist::TTiluPlaylist(audio::AudioLayer& layer, PostFunction post)
+    : TTiluPlayer(layer, std::move(post)) {}
+
+TTiluPlaylist::~TTiluPlaylist() {
+  CurrentItem = nullptr;
+  Items.clear();
+}
+
+void TTiluPlaylist::Add(const std::string& path) {
+  auto file = std::make_unique<TAudioFile>();
+  file->LoadFromFile(path);
+  TAudioFile* added = file.get();
+  Items.push_back(std::move(file));
+  if (OnPlaylistAddItem) {
+    const AddItemEvent call = OnPlaylistAddItem;
+    call(this, added);
+  }
+}
+
+void TTiluPlaylist::AddToCollection(const std::string& path) {
+  TAudioFile file;
+  file.LoadFromFile(path);
+  if (AppendTitleRecord) AppendTitleRecord(file);
+}
+
+void TTiluPlaylist::PlayIndex(std::int32_t index) {
+  if (index >= 0) ItemIndex = index;
+  const auto count = static_cast<std::int32_t>(Items.size());
+  if (count > 0 && ItemIndex >= count) ItemIndex = count - 1;
+  if (ItemIndex >= 0 && ItemIndex < count) CurrentItem = Items[static_cast<std::size_t>(ItemIndex)].get();
+  // Play ignores an absent record: an empty queue plays nothing and raises nothing.
+  if (count > 0) Play(CurrentItem);
+}
+
+void TTiluPlaylist::Next(bool fromStart) { PlayIndex(fromStart ? FirstIndex() : NextIndex()); }
+
+std::int32_t TTiluPlaylist::FirstIndex() {
+  if (!Items.empty()) ItemIndex = 0;
+  return 0;
+}
+
+std::int32_t TTiluPlaylist::NextIndex() const {
+  const auto last = static_cast<std::int32_t>(Items.size()) - 1;
+  return ItemIndex >= last ? 0 : ItemIndex + 1;
+}
+
+void TTiluPlaylist::Clear() {
+  Stop();
+  CurrentItem = nullptr;
+  Items.clear();
+  if (OnPlaylistClear) {
+    const Event call = OnPlaylistClear;
+    call(this);
+  }
+  ItemIndex = 0;
+}
+
+void TTiluPlaylist::RemoveItem(bool current) {
+  std::size_t index = 0;
+  if (current) {
+    if (ItemIndex < 0 || static_cast<std::size_t>(ItemIndex) >= Items.size()) return;
+    index = static_cast<std::size_t>(ItemIndex);
+  } else {
+    if (Items.size() <= 1) return;
+    index = Items.size() - 1;
+  }
+  if (Items[index].get() == CurrentItem) CurrentItem = nullptr;
+  Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void TTiluPlaylist::LoadPlaylist(const std::string& path) {
+  if (AsciiLower(FileExtension(path)) == ".m3u") LoadM3U(path);
+}
+
+void TTiluPlaylist::SavePlaylist(const std::string& path) {
+  if (AsciiLower(FileExtension(path)) == ".m3u") SaveM3U(path);
+}
+
+void TTiluPlaylist::LoadM3U(const std::string& path) {
+  const TM3UPaths listed = ReadM3UFile(path);
+  for (const std::string& title : listed.Paths) Add(title);
+  if (listed.MissingLastPath) {
+    throw TPlaylistError("Die Playlist " + path +
+                         " ist unvollst\xE4ndig: nach der letzten #EXTINF-Zeile fehlt der Dateipfad.");
+  }
+}
+
+void TTiluPlaylist::SaveM3U(const std::string& path) {
+  std::vector<TM3UEntry> entries;
+  entries.reserve(Items.size());
+  for (const auto& item : Items) {
+    entries.push_back({item->Duration, item->Artist, item->Title, item->FilePath});
+  }
+  WriteM3UFile(path, entries);
+}
+
+}  // namespace orvela

@@ -1,0 +1,60 @@
+#pragma once
+// The jukebox queue: the titles waiting to be played, in order, and the title
+// being played. It is the player itself, extended by the list, so the program
+// has exactly one object that both holds the queue and plays it. By the main
+// window's convention the first entry is the title being played.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "playback/tilu_player.h"
+
+namespace orvela {
+
+class TTiluPlaylist : public TTiluPlayer {
+ public:
+  using AddItemEvent = std::function<void(TTiluPlaylist* sender, TAudioFile* item)>;
+  // Receives the record AddToCollection read; the main window appends it to
+  // the collection as a title record.
+  using TitleRecordSink = std::function<void(const TAudioFile& file)>;
+
+  TTiluPlaylist(audio::AudioLayer& layer, PostFunction post);
+  ~TTiluPlaylist();
+
+  std::int32_t ItemIndex = 0;
+  // The entry last handed to Play; none after it left the queue.
+  TAudioFile* CurrentItem = nullptr;
+  std::vector<std::unique_ptr<TAudioFile>> Items;
+  Event OnPlaylistClear;
+  AddItemEvent OnPlaylistAddItem;
+  TitleRecordSink AppendTitleRecord;
+
+  // Reads the file into a new entry at the end and reports it.
+  void Add(const std::string& path);
+  // Reads the file and hands the record to AppendTitleRecord; the queue stays as it is.
+  void AddToCollection(const std::string& path);
+  // Plays the entry at `index` (-1: at ItemIndex); an index past the end plays
+  // the last entry. An empty queue plays nothing.
+  void PlayIndex(std::int32_t index);
+  void Next(bool fromStart);
+  std::int32_t FirstIndex();
+  // The entry after ItemIndex, wrapping to 0 after the last; ItemIndex stays.
+  std::int32_t NextIndex() const;
+  // Stops, frees every entry and reports the empty queue.
+  void Clear();
+  // With `current`: the entry at ItemIndex leaves the queue. Without: the last
+  // entry, but never the only one (it is the title being played).
+  void RemoveItem(bool current);
+
+  // By the lower-cased extension: ".m3u" only; any other file is left alone.
+  // Loading appends to the queue. Both throw TPlaylistError with the operator's
+  // message; the entries added before a reading error stay.
+  void LoadPlaylist(const std::string& path);
+  void SavePlaylist(const std::string& path);
+  void LoadM3U(const std::string& path);
+  void SaveM3U(const std::string& path);
+};
+
+}  // namespace orvela

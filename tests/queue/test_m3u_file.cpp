@@ -1,0 +1,83 @@
+// Reading and writing playlists: the two forms, line breaks, separators
+// written on Windows, and paths relative to the playlist's folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "queue/m3u_file.h"
+
+namespace orvela {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+TEST(M3UFile, ListedPathsInBothForms) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Paths paths;
+    bool missingLastPath = false;
+  } const cases[] = {
+      {"extended with a Windows path", "#EXTM3U\r\n#EXTINF:215,ABBA - Waterloo\r\nMusic\\b.mp3\r\n",
+       {"/pl/Music/b.mp3"}},
+      {"plain with blank lines", "a.mp3\r\n\r\n  \r\n", {"/pl/a.mp3"}},
+      {"lower-case header is plain",
+       "#extm3u\n#EXTINF:1,x - y\nc.mp3\n",
+       {"/pl/#extm3u", "/pl/#EXTINF:1,x - y", "/pl/c.mp3"}},
+      {"header with a blank is plain", "#EXTM3U \na.mp3\n", {"/pl/#EXTM3U ", "/pl/a.mp3"}},
+      {"extended skips blanks, takes bare paths", "#EXTM3U\n\na.mp3\n#EXTINF:3,-\n/abs/b.mp3\n",
+       {"/pl/a.mp3", "/abs/b.mp3"}},
+      {"line after EXTINF is a path whatever it holds", "#EXTM3U\n#EXTINF:1,a - b\n#comment.mp3\n",
+       {"/pl/#comment.mp3"}},
+      {"CR only, LF only, mixed", "x.mp3\ry.mp3\nz.mp3\r\n", {"/pl/x.mp3", "/pl/y.mp3", "/pl/z.mp3"}},
+      {"blanks around a path stay", " a b.mp3 \n", {"/pl/ a b.mp3 "}},
+      {"steps up are resolved", "../other/c.mp3\n./d.mp3\n", {"/other/c.mp3", "/pl/d.mp3"}},
+      {"code-page bytes kept", "M\xFCller.mp3\n", {"/pl/M\xFCller.mp3"}},
+      {"no lines", "", {}},
+      {"EXTINF without a path line ends the list", "#EXTM3U\na.mp3\n#EXTINF:10,a - b\n",
+       {"/pl/a.mp3"}, true},
+      {"EXTINF as the last line without a break", "#EXTM3U\r\n#EXTINF:10,a - b", {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TM3UPaths parsed = ParseM3U(c.bytes, "/pl/");
+    EXPECT_EQ(parsed.Paths, c.paths);
+    EXPECT_EQ(parsed.MissingLastPath, c.missingLastPath);
+  }
+  EXPECT_EQ(ParseM3U("a.mp3\n", "/pl").Paths, Paths{"/pl/a.mp3"});  // the trailing "/" is optional
+}
+
+TEST(M3UFile, PathsRelativeToThePlaylistFolder) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* relative;
+  } const cases[] = {
+      {"/musik/a.mp3", "/musik/", "a.mp3"},
+      {"/musik/rock/b.mp3", "/musik/", "rock/b.mp3"},
+      {"/musik/pop/c.mp3", "/musik/listen/", "../pop/c.mp3"},
+      {"/other/d.mp3", "/musik/listen", "../../other/d.mp3"},
+      {"relative/e.mp3", "/musik/", "relative/e.mp3"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RelativePath(c.path, c.folder), c.relative) << c.path;
+}
+
+TEST(M3UFile, WritesExtendedLinesWithCrLf) {
+  const std::vector<TM3UEntry> entries = {
+      {215, "ABBA", "Waterloo", "/musik/abba/waterloo.mp3"},
+      {61, "", "Ohne K\xFCnstler", "/musik/listen/x.mp3"},
+  };
+  EXPECT_EQ(FormatM3U(entries, "/musik/listen/"),
+            "#EXTM3U\r\n"
+            "#EXTINF:215,ABBA - Waterloo\r\n"
+            "../abba/waterloo.mp3\r\n"
+            "#EXTINF:61, - Ohne K\xFCnstler\r\n"
+            "x.mp3\r\n");
+  // What is written reads back to the same files.
+  EXPECT_EQ(ParseM3U(FormatM3U(entries, "/musik/listen/"), "/musik/listen/").Paths,
+            (Paths{"/musik/abba/waterloo.mp3", "/musik/listen/x.mp3"}));
+}
+
+}  // namespace
+}  // namespace orvela
