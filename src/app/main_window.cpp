@@ -17,13 +17,15 @@
 #include "app/led_lamp.h"
 #include "app/qt_text.h"
 #include "app/queued_post.h"
+#include "app/spectrum_box.h"
+#include "app/spectrum_painter.h"
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
 #include "common/file_open.h"
 #include "common/platform.h"
 #include "jukebox/jukebox_ini.h"
-#include "playback/tilu_player.h"
+#include "queue/tilu_playlist.h"
 
 namespace orvela {
 
@@ -167,7 +169,7 @@ void TForm1::SetUpPlayer() {
   if (services_.audioLayer == nullptr) {
     return;
   }
-  player_ = std::make_unique<TTiluPlayer>(*services_.audioLayer, QueuedPost(this));
+  player_ = std::make_unique<TTiluPlaylist>(*services_.audioLayer, QueuedPost(this));
   player_->InitAudio(*services_.dialogs);
   player_->LoadPlugins(State.ProgramDir);
   // The slider's 100 percent; the player clamps it to full volume.
@@ -177,8 +179,8 @@ void TForm1::SetUpPlayer() {
     layout()->activate();
   }
   player_->CreateSpectrum(SpectrumPaintbox->width(), SpectrumPaintbox->height());
-  // The player's events are bound with the playback handlers of this window,
-  // and its FileFilter goes to the operator's file dialog with the settings menu.
+  player_->Spectrum()->BarColor = CaptionGradientColor().rgb() & 0xFFFFFF;
+  BindPlayerEvents();
 }
 
 void TForm1::LoadCollection() {

@@ -7,6 +7,7 @@
 // Everything it asks of the system comes in through TForm1Services, so tests
 // build it offscreen with scripted services and a scratch program folder.
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,7 +37,10 @@ class TCollectionTable;
 class TDigitalClock;
 class TLampLabel;
 class TLedLamp;
+class TAudioFile;
+class TSpectrumBox;
 class TTiluPlayer;
+class TTiluPlaylist;
 namespace audio {
 class AudioLayer;
 }
@@ -77,9 +81,9 @@ class TForm1 : public QWidget {
   // The running settings and values shared with the other windows and rules.
   TProgramState State;
 
-  // The one player, from start-up to shut-down; none when start-up failed
-  // before it or no audio layer was given.
-  TTiluPlayer* Player() { return player_.get(); }
+  // The one player, which is the queue, from start-up to shut-down; none when
+  // start-up failed before it or no audio layer was given.
+  TTiluPlaylist* Player() { return player_.get(); }
 
   TCollectionTable& CollectionTable() { return *collectionTable_; }
   TCollectionTable& TransferTable() { return *transferTable_; }
@@ -117,6 +121,29 @@ class TForm1 : public QWidget {
   void SetSearchText(const std::string& text);
 
   void SpeedButton_MenuClick();
+
+  // Playback control and time displays (main_window_playback.cpp).
+  void BtnPlayPauseClick();
+  void BtnStopClick();
+  void BtnNextClick();
+  // Removes the title playing now and plays the next; the end of a title too.
+  void NextTitle();
+  void TimerAusblendenTimer();
+  void MainTimerTimer();
+  void TimerJukeZeitGesamtTimer();
+  // The position bar: while it is dragged the timer leaves it alone; its
+  // position is applied only when it is let go.
+  void MainScrollbarScroll(bool endOfScroll);
+  void SliderEdit1Change();
+  void LabelDauerClick();
+  void PlaylistViewClick();
+  // Mode 2 selects the last queue row; any other the next title (row 1), or
+  // row 0 when it is the only one.
+  void SelectQueueRow(int mode);
+  void UpdateStartTimeEstimate();
+  void AddToQueueTotal(std::int64_t seconds);
+  // 1 while the position bar is held, 0 otherwise.
+  int MainScrollbarTag = 0;
 
   // Controls, under the names the other windows and rules use.
   TBackgroundImage* Image1 = nullptr;
@@ -170,7 +197,7 @@ class TForm1 : public QWidget {
   QPushButton* SpeedButton_Jingle3 = nullptr;
   QPushButton* SpeedButton_Jingle4 = nullptr;
   QFrame* Panel3 = nullptr;
-  QWidget* SpectrumPaintbox = nullptr;
+  TSpectrumBox* SpectrumPaintbox = nullptr;
 
   QFrame* Panel2 = nullptr;
   // The on-screen keyboard: letters, umlauts, signs and digits.
@@ -247,6 +274,7 @@ class TForm1 : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Start-up and shut-down.
@@ -258,6 +286,21 @@ class TForm1 : public QWidget {
   void LoadCollection();
   void FormDestroy();
   void ReleaseResources();
+
+  // The player's and the queue's events (main_window_playback.cpp).
+  void BindPlayerEvents();
+  void ConnectPlayback();
+  void OnTiluPlay();
+  void OnTiluPause();
+  void OnTiluStop();
+  void OnTiluChange();
+  void OnTiluEndFile();
+  void OnPlaylistAddItem(TAudioFile* item);
+  void OnPlaylistClear();
+  // The current entry's row in bold, every other row plain.
+  void RepaintQueueList();
+  void ShowEmptyTitle();
+  void SetScrollbarFromPlayer();
 
   // Screen building (main_window_layout.cpp).
   void CreateControls();
@@ -284,7 +327,8 @@ class TForm1 : public QWidget {
   TForm1Services services_;
   std::unique_ptr<TCollectionTable> collectionTable_;
   std::unique_ptr<TCollectionTable> transferTable_;
-  std::unique_ptr<TTiluPlayer> player_;
+  std::unique_ptr<TTiluPlaylist> player_;
+  bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;

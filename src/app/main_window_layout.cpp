@@ -24,6 +24,7 @@
 #include "app/led_lamp.h"
 #include "app/main_window.h"
 #include "app/screen_style.h"
+#include "app/spectrum_box.h"
 
 namespace orvela {
 
@@ -183,6 +184,7 @@ void TForm1::CreateControls() {
 
   CreateTimers();
   ConnectSearch();
+  ConnectPlayback();
   ApplyScale();
   resize(kDesignClientWidth, kDesignClientHeight);
 }
@@ -427,8 +429,7 @@ QWidget* TForm1::CreateCentreColumn() {
   Panel3 = NewPanel(column, "Panel3");
   auto* spectrumLayout = new QVBoxLayout(Panel3);
   spectrumLayout->setContentsMargins(4, 4, 4, 4);
-  SpectrumPaintbox = Named(new QWidget(Panel3), "SpectrumPaintbox");
-  SpectrumPaintbox->setAttribute(Qt::WA_StyledBackground);
+  SpectrumPaintbox = Named(new TSpectrumBox(Panel3), "SpectrumPaintbox");
   Style(SpectrumPaintbox, 0, false, QSize(0, 113));
   spectrumLayout->addWidget(SpectrumPaintbox);
   layout->addWidget(Panel3, 5, 0, 1, 2);

@@ -17,24 +17,26 @@ TSpectrumPainter::TSpectrumPainter(const TSpectrum& spectrum)
   BackBuffer.fill(ToQColor(spectrum.BackgroundColor));
 }
 
-void TSpectrumPainter::Draw(TSpectrum& spectrum, QPaintDevice& target,
-                            std::span<const float> magnitudes, int x, int y) {
+void DrawSpectrumFrame(TSpectrum& spectrum, QImage& frame, std::span<const float> magnitudes, int x,
+                       int y) {
   spectrum.Advance(magnitudes);
-  const int h = BackBuffer.height();
+  const int h = frame.height();
   const QColor barColor = ToQColor(spectrum.BarColor);
   const QColor peakColor = ToQColor(spectrum.PeakColor);
-  QPainter painter(&BackBuffer);
-  if (spectrum.ClearBackground) painter.fillRect(BackBuffer.rect(), ToQColor(spectrum.BackgroundColor));
+  const int barWidth = spectrum.DrawMode == TSpectrumDrawMode::Bars ? spectrum.BarWidth : 1;
+  QPainter painter(&frame);
+  if (spectrum.ClearBackground) painter.fillRect(frame.rect(), ToQColor(spectrum.BackgroundColor));
   for (int i = 0; i < TSpectrum::kBarCount; ++i) {
     const int left = x + i * (spectrum.BarWidth + 1);
-    if (left >= BackBuffer.width()) continue;  // cut off at the right edge
-    const int bar = spectrum.Bars[i];
+    if (left >= frame.width()) continue;  // cut off at the right edge
     if (spectrum.ShowPeaks) painter.fillRect(left, y + h - spectrum.Peaks[i], spectrum.BarWidth, 1, peakColor);
-    const int width = spectrum.DrawMode == TSpectrumDrawMode::Bars ? spectrum.BarWidth : 1;
-    painter.fillRect(left, y + h - bar, width, bar, barColor);
+    painter.fillRect(left, y + h - spectrum.Bars[i], barWidth, spectrum.Bars[i], barColor);
   }
-  painter.end();
+}
 
+void TSpectrumPainter::Draw(TSpectrum& spectrum, QPaintDevice& target,
+                            std::span<const float> magnitudes, int x, int y) {
+  DrawSpectrumFrame(spectrum, BackBuffer, magnitudes, x, y);
   if (&target == static_cast<QPaintDevice*>(&BackBuffer)) return;
   QPainter out(&target);
   out.drawImage(0, 0, BackBuffer);

@@ -23,6 +23,11 @@ class TSpectrumPainter {
             int y);
 };
 
+// Advances `spectrum` by one frame from the FFT magnitudes and draws that frame
+// into `frame`, its origin moved by (x, y); bars stand on the frame's bottom.
+void DrawSpectrumFrame(TSpectrum& spectrum, QImage& frame, std::span<const float> magnitudes, int x,
+                       int y);
+
 QColor ToQColor(TRgbColor rgb);
 
 // The desktop's highlight colour when an application palette exists,

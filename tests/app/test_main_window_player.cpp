@@ -2,7 +2,7 @@
 #include <filesystem>
 
 #include "demo/tone_encoder.h"
-#include "playback/tilu_player.h"
+#include "queue/tilu_playlist.h"
 #include "support/manual_output.h"
 #include "main_window_fixture.h"
 
@@ -32,7 +32,7 @@ TEST_F(MainWindowPlayerTest, StartUpSetsUpThePlayerAtFullVolumeWithItsFileFilter
   folder.WriteAll(kPlainIni, {});
   auto form = MakeForm();
   ASSERT_FALSE(form->StartFailed());
-  TTiluPlayer* player = form->Player();
+  TTiluPlaylist* player = form->Player();
   ASSERT_NE(player, nullptr);
   EXPECT_FLOAT_EQ(player->Volume, 1.0F);
   EXPECT_EQ(player->FileFilter.rfind("Alle unterst\xFCtzten Formate|*.mp3;*.ogg;", 0), 0U)
@@ -63,7 +63,7 @@ TEST_F(MainWindowPlayerTest, ClosingWhilePlayingFadesForTwoSecondsOnlyWithFadeOn
     folder.WriteAll(ini, {});
     millisecondsSlept = 0;
     auto form = MakeForm();
-    TTiluPlayer* player = form->Player();
+    TTiluPlaylist* player = form->Player();
     ASSERT_NE(player, nullptr);
     TAudioFile title;
     title.FilePath = WriteTone();

@@ -1,0 +1,351 @@
+// The main screen's side of playing the queue: the three player buttons, the
+// fades, the queue list, the position bar, the volume and the time displays.
+// The first queue entry is the title being played; a title that ends or is
+// skipped leaves the queue.
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cmath>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/lamp_label.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "app/spectrum_box.h"
+#include "common/platform.h"
+#include "jukebox/date_time.h"
+#include "jukebox/playback_time.h"
+#include "queue/tilu_playlist.h"
+
+namespace orvela {
+namespace {
+
+// Where the queue list keeps the address of a row's entry (owned by the queue).
+constexpr int kEntryRole = Qt::UserRole;
+
+TAudioFile* EntryOf(const QTreeWidgetItem* row) {
+  return reinterpret_cast<TAudioFile*>(row->data(0, kEntryRole).value<quintptr>());
+}
+
+QString MinSec(std::int64_t seconds) { return QString::fromStdString(FormatMinutesSeconds(seconds)); }
+
+}  // namespace
+
+void TForm1::ConnectPlayback() {
+  connect(BtnPlayPause, &QPushButton::clicked, this, &TForm1::BtnPlayPauseClick);
+  connect(BtnStop, &QPushButton::clicked, this, &TForm1::BtnStopClick);
+  connect(BtnNext, &QPushButton::clicked, this, &TForm1::BtnNextClick);
+  TimerAusblenden->setSingleShot(true);
+  connect(TimerAusblenden, &QTimer::timeout, this, &TForm1::TimerAusblendenTimer);
+  connect(MainTimer, &QTimer::timeout, this, &TForm1::MainTimerTimer);
+  connect(TimerJukeZeitGesamt, &QTimer::timeout, this, &TForm1::TimerJukeZeitGesamtTimer);
+
+  // A finger on the bar holds it; letting go (or a tap on the track) applies it.
+  connect(MainScrollbar, &QScrollBar::sliderPressed, this, [this] { MainScrollbarScroll(false); });
+  connect(MainScrollbar, &QScrollBar::sliderMoved, this, [this] { MainScrollbarScroll(false); });
+  connect(MainScrollbar, &QScrollBar::sliderReleased, this, [this] { MainScrollbarScroll(true); });
+  connect(MainScrollbar, &QScrollBar::valueChanged, this, [this] {
+    if (!settingScrollbar_ && !MainScrollbar->isSliderDown()) MainScrollbarScroll(true);
+  });
+  connect(SliderEdit1, &QSlider::valueChanged, this, &TForm1::SliderEdit1Change);
+  connect(PlaylistView, &QTreeWidget::itemClicked, this, [this] { PlaylistViewClick(); });
+  LabelDauer->installEventFilter(this);
+  LabelDauerU->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && (watched == LabelDauer || watched == LabelDauerU)) {
+    LabelDauerClick();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::BindPlayerEvents() {
+  player_->OnTiluPlay = [this](TTiluPlayer*) { OnTiluPlay(); };
+  player_->OnTiluResume = [this](TTiluPlayer*) { OnTiluPlay(); };
+  player_->OnTiluPause = [this](TTiluPlayer*) { OnTiluPause(); };
+  player_->OnTiluStop = [this](TTiluPlayer*) { OnTiluStop(); };
+  player_->OnTiluChange = [this](TTiluPlayer*) { OnTiluChange(); };
+  player_->OnTiluEndFile = [this](TTiluPlayer*) { OnTiluEndFile(); };
+  player_->OnPlaylistAddItem = [this](TTiluPlaylist*, TAudioFile* item) { OnPlaylistAddItem(item); };
+  player_->OnPlaylistClear = [this](TTiluPlayer*) { OnPlaylistClear(); };
+}
+
+void TForm1::BtnPlayPauseClick() {
+  if (!player_) return;
+  const int state = player_->GetState();
+  if (State.FadeEnabled && state == audio::kPlaying) {
+    player_->FadeOut();
+    State.FadeAction = TFadeAction::Pause;
+    // A second press during the fade changes nothing: the running timer is not restarted.
+    if (!TimerAusblenden->isActive()) TimerAusblenden->start();
+    BtnNext->setEnabled(false);
+    BtnStop->setEnabled(false);
+    MainScrollbar->setEnabled(false);
+  } else if (state == audio::kStopped) {
+    player_->PlayIndex(-1);
+  } else if (state == audio::kPlaying) {
+    player_->Pause();
+  } else if (state == audio::kPaused) {
+    player_->Resume(State.FadeEnabled);
+  }
+  SelectQueueRow(1);
+  UpdateStartTimeEstimate();
+}
+
+void TForm1::BtnStopClick() {
+  if (!player_) return;
+  if (!State.FadeEnabled) {
+    SpectrumPaintbox->Clear();
+    player_->Stop();
+    LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
+    LabelDauer->setText(QStringLiteral("00:00"));
+  } else if (player_->GetState() == audio::kPlaying) {
+    player_->FadeOut();
+    State.FadeAction = TFadeAction::Stop;
+    if (!TimerAusblenden->isActive()) TimerAusblenden->start();
+    BtnNext->setEnabled(false);
+    BtnPlayPause->setEnabled(false);
+    MainScrollbar->setEnabled(false);
+  } else {
+    player_->Stop();
+    LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
+  }
+  SelectQueueRow(1);
+  UpdateStartTimeEstimate();
+}
+
+void TForm1::BtnNextClick() { NextTitle(); }
+
+void TForm1::NextTitle() {
+  if (!player_) return;
+  const int rows = PlaylistView->topLevelItemCount();
+  if (rows > 1) {
+    // During the fade of an earlier "Vor" the title leaving now never played:
+    // its own length leaves the queue time with it, as only the fading title's
+    // length is taken off when the fade ends.
+    const bool skippingUnplayed = State.FadeAction == TFadeAction::NextTitle && TimerAusblenden->isActive();
+    const std::int32_t index = player_->ItemIndex;
+    if (skippingUnplayed && index >= 0 && static_cast<std::size_t>(index) < player_->Items.size()) {
+      AddToQueueTotal(-player_->Items[static_cast<std::size_t>(index)]->Duration);
+    }
+    player_->RemoveItem(true);
+    delete PlaylistView->takeTopLevelItem(0);
+    if (State.FadeEnabled && player_->GetState() == audio::kPlaying) {
+      player_->FadeOut();
+      State.FadeAction = TFadeAction::NextTitle;
+      if (!TimerAusblenden->isActive()) TimerAusblenden->start();
+      BtnStop->setEnabled(false);
+      BtnPlayPause->setEnabled(false);
+      MainScrollbar->setEnabled(false);
+    } else {
+      State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
+      player_->Next(true);
+    }
+  } else {
+    PlaylistView->clear();
+    player_->Clear();
+    player_->Stop();
+    ShowEmptyTitle();
+    ShowStatus("leer");
+    State.QueueTotalSeconds = 0;
+    LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+    SpectrumPaintbox->Clear();
+  }
+  LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
+  SelectQueueRow(1);
+  UpdateStartTimeEstimate();
+}
+
+void TForm1::ShowEmptyTitle() {
+  LabelTitel->setText(QString(45, QLatin1Char(':')));
+  LabelInterpret->setText(QString(45, QLatin1Char(':')));
+  LabelJahr->setText(QStringLiteral("0000"));
+  LabelGenre->setText(QString(20, QLatin1Char(':')));
+  LabelDauer->setText(QStringLiteral("00:00"));
+}
+
+void TForm1::TimerAusblendenTimer() {
+  TimerAusblenden->stop();
+  if (player_) {
+    switch (State.FadeAction) {
+      case TFadeAction::Stop:
+        player_->Stop();
+        BtnNext->setEnabled(State.NextSwitch);
+        BtnPlayPause->setEnabled(true);
+        MainScrollbar->setEnabled(true);
+        LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
+        LabelDauer->setText(QStringLiteral("00:00"));
+        SpectrumPaintbox->Clear();
+        break;
+      case TFadeAction::NextTitle:
+        State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
+        player_->Next(true);
+        BtnStop->setEnabled(State.StopSwitch);
+        BtnPlayPause->setEnabled(true);
+        MainScrollbar->setEnabled(true);
+        break;
+      case TFadeAction::Pause:
+        player_->Pause();
+        BtnStop->setEnabled(State.StopSwitch);
+        BtnNext->setEnabled(State.NextSwitch);
+        MainScrollbar->setEnabled(true);
+        break;
+      case TFadeAction::BirthdayEnd:
+        player_->SideChannels.FreeBirthdaySong();
+        break;
+      case TFadeAction::None:
+        break;
+    }
+  }
+  State.FadeAction = TFadeAction::None;
+}
+
+void TForm1::SetScrollbarFromPlayer() {
+  settingScrollbar_ = true;
+  MainScrollbar->setValue(static_cast<int>(std::lround(player_->GetProgress() * 100.0)));
+  settingScrollbar_ = false;
+}
+
+void TForm1::MainTimerTimer() {
+  if (!player_) return;
+  if (MainScrollbarTag == 0) SetScrollbarFromPlayer();
+  TTiluPlayer::SpectrumMagnitudes magnitudes{};
+  if (player_->Spectrum() != nullptr && player_->SpectrumData(magnitudes)) {
+    SpectrumPaintbox->DrawFrame(*player_->Spectrum(), std::span<const float>(magnitudes.data(), 512));
+  }
+}
+
+void TForm1::TimerJukeZeitGesamtTimer() {
+  if (!player_) return;
+  const std::int64_t position = RoundSeconds(player_->GetPositionSeconds());
+  LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds - position));
+  if (LabelDauerU->text() == QStringLiteral("Restzeit")) {
+    LabelDauer->setText(MinSec(RoundSeconds(player_->GetLengthSeconds()) - position));
+  } else {
+    LabelDauer->setText(MinSec(position));
+  }
+}
+
+void TForm1::MainScrollbarScroll(bool endOfScroll) {
+  if (endOfScroll) {
+    if (player_) player_->SetProgress(MainScrollbar->value() / 100.0);
+    MainScrollbarTag = 0;
+  } else {
+    MainScrollbarTag = 1;
+  }
+  UpdateStartTimeEstimate();
+}
+
+void TForm1::SliderEdit1Change() {
+  if (player_) player_->SetVolume(static_cast<float>(SliderEdit1->value()) / 100.0F);
+}
+
+void TForm1::LabelDauerClick() {
+  LabelDauerU->setText(LabelDauerU->text() == QStringLiteral("Abspielzeit") ? QStringLiteral("Restzeit")
+                                                                            : QStringLiteral("Abspielzeit"));
+}
+
+void TForm1::PlaylistViewClick() { UpdateStartTimeEstimate(); }
+
+void TForm1::SelectQueueRow(int mode) {
+  PlaylistView->clearSelection();
+  const int rows = PlaylistView->topLevelItemCount();
+  if (rows == 0) return;
+  const int row = mode == 2 ? rows - 1 : (rows >= 2 ? 1 : 0);
+  QTreeWidgetItem* item = PlaylistView->topLevelItem(row);
+  item->setSelected(true);
+  PlaylistView->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+  PlaylistView->scrollToItem(item);
+}
+
+void TForm1::UpdateStartTimeEstimate() {
+  int selected = -1;
+  std::vector<std::string> durations;
+  const int rows = PlaylistView->topLevelItemCount();
+  durations.reserve(static_cast<std::size_t>(rows));
+  for (int i = 0; i < rows; ++i) {
+    const QTreeWidgetItem* row = PlaylistView->topLevelItem(i);
+    if (selected < 0 && row->isSelected()) selected = i;
+    durations.push_back(row->text(1).toStdString());
+  }
+  const bool playing = player_ && player_->GetState() == audio::kPlaying;
+  const double position = player_ ? player_->GetPositionSeconds() : 0.0;
+  try {
+    const std::string now = FormatGermanTime(services_.clock->Now());
+    LabeJukeWann->setText(QString::fromStdString(EstimateStartTime(durations, selected, position, playing, now)));
+  } catch (const TTimeFormatError&) {
+    LabeJukeWann->setText(QStringLiteral("xx:xx Uhr"));
+  }
+}
+
+void TForm1::AddToQueueTotal(std::int64_t seconds) {
+  State.QueueTotalSeconds += static_cast<std::int32_t>(seconds);
+  LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
+}
+
+void TForm1::OnTiluPlay() {
+  TimerJukeZeitGesamt->start();
+  MainTimer->start();
+  BtnPlayPause->setText(QStringLiteral("Pause"));
+  ShowStatus("Play");
+  RepaintQueueList();
+}
+
+void TForm1::OnTiluPause() {
+  TimerJukeZeitGesamt->stop();
+  MainTimer->stop();
+  BtnPlayPause->setText(QStringLiteral("Weiter"));
+  ShowStatus("Pause");
+  RepaintQueueList();
+}
+
+void TForm1::OnTiluStop() {
+  TimerJukeZeitGesamt->stop();
+  MainTimer->stop();
+  BtnPlayPause->setText(QStringLiteral("Play"));
+  if (PlaylistView->topLevelItemCount() > 0) ShowStatus("Stop");
+  RepaintQueueList();
+}
+
+void TForm1::OnTiluChange() {
+  LabelTitel->setText(ToQString(player_->GetTitle()));
+  LabelInterpret->setText(ToQString(player_->GetArtist()));
+  LabelJahr->setText(ToQString(player_->GetYear()));
+  LabelGenre->setText(ToQString(player_->GetGenre()));
+}
+
+void TForm1::OnTiluEndFile() { NextTitle(); }
+
+void TForm1::OnPlaylistAddItem(TAudioFile* item) {
+  auto* row = new QTreeWidgetItem(PlaylistView);
+  row->setText(0, ToQString(item->GetDisplayName()));
+  AddToQueueTotal(item->Duration);
+  row->setText(1, QString::fromStdString(FormatQueueDuration(item->Duration)));
+  row->setData(0, kEntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+  RepaintQueueList();
+}
+
+void TForm1::OnPlaylistClear() { PlaylistView->clear(); }
+
+void TForm1::RepaintQueueList() {
+  const TAudioFile* current = player_ ? player_->CurrentItem : nullptr;
+  for (int i = 0; i < PlaylistView->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = PlaylistView->topLevelItem(i);
+    const bool bold = current != nullptr && EntryOf(row) == current;
+    for (int column = 0; column < 2; ++column) {
+      QFont font = PlaylistView->font();
+      font.setBold(bold);
+      row->setFont(column, font);
+    }
+  }
+}
+
+}  // namespace orvela
