@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_commands.h"
 #include "command.h"
 #include "demo/demo_collection.h"
 
@@ -26,10 +27,7 @@ int RunDemo(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kDemo("demo",
-                                "demo FOLDER      write demo titles into FOLDER/Demo and add them "
-                                "to FOLDER/Musikliste.xml",
-                                RunDemo);
+const CommandRegistration kDemo("demo", kDemoUsage, RunDemo);
 
 }  // namespace
 }  // namespace orvela::tool

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_commands.h"
 #include "command.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
@@ -140,7 +141,7 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kRegistration("play", "play FILE [--seconds N]", Run);
+const CommandRegistration kRegistration("play", kPlayUsage, Run);
 
 }  // namespace
 }  // namespace orvela::tool
