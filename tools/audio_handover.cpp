@@ -14,6 +14,7 @@
 
 #include "audio_commands.h"
 #include "command.h"
+#include "field_escape.h"
 
 namespace orvela::tool {
 namespace {
@@ -40,7 +41,7 @@ int HandOver(const char* command, const std::vector<std::string>& args) {
   std::fflush(nullptr);  // nothing printed yet, but buffers do not survive execv
   ::execv(audioTool.c_str(), argv.data());
   const int failure = errno;
-  std::fprintf(stderr, "%s: cannot start %s: %s\n", command, audioTool.c_str(),
+  std::fprintf(stderr, "%s: cannot start %s: %s\n", command, EscapeField(audioTool).c_str(),
                std::strerror(failure));
   return 1;
 }

@@ -7,6 +7,7 @@
 #include "audio_commands.h"
 #include "command.h"
 #include "demo/demo_collection.h"
+#include "field_escape.h"
 
 namespace orvela::tool {
 namespace {
@@ -19,11 +20,11 @@ int RunDemo(const std::vector<std::string>& args) {
   demo::DemoResult result;
   std::string error;
   if (!demo::WriteDemoCollection(args[0], &result, &error)) {
-    std::fprintf(stderr, "demo: %s\n", error.c_str());
+    std::fprintf(stderr, "demo: %s\n", EscapeField(error).c_str());
     return 1;
   }
   std::printf("%d demo titles written, %d added to %s\n", result.written, result.appended,
-              result.collectionFile.c_str());
+              EscapeField(result.collectionFile).c_str());
   return 0;
 }
 

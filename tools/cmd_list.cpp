@@ -1,6 +1,6 @@
 // list FOLDER [--mode interpret|titel|genre|jahr] [--search TEXT]: the titles a
 // guest would see in the browse grid after typing TEXT in that search mode, one
-// per line, the six fields separated by tabs.
+// per line, the six fields separated by TABs and escaped as field_escape.h says.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -10,6 +10,7 @@
 #include "collection/search_mode.h"
 #include "command.h"
 #include "common/codepage.h"
+#include "field_escape.h"
 
 namespace orvela::tool {
 namespace {
@@ -68,11 +69,10 @@ int RunList(const std::vector<std::string>& args) {
     line.clear();
     for (int f = 0; f < TCollectionTable::kFieldCount; ++f) {
       if (f > 0) line += '\t';
-      line += table.ViewField(row, f);
+      AppendEscapedField(Cp1252ToUtf8(table.ViewField(row, f)), &line);
     }
     line += '\n';
-    const std::string out = Cp1252ToUtf8(line);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
