@@ -33,8 +33,9 @@ int RunInfo(const std::vector<std::string>& args) {
     line += std::to_string(file.Duration);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
+    // Once the output is lost, reading the remaining files serves no one.
+    if (std::ferror(stdout)) break;
   }
-  std::fflush(stdout);
   return 0;
 }
 

@@ -73,8 +73,9 @@ int RunList(const std::vector<std::string>& args) {
     }
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
+    if (std::ferror(stdout)) break;  // main reports the lost output
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return 0;
 }
 
 const CommandRegistration kList("list",
