@@ -2,6 +2,7 @@
 // guest would see in the browse grid after typing TEXT in that search mode, one
 // per line, the six fields separated by TABs and escaped as field_escape.h says.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,16 @@ int RunList(const std::vector<std::string>& args) {
   if (!folder) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
+  }
+
+  // A named pipe in the collection's place would keep the read waiting for a
+  // writer; the name alone tells, without opening it.
+  std::error_code statError;
+  const auto status = std::filesystem::status(std::filesystem::path(*folder) / "Musikliste.xml", statError);
+  if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "list: cannot load the collection: %s is not a file\n",
+                 EscapeField((std::filesystem::path(*folder) / "Musikliste.xml").string()).c_str());
+    return 1;
   }
 
   std::string dir = NativePathToCp1252(*folder);

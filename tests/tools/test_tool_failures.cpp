@@ -1,6 +1,8 @@
-// How the tool fails: output that cannot be written and memory that runs out
-// each end in a message and a status, never in a silent success or an abort.
+// How the tool fails: output that cannot be written, memory that runs out and
+// a named pipe where a file belongs each end in a message and a status, never
+// in a silent success, an abort or a hang.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -106,6 +108,24 @@ TEST(ToolFailures, RunningOutOfMemoryIsAMessageAndStatusOne) {
   ASSERT_FALSE(starved.err.empty());
   EXPECT_EQ(starved.err.rfind("list: ", 0), 0u) << starved.err;
   EXPECT_EQ(std::count(starved.err.begin(), starved.err.end(), '\n'), 1) << starved.err;
+}
+
+TEST(ToolFailures, ANamedPipeIsNotWaitedFor) {
+  if (!ToolBuilt()) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+  ScratchFolder folder;
+  ASSERT_EQ(::mkfifo(folder.File("Musikliste.xml").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(folder.File("pipe.mp3").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(folder.File("pipe.wma").c_str(), 0600), 0);
+
+  const ToolRun list = RunTool({"list", folder.Path().string()});
+  EXPECT_TRUE(list.exited && list.status == 1) << list.How();
+  EXPECT_NE(list.err.find("is not a file"), std::string::npos) << list.err;
+
+  // Like any file that cannot be read: the defaults, and the run goes on.
+  const ToolRun info = RunTool({"info", folder.File("pipe.mp3"), folder.File("pipe.wma")});
+  EXPECT_TRUE(info.exited && info.status == 0) << info.How();
+  EXPECT_EQ(info.out, folder.File("pipe.mp3") + "\tTitel ist unbekannt\tpipe.mp3\t0000\tn.vorhanden\t0\n" +
+                          folder.File("pipe.wma") + "\tTitel ist unbekannt\tpipe.wma\t0000\tn.vorhanden\t0\n");
 }
 
 }  // namespace
