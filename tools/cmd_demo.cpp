@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "audio_commands.h"
 #include "command.h"
 #include "demo/demo_collection.h"
+#include "field_escape.h"
 
 namespace orvela::tool {
 namespace {
@@ -18,18 +20,15 @@ int RunDemo(const std::vector<std::string>& args) {
   demo::DemoResult result;
   std::string error;
   if (!demo::WriteDemoCollection(args[0], &result, &error)) {
-    std::fprintf(stderr, "demo: %s\n", error.c_str());
+    std::fprintf(stderr, "demo: %s\n", EscapeField(error).c_str());
     return 1;
   }
   std::printf("%d demo titles written, %d added to %s\n", result.written, result.appended,
-              result.collectionFile.c_str());
+              EscapeField(result.collectionFile).c_str());
   return 0;
 }
 
-const CommandRegistration kDemo("demo",
-                                "demo FOLDER      write demo titles into FOLDER/Demo and add them "
-                                "to FOLDER/Musikliste.xml",
-                                RunDemo);
+const CommandRegistration kDemo("demo", kDemoUsage, RunDemo);
 
 }  // namespace
 }  // namespace orvela::tool

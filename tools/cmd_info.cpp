@@ -1,47 +1,51 @@
 // info FILE...: one line per file with what the jukebox would store for it:
-// path, artist, title, year, genre and whole seconds, separated by TABs. Unreadable
-// files print their default values; the exit status is 0 all the same, so a
-// script can run it over a whole folder.
+// path, artist, title, year, genre and whole seconds, separated by TABs and
+// escaped as field_escape.h says. Unreadable files print their default values;
+// the exit status is 0 all the same, so a script can run it over a whole folder.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "common/codepage.h"
+#include "field_escape.h"
 #include "metadata/audio_file.h"
 
 namespace orvela::tool {
 namespace {
-
-// Tag text may hold TABs or line breaks; they would split the line, so they
-// print as blanks.
-std::string Field(const std::string& codePageText) {
-  std::string text = Cp1252ToUtf8(codePageText);
-  for (char& ch : text) {
-    if (ch == '\t' || ch == '\n' || ch == '\r') ch = ' ';
-  }
-  return text;
-}
 
 int RunInfo(const std::vector<std::string>& args) {
   if (args.empty()) {
     std::fprintf(stderr, "usage: orvela-jukebox-tool info FILE...\n");
     return 2;
   }
+  std::string line;
   for (const std::string& arg : args) {
     TAudioFile file;
-    file.LoadFromFile(NativePathToCp1252(arg));
-    std::string line = arg;
+    // A named pipe or a device is no audio file, and opening a pipe waits for
+    // a writer: such a name gets the values of a file that cannot be read,
+    // decided from the name alone.
+    std::error_code statError;
+    const auto status = std::filesystem::status(arg, statError);
+    if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+      file.LoadFromBuffer(NativePathToCp1252(arg), {});
+    } else {
+      file.LoadFromFile(NativePathToCp1252(arg));
+    }
+    line.clear();
+    AppendEscapedField(arg, &line);
     for (const std::string* text : {&file.Artist, &file.Title, &file.Year, &file.Genre}) {
       line += '\t';
-      line += Field(*text);
+      AppendEscapedField(Cp1252ToUtf8(*text), &line);
     }
     line += '\t';
     line += std::to_string(file.Duration);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
+    // Once the output is lost, reading the remaining files serves no one.
+    if (std::ferror(stdout)) break;
   }
-  std::fflush(stdout);
   return 0;
 }
 

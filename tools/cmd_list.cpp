@@ -1,7 +1,8 @@
 // list FOLDER [--mode interpret|titel|genre|jahr] [--search TEXT]: the titles a
 // guest would see in the browse grid after typing TEXT in that search mode, one
-// per line, the six fields separated by tabs.
+// per line, the six fields separated by TABs and escaped as field_escape.h says.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "collection/search_mode.h"
 #include "command.h"
 #include "common/codepage.h"
+#include "field_escape.h"
 
 namespace orvela::tool {
 namespace {
@@ -42,6 +44,16 @@ int RunList(const std::vector<std::string>& args) {
     return 2;
   }
 
+  // A named pipe in the collection's place would keep the read waiting for a
+  // writer; the name alone tells, without opening it.
+  std::error_code statError;
+  const auto status = std::filesystem::status(std::filesystem::path(*folder) / "Musikliste.xml", statError);
+  if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "list: cannot load the collection: %s is not a file\n",
+                 EscapeField((std::filesystem::path(*folder) / "Musikliste.xml").string()).c_str());
+    return 1;
+  }
+
   std::string dir = NativePathToCp1252(*folder);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);
@@ -68,13 +80,13 @@ int RunList(const std::vector<std::string>& args) {
     line.clear();
     for (int f = 0; f < TCollectionTable::kFieldCount; ++f) {
       if (f > 0) line += '\t';
-      line += table.ViewField(row, f);
+      AppendEscapedField(Cp1252ToUtf8(table.ViewField(row, f)), &line);
     }
     line += '\n';
-    const std::string out = Cp1252ToUtf8(line);
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (std::ferror(stdout)) break;  // main reports the lost output
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return 0;
 }
 
 const CommandRegistration kList("list",

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "audio_commands.h"
 #include "command.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
 #include "common/platform.h"
+#include "field_escape.h"
 #include "metadata/audio_file.h"
 #include "playback/audio/audio_layer.h"
 #include "playback/tilu_player.h"
@@ -111,11 +113,12 @@ int Run(const std::vector<std::string>& args) {
   record.LoadFromFile(NativePathToCp1252(file));
   player.Play(&record);
   if (player.Channel == 0) {
-    std::fprintf(stderr, "play: cannot open %s\n", file.c_str());
+    std::fprintf(stderr, "play: cannot open %s\n", EscapeField(file).c_str());
     return 1;
   }
-  std::printf("%s - %s\n", Cp1252ToUtf8(player.GetArtist()).c_str(),
-              Cp1252ToUtf8(player.GetTitle()).c_str());
+  // Tag text may hold control bytes that must not reach the terminal.
+  std::printf("%s - %s\n", EscapeField(Cp1252ToUtf8(player.GetArtist())).c_str(),
+              EscapeField(Cp1252ToUtf8(player.GetTitle())).c_str());
   std::printf("length %.2f s\n", player.GetLengthSeconds());
   std::fflush(stdout);
 
@@ -140,7 +143,7 @@ int Run(const std::vector<std::string>& args) {
   return 0;
 }
 
-const CommandRegistration kRegistration("play", "play FILE [--seconds N]", Run);
+const CommandRegistration kRegistration("play", kPlayUsage, Run);
 
 }  // namespace
 }  // namespace orvela::tool

@@ -50,16 +50,16 @@ TEST(ListTool, PrintsWhatTheSearchFinds) {
     const char* args;
     const char* out;
   } cases[] = {
-      {"", "ABBA\tWaterloo\tD:\\m\\w.mp3\tPop\t1974\t02:46\n"
+      {"", "ABBA\tWaterloo\tD:\\\\m\\\\w.mp3\tPop\t1974\t02:46\n"
            "Black Sabbath\tParanoid\t\tHeavy Metal\t1970\t02:48\n"
-           "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\m\\k.mp3\tMetal\t1985\t04:40\n"},
-      {"--search ab", "ABBA\tWaterloo\tD:\\m\\w.mp3\tPop\t1974\t02:46\n"
+           "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\\\m\\\\k.mp3\tMetal\t1985\t04:40\n"},
+      {"--search ab", "ABBA\tWaterloo\tD:\\\\m\\\\w.mp3\tPop\t1974\t02:46\n"
                       "Black Sabbath\tParanoid\t\tHeavy Metal\t1970\t02:48\n"},
-      {"--mode titel --search K", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\m\\k.mp3\tMetal\t1985\t04:40\n"},
-      {"--mode interpret --search '\xC3\x96'", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\m\\k.mp3\tMetal\t1985\t04:40\n"},
-      {"--mode genre --search me", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\m\\k.mp3\tMetal\t1985\t04:40\n"},
+      {"--mode titel --search K", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\\\m\\\\k.mp3\tMetal\t1985\t04:40\n"},
+      {"--mode interpret --search '\xC3\x96'", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\\\m\\\\k.mp3\tMetal\t1985\t04:40\n"},
+      {"--mode genre --search me", "M\xC3\xB6tley Cr\xC3\xBC" "e\tKickstart\tD:\\\\m\\\\k.mp3\tMetal\t1985\t04:40\n"},
       {"--mode jahr --search 197", "Black Sabbath\tParanoid\t\tHeavy Metal\t1970\t02:48\n"
-                                   "ABBA\tWaterloo\tD:\\m\\w.mp3\tPop\t1974\t02:46\n"},
+                                   "ABBA\tWaterloo\tD:\\\\m\\\\w.mp3\tPop\t1974\t02:46\n"},
       {"--mode jahr --search 2000", ""},
   };
   for (const auto& c : cases) {
@@ -70,6 +70,31 @@ TEST(ListTool, PrintsWhatTheSearchFinds) {
   }
   EXPECT_EQ(RunTool("list '" + folder + "/missing'").status, 1);
   EXPECT_EQ(RunTool("list '" + folder + "' --mode artist").status, 2);
+}
+
+TEST(ListTool, EscapesControlBytesSoEachTitleStaysOneLine) {
+  if (!std::filesystem::exists(ToolPath())) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+  testing::ScratchDir dir;
+  // Character references carry what a hand-edited or foreign file may hold.
+  testing::WriteBytes(
+      dir.File("Musikliste.xml"),
+      "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+      "<FIELD attrname=\"Interpret\" fieldtype=\"string\" WIDTH=\"500\"/>"
+      "<FIELD attrname=\"Titel\" fieldtype=\"string\" WIDTH=\"500\"/>"
+      "<FIELD attrname=\"Pfad\" fieldtype=\"string\" WIDTH=\"500\"/>"
+      "<FIELD attrname=\"Genre\" fieldtype=\"string\" WIDTH=\"20\"/>"
+      "<FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
+      "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/>"
+      "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+      "<ROW Interpret=\"Tab&#9;Stopp f\xFCr\" Titel=\"Zwei&#10;Zeilen&#13;drei\" "
+      "Pfad=\"C:\\Musik\\&#27;[2J.mp3\" Genre=\"Beep&#7;&#127;\" Jahr=\"1980\" Dauer=\"03:20\"/>"
+      "</ROWDATA></DATAPACKET>");
+  const std::string folder = std::filesystem::path(dir.File("Musikliste.xml")).parent_path().string();
+  const RunResult r = RunTool("list '" + folder + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "Tab\\tStopp f\xC3\xBCr\tZwei\\nZeilen\\rdrei\tC:\\\\Musik\\\\\\x1b[2J.mp3\t"
+            "Beep\\x07\\x7f\t1980\t03:20\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "demo/tone_encoder.h"
 
@@ -53,6 +54,50 @@ TEST(InfoTool, PrintsTheStoredFieldsOfRealAndUnreadableFiles) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out, mp3 + "\tDie \xC3\x84rzte-Band\tSch\xC3\xB6ner Tag\t1999\tRock\t3\n" +
                      missing + "\tTitel ist unbekannt\tgone.mp3\t0000\tn.vorhanden\t0\n");
+  std::filesystem::remove_all(dir);
+}
+
+// Tag text and file names may hold any byte; each file must still be one line
+// of six fields, and no control byte may reach the terminal.
+TEST(InfoTool, EscapesControlBytesInNamesAndTags) {
+  if (!std::filesystem::exists(ToolPath())) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+  const auto dir = std::filesystem::temp_directory_path() / ("orvela_info_escape_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string mp3 = (dir / "a\tb\nc\x1B[0m.mp3").string();
+
+  std::string error;
+  const std::string audio =
+      demo::EncodeAudioBytes(demo::Format::Mp3, demo::SynthesizeTone(440.0, 3.5), {}, &error);
+  ASSERT_FALSE(audio.empty()) << error;
+  const std::string tag = demo::BuildId3v2Tag(
+      3, {{"TPE1", std::string("Nul\0Byte", 8), ""}, {"TIT2", "Eins\tZwei\nDrei\rVier\x1B]0;x\x07\\Ende", ""},
+          {"TYER", "1999", ""}, {"TCON", "Pop\x7FRock", ""}},
+      demo::Id3TextEncoding::Latin1);
+  ASSERT_TRUE(demo::WriteTaggedMp3(mp3, tag, audio, ""));
+
+  int status = -1;
+  const std::string out = RunTool("info '" + mp3 + "'", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+  std::vector<std::string> fields(1);
+  for (const char ch : out.substr(0, out.size() - 1)) {
+    if (ch == '\t') {
+      fields.emplace_back();
+    } else {
+      EXPECT_GE(static_cast<unsigned char>(ch), 0x20) << out;
+      fields.back() += ch;
+    }
+  }
+  ASSERT_EQ(fields.size(), 6u) << out;
+  EXPECT_EQ(fields[0], (dir / "a\\tb\\nc\\x1b[0m.mp3").string());
+  // Whether a tag text ends at its NUL is the tag reader's business; written,
+  // the NUL is escaped like every control byte.
+  EXPECT_TRUE(fields[1] == "Nul\\x00Byte" || fields[1] == "Nul") << fields[1];
+  EXPECT_EQ(fields[2], "Eins\\tZwei\\nDrei\\rVier\\x1b]0;x\\x07\\\\Ende");
+  EXPECT_EQ(fields[3], "1999");
+  EXPECT_EQ(fields[4], "Pop\\x7fRock");
+  EXPECT_EQ(fields[5], "3");
   std::filesystem::remove_all(dir);
 }
 
