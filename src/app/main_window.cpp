@@ -174,11 +174,8 @@ void TForm1::SetUpPlayer() {
   player_->LoadPlugins(State.ProgramDir);
   // The slider's 100 percent; the player clamps it to full volume.
   player_->SetVolume(100.0F);
-  // The paint box has its size only once the layout has placed it.
-  if (layout() != nullptr) {
-    layout()->activate();
-  }
-  player_->CreateSpectrum(SpectrumPaintbox->width(), SpectrumPaintbox->height());
+  // The spectrum draws at the box's design size; the box scales it to the screen.
+  player_->CreateSpectrum(kSpectrumDesignWidth, kSpectrumDesignHeight);
   player_->Spectrum()->BarColor = CaptionGradientColor().rgb() & 0xFFFFFF;
   BindPlayerEvents();
 }

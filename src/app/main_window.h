@@ -70,6 +70,8 @@ class TForm1 : public QWidget {
  public:
   static constexpr int kDesignClientWidth = 1014;
   static constexpr int kDesignClientHeight = 732;
+  static constexpr int kSpectrumDesignWidth = 628;
+  static constexpr int kSpectrumDesignHeight = 113;
   // Compared exactly, letter case included.
   static constexpr const char* kMenuAccessCode = "6813";
 

@@ -330,6 +330,8 @@ void TForm1::OnPlaylistAddItem(TAudioFile* item) {
   AddToQueueTotal(item->Duration);
   row->setText(1, QString::fromStdString(FormatQueueDuration(item->Duration)));
   row->setData(0, kEntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+  // Whoever queues a title (a guest, the automatic, a playlist) the count follows.
+  LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   RepaintQueueList();
 }
 

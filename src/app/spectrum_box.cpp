@@ -11,30 +11,22 @@ TSpectrumBox::TSpectrumBox(QWidget* parent) : QWidget(parent), frame_(1, 1, QIma
 }
 
 void TSpectrumBox::DrawFrame(TSpectrum& spectrum, std::span<const float> magnitudes) {
-  FitFrame();
+  if (frame_.width() != spectrum.Width || frame_.height() != spectrum.Height) {
+    frame_ = QImage(spectrum.Width, spectrum.Height, QImage::Format_RGB32);
+  }
   DrawSpectrumFrame(spectrum, frame_, magnitudes, 0, 0);
   update();
 }
 
 void TSpectrumBox::Clear() {
-  FitFrame();
   frame_.fill(Qt::black);
   update();
 }
 
-// The box takes its size from the window's layout, which may grow it for a
-// kiosk screen; a hidden box gets no resize event, so the frame follows here.
-void TSpectrumBox::FitFrame() {
-  if (frame_.size() != size() && width() > 0 && height() > 0) {
-    frame_ = QImage(size(), QImage::Format_RGB32);
-    frame_.fill(Qt::black);
-  }
-}
-
 void TSpectrumBox::paintEvent(QPaintEvent* /*event*/) {
-  FitFrame();
+  // Frames are drawn at the design size; a larger screen shows the same bars, larger.
   QPainter painter(this);
-  painter.drawImage(0, 0, frame_);
+  painter.drawImage(rect(), frame_);
 }
 
 }  // namespace orvela

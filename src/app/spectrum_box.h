@@ -20,14 +20,13 @@ class TSpectrumBox : public QWidget {
   void DrawFrame(TSpectrum& spectrum, std::span<const float> magnitudes);
   // Shows the empty area again (nothing plays).
   void Clear();
-  // What the box shows now.
+  // What the box shows now, at the spectrum's own size.
   const QImage& Frame() const { return frame_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void FitFrame();
   QImage frame_;
 };
 

@@ -285,6 +285,10 @@ TEST_F(PlaybackTest, SpectrumBarsAppearInTheBoxWhilePlaying) {
   const QColor bar = frame.pixelColor(62, frame.height() - 1);
   EXPECT_NE(bar, QColor(Qt::black));
   EXPECT_EQ(frame.pixelColor(62, 0), QColor(Qt::black));
+  // The box itself shows that frame, scaled to whatever size the screen gave it.
+  const QImage shown = form->SpectrumPaintbox->grab().toImage();
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_NE(shown.pixelColor(62 * shown.width() / frame.width(), shown.height() - 1), QColor(Qt::black));
   form->BtnStop->click();
   EXPECT_EQ(form->SpectrumPaintbox->Frame().pixelColor(62, frame.height() - 1), QColor(Qt::black));
 }
