@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "jukebox/title_selection.h"
+
 namespace orvela {
 
 // What the fade-out timer does when it fires.
@@ -46,6 +48,11 @@ struct TProgramState {
   std::int32_t ActiveJingle = 0;  // 0 none, 1..4
   float SavedMusicVolume = 1.0f;
   TScrollDirection ScrollDirection = TScrollDirection::None;
+
+  // Title numbers (storage order) not yet chosen while play-once is on, and
+  // those the automatic has not drawn in its pass.
+  TRecordNumberList PlayOnceList;
+  TRecordNumberList AutomaticList;
 
   // The restriction filter's flag: every start begins with the whole collection.
   bool RestrictionActive = false;
