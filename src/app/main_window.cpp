@@ -117,6 +117,11 @@ void TForm1::FormCreate() {
 
   SetUpPlayer();
   LoadCollection();
+  if (State.PlayOnceEnabled) {
+    StartPlayOnce(State, collectionTable_->StoredRecordCount());
+  } else {
+    StopPlayOnce(State);
+  }
 
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   Labelmaxwert->setText(QString::number(State.MaxTitles));
@@ -227,6 +232,8 @@ void TForm1::ReleaseResources() {
   }
   // Its destructor releases the audio layer.
   player_.reset();
+  StopPlayOnce(State);
+  State.AutomaticList.Clear();
   try {
     collectionTable_->SetFiltered(false);
     collectionTable_->Close();

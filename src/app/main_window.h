@@ -144,6 +144,13 @@ class TForm1 : public QWidget {
   void SelectQueueRow(int mode);
   void UpdateStartTimeEstimate();
   void AddToQueueTotal(std::int64_t seconds);
+  // Title selection (main_window_selection.cpp).
+  void Abspielliste_uebernehmen_SpeedBtnClick();
+  // Queues the current record without any check.
+  void AddSelectedTitle();
+  // Appends an audio file to the collection as a title record, fields as they are.
+  void AppendTitleRecord(const TAudioFile& file);
+
   // 1 while the position bar is held, 0 otherwise.
   int MainScrollbarTag = 0;
 

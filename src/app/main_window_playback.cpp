@@ -41,6 +41,8 @@ void TForm1::ConnectPlayback() {
   connect(BtnPlayPause, &QPushButton::clicked, this, &TForm1::BtnPlayPauseClick);
   connect(BtnStop, &QPushButton::clicked, this, &TForm1::BtnStopClick);
   connect(BtnNext, &QPushButton::clicked, this, &TForm1::BtnNextClick);
+  connect(Abspielliste_uebernehmen_SpeedBtn, &QPushButton::clicked, this,
+          &TForm1::Abspielliste_uebernehmen_SpeedBtnClick);
   TimerAusblenden->setSingleShot(true);
   connect(TimerAusblenden, &QTimer::timeout, this, &TForm1::TimerAusblendenTimer);
   connect(MainTimer, &QTimer::timeout, this, &TForm1::MainTimerTimer);
@@ -76,6 +78,7 @@ void TForm1::BindPlayerEvents() {
   player_->OnTiluEndFile = [this](TTiluPlayer*) { OnTiluEndFile(); };
   player_->OnPlaylistAddItem = [this](TTiluPlaylist*, TAudioFile* item) { OnPlaylistAddItem(item); };
   player_->OnPlaylistClear = [this](TTiluPlayer*) { OnPlaylistClear(); };
+  player_->AppendTitleRecord = [this](const TAudioFile& file) { AppendTitleRecord(file); };
 }
 
 void TForm1::BtnPlayPauseClick() {

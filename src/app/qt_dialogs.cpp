@@ -1,5 +1,6 @@
 #include "app/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -30,25 +31,38 @@ QString Title(const std::string& caption) {
   return caption.empty() ? QApplication::applicationName() : ToQString(caption);
 }
 
+// Boxes are read at two metres in a dark bar and closed with a finger.
+int ShowForTouch(QMessageBox& box) {
+  QFont font = box.font();
+  font.setPixelSize(24);
+  box.setFont(font);
+  for (QAbstractButton* button : box.buttons()) {
+    button->setFont(font);
+    button->setMinimumSize(160, 64);
+  }
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  return box.exec();
+}
+
 }  // namespace
 
 void QtDialogs::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
                   QMessageBox::Ok, parent_);
-  box.exec();
+  ShowForTouch(box);
 }
 
 void QtDialogs::Information(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::Information, Title(caption), ToQString(text), QMessageBox::Ok,
                   parent_);
-  box.exec();
+  ShowForTouch(box);
 }
 
 void QtDialogs::Error(const std::string& text) {
   // Error boxes carry the title "Error", as the program has always shown them.
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ToQString(text),
                   QMessageBox::Ok, parent_);
-  box.exec();
+  ShowForTouch(box);
 }
 
 bool QtDialogs::Question(const std::string& caption, const std::string& text) {
@@ -57,7 +71,7 @@ bool QtDialogs::Question(const std::string& caption, const std::string& text) {
   // A destructive action must not be one stray tap away.
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return ShowForTouch(box) == QMessageBox::Yes;
 }
 
 std::vector<std::string> QtDialogs::OpenFiles(const std::string& title, const std::string& filter,

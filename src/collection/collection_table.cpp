@@ -314,6 +314,21 @@ int TCollectionTable::RecNo() const {
   return impl_->current + 1;
 }
 
+int TCollectionTable::StoredRecordCount() const {
+  return impl_->active ? static_cast<int>(impl_->rows.LiveCount()) : 0;
+}
+
+int TCollectionTable::StorageNumber() const {
+  const Impl& d = *impl_;
+  if (!d.active || d.current < 0 || d.view.empty()) return 0;
+  const std::uint32_t row = d.view[static_cast<std::size_t>(d.current)];
+  if (d.rows.LiveCount() == d.rows.Size()) return static_cast<int>(row) + 1;
+  // Deleted rows keep their place in storage until the table is emptied.
+  int number = 0;
+  for (std::uint32_t r = 0; r <= row; ++r) number += d.rows.Live(r) ? 1 : 0;
+  return number;
+}
+
 void TCollectionTable::SetRecNo(int recNo) {
   Impl& d = *impl_;
   d.RequireActive("move to a record");

@@ -86,6 +86,12 @@ class TCollectionTable {
   // 1-based position of the current record in the view; 0 when the view is empty.
   // Throws on a closed table.
   int RecNo() const;
+  // The rows the table holds, whatever the filter; 0 for a closed table.
+  int StoredRecordCount() const;
+  // The current record's 1-based position in storage order among the rows the
+  // table holds: the same title whatever filter and sort order are on, as long
+  // as the content stays the same. 0 when the view is empty or the table closed.
+  int StorageNumber() const;
   // Moves the current record; values outside 1..RecordCount are clamped, and on an
   // empty view nothing happens. Throws on a closed table.
   void SetRecNo(int recNo);

@@ -299,6 +299,38 @@ TEST(CollectionTable, RecNoAndFieldAccess) {
   EXPECT_EQ(t.RecNo(), 0);
 }
 
+TEST(CollectionTable, StorageNumbersNameTheSameTitleUnderEveryFilterAndSort) {
+  TCollectionTable t = MakeCollection(kRows);
+  EXPECT_EQ(t.StoredRecordCount(), static_cast<int>(kRows.size()));
+  const auto numberOf = [&](const std::string& titel) {
+    for (int recNo = 1; recNo <= t.RecordCount(); ++recNo) {
+      t.SetRecNo(recNo);
+      if (t.FieldAsString("Titel") == titel) return t.StorageNumber();
+    }
+    return -1;
+  };
+  // Appended in kRows' order: "Hound Dog" is the fifth stored title.
+  for (const char* sort : {"Interpret;Titel", "Titel;Interpret", "Jahr;Interpret;Titel", ""}) {
+    t.SetIndexFieldNames(sort);
+    EXPECT_EQ(numberOf("Hound Dog"), 5) << sort;
+    EXPECT_EQ(numberOf("Waterloo"), 1) << sort;
+  }
+  t.SetFilter("Genre like'%Rock%'");
+  t.SetFiltered(true);
+  EXPECT_EQ(numberOf("Hound Dog"), 5);
+  EXPECT_EQ(t.StoredRecordCount(), static_cast<int>(kRows.size())) << "the filter does not count";
+  // A deleted row leaves no gap in the numbering.
+  t.SetFiltered(false);
+  t.SetIndexFieldNames("");
+  t.SetRecNo(2);
+  t.DeleteCurrent();
+  EXPECT_EQ(t.StoredRecordCount(), static_cast<int>(kRows.size()) - 1);
+  EXPECT_EQ(numberOf("Hound Dog"), 4);
+  t.SetFilter("Genre='Jazz'");
+  t.SetFiltered(true);
+  EXPECT_EQ(t.StorageNumber(), 0);
+}
+
 TEST(CollectionTable, ClosedTableRefusesWork) {
   TCollectionTable t = MakeCollection(kRows);
   t.SetFilter("Genre='Pop'");

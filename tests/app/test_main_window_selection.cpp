@@ -1,0 +1,196 @@
+// Guests choose titles from the real screen: "In Abspielliste übernehmen" under
+// the house rules, on the demo collection (tagged MP3 files, made once).
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "common/codepage.h"
+#include "demo/demo_collection.h"
+#include "demo/tone_encoder.h"
+#include "jukebox/jukebox_ini.h"
+#include "main_window_fixture.h"
+#include "queue/tilu_playlist.h"
+#include "support/manual_output.h"
+
+namespace orvela::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Twelve tagged MP3 files of the demo's artists and titles (one short encoded
+// tone behind each tag) and their collection file, as the collection builder
+// would store them; written once per test process.
+const fs::path& DemoFolder() {
+  static const fs::path folder = [] {
+    const fs::path dir = fs::temp_directory_path() / ("orvela_selection_demo_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "Demo");
+    std::string error;
+    const std::string audio = demo::EncodeAudioBytes(demo::Format::Mp3, demo::SynthesizeTone(440.0, 1.4), {}, &error);
+    if (audio.empty()) ADD_FAILURE() << error;
+    TCollectionTable table(TCollectionTable::CollectionWidths(), true);
+    const auto& tracks = demo::DemoTracks();
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+      const std::string tag = demo::BuildId3v2Tag(3, {{"TPE1", tracks[i].artist, {}},
+                                                      {"TIT2", tracks[i].title, {}},
+                                                      {"TCON", tracks[i].genre, {}},
+                                                      {"TYER", tracks[i].year, {}}});
+      const fs::path file = dir / "Demo" / demo::DemoFileName(i);
+      if (!demo::WriteTaggedMp3(file.string(), tag, audio, {})) ADD_FAILURE() << file;
+      TAudioFile record;
+      record.LoadFromFile(NativePathToCp1252(file.string()));
+      demo::AppendTitleRecord(table, record);
+    }
+    table.SaveToFile(NativePathToCp1252((dir / "Musikliste.xml").string()));
+    return dir;
+  }();
+  return folder;
+}
+
+struct DemoCleanup {
+  ~DemoCleanup() {
+    std::error_code ec;
+    fs::remove_all(fs::temp_directory_path() / ("orvela_selection_demo_" + std::to_string(::getpid())), ec);
+  }
+} cleanup;
+
+class SelectionTest : public MainWindowTest {
+ protected:
+  SelectionTest() {
+    auto output = std::make_unique<audio::ManualOutput>();
+    audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
+  }
+  // Settings: queue limit, duplicates allowed, play-once, automatic off.
+  void Start(int max, bool duplicates, bool playOnce) {
+    folder.WriteAll(kPlainIni, {});
+    folder.Write("Jukebox.ini", std::string("[Programm]\r\nKiosk=0\r\nBildschirmschoner=0\r\nMaus=0\r\n"
+                                            "Geburtstag=0\r\nAutomatik=0\r\nTitelDoppel=") +
+                                    (duplicates ? "1" : "0") + "\r\nEinmalSpielen=" + (playOnce ? "1" : "0") +
+                                    "\r\n[Abspielliste]\r\nmax=" + std::to_string(max) + "\r\n");
+    fs::copy_file(DemoFolder() / "Musikliste.xml", folder.Path() + "Musikliste.xml",
+                  fs::copy_options::overwrite_existing);
+    form = MakeForm();
+    ASSERT_FALSE(form->StartFailed());
+    ASSERT_EQ(form->CollectionTable().RecordCount(), 12);
+  }
+  TCollectionTable& Table() { return form->CollectionTable(); }
+  // Taps the guest's button and tells what the guest saw (empty: nothing).
+  std::string Choose() {
+    dialogs.Clear();
+    form->Abspielliste_uebernehmen_SpeedBtn->click();
+    return dialogs.Texts().empty() ? std::string() : dialogs.Texts().back();
+  }
+  // Makes the record whose title is `titel` current, as a tap on its panel does.
+  void Tap(const std::string& titel) {
+    for (int recNo = 1; recNo <= Table().RecordCount(); ++recNo) {
+      Table().SetRecNo(recNo);
+      if (Table().FieldAsString("Titel") == titel) return;
+    }
+    ADD_FAILURE() << "no title " << titel;
+  }
+  int Queued() const { return static_cast<int>(form->Player()->Items.size()); }
+
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(SelectionTest, AChosenTitleIsQueuedAndShowsWhenItStarts) {
+  Start(20, true, false);
+  Table().SetRecNo(3);
+  const std::string path = Table().FieldAsString("Pfad");
+  EXPECT_EQ(Choose(), "");
+  ASSERT_EQ(Queued(), 1);
+  EXPECT_EQ(form->Player()->Items[0]->FilePath, path);
+  EXPECT_EQ(form->LabelTitelJukeWert->text(), "1");
+  EXPECT_EQ(form->PlaylistView->topLevelItemCount(), 1);
+  EXPECT_TRUE(form->PlaylistView->topLevelItem(0)->isSelected());
+  EXPECT_EQ(form->LabeJukeWann->text(), "??:?? Uhr");  // the only title, not playing
+  EXPECT_NE(form->Player()->GetState(), audio::kPlaying) << "choosing never starts playing";
+}
+
+TEST_F(SelectionTest, TheQueueLimitAndASearchThatFindsNothing) {
+  Start(2, true, false);
+  EXPECT_EQ(Choose(), "");
+  EXPECT_EQ(Choose(), "");
+  EXPECT_EQ(Choose(), "Maximale Titelauswahl ist erreicht.");
+  EXPECT_EQ(dialogs.shown.back().kind, ScriptedDialogs::Kind::Information);
+  EXPECT_EQ(Queued(), 2);
+
+  form->Player()->RemoveItem(false);
+  form->SetSearchText("XQXQ");
+  form->ApplySearch();
+  ASSERT_EQ(Table().RecordCount(), 0);
+  EXPECT_EQ(Choose(), "");  // no record: silent
+  EXPECT_EQ(Queued(), 1);
+}
+
+TEST_F(SelectionTest, DuplicatesAreRefusedWhenTheSettingSaysSo) {
+  Start(20, false, false);
+  Tap(Utf8ToCp1252("Frühstück um drei"));
+  EXPECT_EQ(Choose(), "");
+  EXPECT_EQ(Choose(), "Titel ist schon vorhanden !");
+  EXPECT_EQ(Queued(), 1);
+  Table().SetRecNo(Table().RecNo() == 1 ? 2 : 1);
+  EXPECT_EQ(Choose(), "");
+  EXPECT_EQ(Queued(), 2);
+}
+
+// Choosing from a search result must use up exactly that title's "only once",
+// whatever the search and sort order are afterwards.
+TEST_F(SelectionTest, PlayOnceRefusesExactlyTheTitleChosenFromASearch) {
+  Start(50, true, true);
+  form->SetSearchMode(TSearchMode::Titel);
+  for (QPushButton* key : {form->SpeedButton2, form->SpeedButton1, form->SpeedButton8, form->SpeedButton8,
+                           form->SpeedButton5, form->SpeedButton19}) {
+    key->click();  // B A G G E R
+  }
+  ASSERT_EQ(Table().RecordCount(), 1);
+  const std::string chosen = Table().FieldAsString("Titel");
+  EXPECT_EQ(Choose(), "");
+
+  form->StaticText_suchenClick();  // clear the search
+  for (const char* sort : {"Interpret;Titel", "Titel;Interpret", "Jahr;Interpret;Titel"}) {
+    Table().SetIndexFieldNames(sort);
+    Tap(chosen);
+    EXPECT_EQ(Choose(), "Titel wurde schon gespielt.") << sort;
+  }
+  // Every other title is still there to be chosen, once.
+  for (int recNo = 1; recNo <= Table().RecordCount(); ++recNo) {
+    Table().SetRecNo(recNo);
+    const std::string titel = Table().FieldAsString("Titel");
+    EXPECT_EQ(Choose(), titel == chosen ? "Titel wurde schon gespielt." : "") << titel;
+  }
+  EXPECT_EQ(Queued(), 12);
+}
+
+TEST_F(SelectionTest, WhenEveryTitleWasChosenPlayOnceSwitchesItselfOff) {
+  Start(50, true, true);
+  for (int recNo = 1; recNo <= 12; ++recNo) {
+    Table().SetRecNo(recNo);
+    ASSERT_EQ(Choose(), "");
+  }
+  Table().SetRecNo(5);
+  EXPECT_EQ(Choose(), "Es wurden alle Titel gespielt oder ausgew\xE4hlt.Funktion Titel nur einmal spielen wurde ausgeschaltet.");
+  EXPECT_EQ(dialogs.shown.back().kind, ScriptedDialogs::Kind::Message);
+  EXPECT_EQ(Queued(), 13);
+  EXPECT_FALSE(form->State.PlayOnceEnabled);
+  EXPECT_FALSE(TIniFile(folder.Path() + "Jukebox.ini").ReadBool("Programm", "EinmalSpielen", true));
+  EXPECT_EQ(Choose(), "");
+}
+
+TEST_F(SelectionTest, AnAudioFileBecomesATitleRecordWithItsFieldsAsTheyAre) {
+  Start(20, true, false);
+  const fs::path demo = DemoFolder() / "Demo";
+  const std::string file = (demo / demo::DemoFileName(0)).string();
+  form->Player()->AddToCollection(NativePathToCp1252(file));
+  EXPECT_EQ(Table().RecordCount(), 13);
+  EXPECT_EQ(form->StaticText_titel_vorhanden->text(), "13 Titel in Musiksammlung vorhanden");
+  TAudioFile record;
+  record.LoadFromFile(NativePathToCp1252(file));
+  EXPECT_EQ(Table().FieldAsString("Pfad"), record.FilePath);
+  EXPECT_EQ(Table().FieldAsString("Dauer"), demo::FormatDauer(record.Duration));
+  EXPECT_EQ(Queued(), 0);
+}
+
+}  // namespace
+}  // namespace orvela::testing
