@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <chrono>
 #include <cmath>
@@ -29,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/collection_grid.h"
 #include "app/main_window.h"
 #include "collection/collection_table.h"
 #include "demo/tone_encoder.h"
@@ -162,6 +164,43 @@ void PressToFirstSample(benchmark::State& state) {
   }
 }
 BENCHMARK(PressToFirstSample)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// KeyPressOnBigCollection/N: a guest types "E", "R" on N titles: from the
+// key's click (filter, sort, count) to the grid and the count repainted. The
+// aim is one screen frame, 16 ms, at 100,000 titles.
+void KeyPressOnBigCollection(benchmark::State& state) {
+  App();
+  Folder folder;
+  const int titles = static_cast<int>(state.range(0));
+  {
+    TCollectionTable big(TCollectionTable::CollectionWidths(), true);
+    const char* words[] = {"Rose", "Nacht", "Liebe", "Sommer", "Regen", "Stern", "Herz", "Wind", "Feuer", "Meer"};
+    for (int i = 0; i < titles; ++i) {
+      const std::string n = std::to_string(i);
+      big.AppendRecord(std::string(words[i % 10]) + " Band " + std::to_string(i % 997),
+                       std::string(words[(i / 10) % 10]) + " und " + words[(i / 100) % 10] + " " + n,
+                       "/musik/" + n + ".mp3", words[(i / 7) % 10], std::to_string(1950 + i % 70), "03:30");
+    }
+    big.SaveToFile(folder.Path() + "Musikliste.xml");
+  }
+  audio::AudioLayer layer(std::make_unique<audio::ManualOutput>());
+  Screen screen(layer, folder);
+  TForm1& form = *screen.form;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    form.SpeedButton5->click();   // E
+    form.SpeedButton19->click();  // R
+    form.DBMusiksammlung->repaint();
+    form.StaticTextSucheGefunden->repaint();
+    const auto end = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count() / 2.0);  // per key
+    state.PauseTiming();
+    form.StaticText_suchenClick();
+    state.ResumeTiming();
+  }
+  state.counters["found"] = form.CollectionTable().RecordCount();
+}
+BENCHMARK(KeyPressOnBigCollection)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 
