@@ -10,7 +10,9 @@ inline constexpr char kAudioToolName[] = "orvela-jukebox-tool-audio";
 
 inline constexpr char kDemoUsage[] =
     "demo FOLDER      write demo titles into FOLDER/Demo and add them to FOLDER/Musikliste.xml";
-inline constexpr char kPlayUsage[] = "play FILE [--seconds N]";
+inline constexpr char kPlayUsage[] =
+    "play FILE [--seconds N]\n"
+    "                   play an audio file, or the titles of an M3U playlist one after another";
 inline constexpr char kPlaylistUsage[] =
     "playlist FILE [--save OUT]\n"
     "                   the entries of an M3U playlist as the queue reads them; --save writes them to OUT";

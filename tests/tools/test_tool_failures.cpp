@@ -65,6 +65,7 @@ TEST(ToolFailures, OutputThatCannotBeWrittenFailsTheRun) {
       {"info", file, folder.File("missing.mp3")},
       {"play", file, "--seconds", "0"},
       {"playlist", folder.File("liste.m3u")},
+      {"play", folder.File("liste.m3u"), "--seconds", "0"},
       {"demo", demoFolder.string()},
   };
   for (const auto& args : commands) {

@@ -1,5 +1,6 @@
-// playlist on M3U files, run as the user runs it: the queue the settings menu
-// would build and what --save writes.
+// playlist and play on M3U files, run as the user runs them: the queue the
+// settings menu would build, what --save writes, and a playlist played to its
+// end title after title.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -159,6 +160,65 @@ TEST(ToolPlaylist, SaveFailsWithoutTouchingAGoodPlaylist) {
     if (c.out != good) {
       EXPECT_FALSE(fs::exists(c.out));
     }
+  }
+}
+
+TEST(ToolPlaylist, PlayGoesThroughThePlaylistTitleAfterTitle) {
+  if (!Built()) GTEST_SKIP() << "the tool is not built";
+  ScratchFolder folder;
+  WriteTitle(folder.Path() / "eins.mp3", "Erste", "Eins", 0.6, 440.0);
+  WriteTitle(folder.Path() / "zwei.mp3", "Zweite", "Zwei", 0.6, 660.0);
+  const struct {
+    const char* name;
+    std::string playlist;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"two titles", "#EXTM3U\r\n#EXTINF:0,Erste - Eins\r\neins.mp3\r\n#EXTINF:0,Zweite - Zwei\r\nzwei.mp3\r\n", 0, ""},
+      {"a title that cannot be opened is passed over", "eins.mp3\nweg.mp3\nzwei.mp3\n", 1,
+       "play: cannot open " + folder.File("weg.mp3") + "\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(folder.File("liste.m3u"), c.playlist);
+    // The limit only guards against a run that never ends.
+    const ToolRun run = RunTool({"play", folder.File("liste.m3u"), "--seconds", "60"});
+    EXPECT_TRUE(run.exited && run.status == c.status) << run.How() << run.err;
+    EXPECT_EQ(run.err, c.err);
+    const std::size_t first = run.out.find("Erste - Eins\nlength ");
+    const std::size_t second = run.out.find("Zweite - Zwei\nlength ");
+    ASSERT_NE(first, std::string::npos) << run.out;
+    ASSERT_NE(second, std::string::npos) << run.out;
+    EXPECT_LT(first, run.out.find("end of file at ", first)) << run.out;
+    EXPECT_LT(run.out.find("end of file at ", first), second) << run.out;
+    EXPECT_NE(run.out.find("end of file at ", second), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("stopped at "), std::string::npos) << run.out;
+  }
+}
+
+TEST(ToolPlaylist, PlayRefusesWhatItCannotPlay) {
+  if (!Built()) GTEST_SKIP() << "the tool is not built";
+  ScratchFolder folder;
+  WriteFileBytes(folder.File("leer.m3u"), "#EXTM3U\r\n");
+  WriteFileBytes(folder.File("kurz.m3u"), "#EXTM3U\r\n#EXTINF:1,a - b\r\n");
+  ASSERT_EQ(::mkfifo(folder.File("pipe.mp3").c_str(), 0600), 0);
+  WriteFileBytes(folder.File("pipe.m3u"), "pipe.mp3\n");
+  const struct {
+    std::string file;
+    std::string err;
+  } cases[] = {
+      {folder.File("leer.m3u"), "play: " + folder.File("leer.m3u") + " lists no titles\n"},
+      {folder.File("kurz.m3u"), "ist unvollst\xC3\xA4ndig"},
+      {folder.File("fehlt.m3u"), "kann nicht gelesen werden"},
+      {folder.File("pipe.m3u"), "pipe.mp3 listed in "},
+      {folder.File("pipe.mp3"), "play: " + folder.File("pipe.mp3") + " is not a file\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const ToolRun run = RunTool({"play", c.file, "--seconds", "60"});
+    EXPECT_TRUE(run.exited && run.status == 1) << run.How();
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
   }
 }
 
