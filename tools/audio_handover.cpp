@@ -1,6 +1,6 @@
-// play and demo as the light tool sees them: the same command line, carried
-// over to orvela-jukebox-tool-audio beside this executable with execv, so the
-// process keeps its id, its standard streams and its environment
+// play, playlist and demo as the light tool sees them: the same command line,
+// carried over to orvela-jukebox-tool-audio beside this executable with execv,
+// so the process keeps its id, its standard streams and its environment
 // (SDL_AUDIODRIVER among them) and the caller sees the audio tool's own exit
 // status.
 #include <unistd.h>
@@ -48,9 +48,11 @@ int HandOver(const char* command, const std::vector<std::string>& args) {
 
 int RunDemo(const std::vector<std::string>& args) { return HandOver("demo", args); }
 int RunPlay(const std::vector<std::string>& args) { return HandOver("play", args); }
+int RunPlaylist(const std::vector<std::string>& args) { return HandOver("playlist", args); }
 
 const CommandRegistration kDemo("demo", kDemoUsage, RunDemo);
 const CommandRegistration kPlay("play", kPlayUsage, RunPlay);
+const CommandRegistration kPlaylist("playlist", kPlaylistUsage, RunPlaylist);
 
 }  // namespace
 }  // namespace orvela::tool

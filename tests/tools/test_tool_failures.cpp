@@ -50,6 +50,7 @@ TEST(ToolFailures, OutputThatCannotBeWrittenFailsTheRun) {
   const std::string file = folder.File("tone.mp3");
   WriteFileBytes(file, mp3);
   WriteFileBytes(folder.File("Musikliste.xml"), CollectionBytes(3));
+  WriteFileBytes(folder.File("liste.m3u"), "tone.mp3\n");
   // The demo keeps the titles it finds, so it only reads these instead of encoding.
   const auto demoFolder = folder.Path() / "demo";
   std::filesystem::create_directories(demoFolder / "Demo");
@@ -63,6 +64,8 @@ TEST(ToolFailures, OutputThatCannotBeWrittenFailsTheRun) {
       {"info", file},
       {"info", file, folder.File("missing.mp3")},
       {"play", file, "--seconds", "0"},
+      {"playlist", folder.File("liste.m3u")},
+      {"play", folder.File("liste.m3u"), "--seconds", "0"},
       {"demo", demoFolder.string()},
   };
   for (const auto& args : commands) {

@@ -1,5 +1,5 @@
 // orvela-jukebox-tool answers info and list without loading the audio
-// libraries and carries play and demo over to orvela-jukebox-tool-audio.
+// libraries and carries play, playlist and demo over to orvela-jukebox-tool-audio.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -41,12 +41,13 @@ TEST(ToolSplit, UsageNamesEveryCommand) {
   if (!Built()) GTEST_SKIP() << "the tool is not built";
   const ToolRun run = RunTool({});
   EXPECT_TRUE(run.exited && run.status == 2) << run.How();
-  for (const char* usage : {"\n  demo FOLDER ", "\n  info FILE...", "\n  list FOLDER ", "\n  play FILE [--seconds N]\n"}) {
+  for (const char* usage : {"\n  demo FOLDER ", "\n  info FILE...", "\n  list FOLDER ", "\n  play FILE [--seconds N]\n",
+                            "\n  playlist FILE [--save OUT]\n"}) {
     EXPECT_NE(run.err.find(usage), std::string::npos) << usage << " in\n" << run.err;
   }
 }
 
-TEST(ToolSplit, PlayAndDemoAnswerFromTheAudioTool) {
+TEST(ToolSplit, AudioCommandsAnswerFromTheAudioTool) {
   if (!Built()) GTEST_SKIP() << "the tool is not built";
   // Their own usage errors come from the audio tool's commands, with their status.
   const struct {
@@ -57,6 +58,9 @@ TEST(ToolSplit, PlayAndDemoAnswerFromTheAudioTool) {
       {{"play", "a.mp3", "b.mp3"}, "usage: orvela-jukebox-tool play FILE [--seconds N]\n"},
       {{"play", "a.mp3", "--seconds", "x"}, "play: --seconds needs a number of seconds\n"},
       {{"demo"}, "usage: orvela-jukebox-tool demo FOLDER\n"},
+      {{"playlist"}, "usage: orvela-jukebox-tool playlist FILE [--save OUT]\n"},
+      {{"playlist", "a.m3u", "b.m3u"}, "usage: orvela-jukebox-tool playlist FILE [--save OUT]\n"},
+      {{"playlist", "a.m3u", "--save"}, "usage: orvela-jukebox-tool playlist FILE [--save OUT]\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -73,7 +77,7 @@ TEST(ToolSplit, AMissingAudioToolIsReported) {
   std::filesystem::copy_file(ToolPath(), lone);
   ToolRunOptions options;
   options.executable = lone;
-  for (const char* command : {"play", "demo"}) {
+  for (const char* command : {"play", "playlist", "demo"}) {
     SCOPED_TRACE(command);
     const ToolRun run = RunTool({command, folder.File("x")}, options);
     EXPECT_TRUE(run.exited && run.status == 1) << run.How();
