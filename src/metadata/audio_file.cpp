@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/codepage.h"
+#include "common/file_open.h"
 #include "metadata/cached_file_buffer.h"
 #include "metadata/id3v1_tag.h"
 #include "metadata/id3v2_tag.h"
@@ -128,7 +129,7 @@ void TAudioFile::ReadMpegFile() {
     // One open for all three readers, their small reads served from two cached
     // blocks. A missing file, a folder or a file we may not read all end in the
     // defaults, as a file with no frame does.
-    TCachedFileBuffer buffer(Cp1252ToNativePath(FilePath));
+    TCachedFileBuffer buffer(ResolveCodePagePath(FilePath));
     if (!buffer.IsOpen()) {
       SetDefaults();
       return;
