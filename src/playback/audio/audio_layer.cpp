@@ -45,9 +45,10 @@ Result Guarded(Result failure, Call&& call) noexcept {
 
 struct AudioLayer::Impl {
   std::unique_ptr<AudioOutput> output;
-  std::unique_ptr<AudioOutput> fallback;
   std::unique_ptr<Mixer> mixer;
+  AudioOutput::RenderFunction render;
   bool initialised = false;
+  bool deviceOpen = false;
   int rate = 44100;
   Handle nextHandle = 1;
 
@@ -75,6 +76,13 @@ struct AudioLayer::Impl {
     const Handle h = nextHandle;
     if (++nextHandle == 0) nextHandle = 1;
     return h;
+  }
+
+  // A device missing at Init (a USB sound card plugged in later, a sound server
+  // started late) is looked for again whenever a stream is wanted.
+  bool EnsureDevice() {
+    if (!deviceOpen && output) deviceOpen = output->Open(rate, render);
+    return deviceOpen;
   }
 
   void NotifierLoop() {
@@ -142,7 +150,7 @@ struct AudioLayer::Impl {
   }
 
   Handle Open(const std::string& path, MediaDecoder::Kind kind, bool prescan) {
-    if (!initialised) return 0;
+    if (!initialised || !EnsureDevice()) return 0;
     return Add(MediaDecoder::Open(ResolveCodePagePath(path), kind, prescan, rate));
   }
 };
@@ -174,36 +182,31 @@ bool AudioLayer::Init(int /*device: always the default*/, int rate) noexcept {
   Impl& d = *impl_;
   if (d.initialised) return false;
   ffmpeg::SilenceLog();
-  bool opened = false;
   try {
     d.rate = rate > 0 ? rate : 44100;
     d.mixer = std::make_unique<Mixer>(d.output && d.output->WaitsForData());
     Mixer* mixer = d.mixer.get();
-    auto render = [mixer](float* buffer, int frames) { mixer->Render(buffer, frames); };
-    opened = d.output && d.output->Open(d.rate, render);
-    if (!opened) {
-      // No device: streams must still advance and end, so a silent clock drives the mix.
-      d.fallback = MakeNullOutput();
-      d.fallback->Open(d.rate, render);
-    }
+    d.render = [mixer](float* buffer, int frames) { mixer->Render(buffer, frames); };
+    d.deviceOpen = false;
+    d.EnsureDevice();
     d.quitNotifier.store(false);
     d.notifier = std::thread([&d] { d.NotifierLoop(); });
   } catch (...) {
-    if (opened) d.output->Close();
-    d.fallback.reset();
+    if (d.deviceOpen) d.output->Close();
+    d.deviceOpen = false;
+    d.render = nullptr;
     d.mixer.reset();
     return false;
   }
   d.initialised = true;
-  return opened;
+  return d.deviceOpen;
 }
 
 void AudioLayer::Free() noexcept {
   Impl& d = *impl_;
   if (!d.initialised) return;
   if (d.output) d.output->Close();
-  if (d.fallback) d.fallback->Close();
-  d.fallback.reset();
+  d.deviceOpen = false;
   d.quitNotifier.store(true, std::memory_order_release);
   d.endWake.fetch_add(1, std::memory_order_release);
   d.endWake.notify_all();
@@ -222,6 +225,7 @@ void AudioLayer::Free() noexcept {
   }
   channels.clear();  // no output thread runs any more
   d.orphans.clear();
+  d.render = nullptr;
   d.mixer.reset();
   d.initialised = false;
 }

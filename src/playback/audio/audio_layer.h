@@ -51,12 +51,12 @@ class AudioOutput {
 };
 
 // Output for the program: SDL2's default device (PipeWire, PulseAudio, ALSA, or
-// the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk").
-// When no device opens, the layer falls back to a silent real-time clock, so
-// streams still advance, fade and end.
+// the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk", which count
+// as devices).
 std::unique_ptr<AudioOutput> MakeSdlOutput();
 
-// Output that discards the mix but keeps real time (a 10 ms period on its own thread).
+// Output that discards the mix but keeps real time (a 10 ms period on its own
+// thread), for a deliberate silent run. The layer never chooses it by itself.
 std::unique_ptr<AudioOutput> MakeNullOutput();
 
 // The notification procedure of an end-of-stream sync: called once, on an audio
@@ -77,8 +77,11 @@ class AudioLayer {
 
   // Opens the output at `rate` (the device number is ignored: always the
   // default device). False if already initialised or the output could not be
-  // opened; the layer then runs on a silent real-time clock, so streams still
-  // play, fade and end. Nothing opens before Init or after Free.
+  // opened. Without a device no stream opens and nothing plays (a queue must
+  // not run through unheard); each StreamCreateFile and MusicLoad looks for the
+  // device again, so one that appears later (a USB sound card plugged in, a
+  // sound server started late) is used from then on. Nothing opens before Init
+  // or after Free.
   bool Init(int device, int rate) noexcept;
   // Releases the device and every stream.
   void Free() noexcept;
@@ -89,8 +92,8 @@ class AudioLayer {
   // path: code page (its UTF-8 spelling is tried first, then its bytes as they
   // stand). Any audio FFmpeg decodes except tracker modules, at 4 to 384 kHz;
   // 0 for missing, damaged or unrecognised files, for anything that is not a
-  // regular file (a FIFO or a device is never waited for). At most 64 streams
-  // at a time.
+  // regular file (a FIFO or a device is never waited for), and while there is
+  // no output device. At most 64 streams at a time.
   Handle StreamCreateFile(const std::string& path, std::uint32_t flags) noexcept;
   // Tracker modules through FFmpeg's libopenmpt demuxer, rendered at the
   // output rate (files over 64 MB are refused); 0 where that fails.
