@@ -205,26 +205,42 @@ TEST(AudioHostile, TheFrameIndexOfTheSmallestFramesStaysSmallAndExact) {
   EXPECT_TRUE(outcome.Ok()) << outcome.Describe();
 }
 
-// A title followed by 2 GiB of zeros (a damaged copy, a disk image): the walk
-// stops where the frames stop, and the title opens with its exact length.
+// A title followed by 2 GiB of zeros (a damaged copy, a disk image): the frame
+// walk stops where the frames stop, FFmpeg's readers do not read on through the
+// zeros, and the title opens with its exact length.
 TEST(AudioHostile, AudioFollowedByGigabytesOfZerosOpensWithItsExactLength) {
+  struct Case {
+    const char* name;
+    demo::Format format;
+    std::uint32_t flags;
+  } const cases[] = {
+      {"tail.mp3", demo::Format::Mp3, kFlagPrescan},
+      // A WAV header reader that can seek looks for tags behind the data.
+      {"tail.wav", demo::Format::Wav, 0},
+  };
   TempDir dir;
   const demo::Pcm pcm = demo::SynthesizeTone(440.0, 1.0, 0.5);
-  const std::string path = Encode(dir, "tail.mp3", demo::Format::Mp3, pcm);
-  // Sparse: the zeros cost no disk space.
-  std::filesystem::resize_file(path, std::filesystem::file_size(path) + (std::uintmax_t{2} << 30));
-  const ChildOutcome outcome = RunInChild([&] {
-    ManualLayer m;
-    const std::int64_t before = BytesReadSoFar();
-    const Handle h = m.layer.StreamCreateFile(path, kFlagPrescan);
-    if (h == 0) return 1;
-    // Neither the walk nor FFmpeg's first look reads on through the zeros.
-    if (BytesReadSoFar() - before > (std::int64_t{16} << 20)) return 5;
-    if (m.layer.ChannelGetLength(h) != static_cast<std::int64_t>(pcm.FrameCount()) * 4) return 2;
-    if (!m.layer.ChannelPlay(h, true)) return 3;
-    return AudibleFrames(m.PlayToEnd(h, 5.0)) == pcm.FrameCount() ? 0 : 4;
-  }, kMemoryLimitsWork ? std::uint64_t{256} << 20 : 0, 60);
-  EXPECT_TRUE(outcome.Ok()) << outcome.Describe();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Encode(dir, c.name, c.format, pcm);
+    // Sparse: the zeros cost no disk space.
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) + (std::uintmax_t{2} << 30));
+    const ChildOutcome outcome = RunInChild([&] {
+      ManualLayer m;
+      const std::int64_t before = BytesReadSoFar();
+      const Handle h = m.layer.StreamCreateFile(path, c.flags);
+      if (h == 0) return 1;
+      if (BytesReadSoFar() - before > (std::int64_t{16} << 20)) return 5;
+      if (m.layer.ChannelGetLength(h) != static_cast<std::int64_t>(pcm.FrameCount()) * 4) return 2;
+      if (!m.layer.ChannelPlay(h, true)) return 3;
+      // The whole tone and nothing after it (its very last sample is zero).
+      const std::size_t heard = AudibleFrames(m.PlayToEnd(h, 5.0));
+      if (heard + 1 < pcm.FrameCount() || heard > pcm.FrameCount()) return 4;
+      return m.layer.ChannelIsActive(h) == kStopped ? 0 : 6;
+    }, kMemoryLimitsWork ? std::uint64_t{256} << 20 : 0, 60);
+    EXPECT_TRUE(outcome.Ok()) << outcome.Describe();
+    std::filesystem::remove(path);
+  }
 }
 
 // FFmpeg's own remarks (the MP3 encoder's notes on padding, a decoder's on a

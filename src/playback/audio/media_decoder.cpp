@@ -31,13 +31,20 @@ constexpr int kMaxChannels = 64;
 // a few times slower than the frame walk; beyond this size the file is played
 // unindexed instead, so that opening it stays quick.
 constexpr off_t kMaxDemuxerIndexBytes = 16LL * 1024 * 1024;
-// A file must give audio within this many packets to be accepted; a file that
-// claims to be audio but decodes to nothing must not be read to its end first.
+// A file must give audio within this many packets and bytes to be accepted: a
+// file that claims to be audio but decodes to nothing must not be read to its
+// end first.
 constexpr int kMaxPacketsBeforeAudio = 1000;
+constexpr std::int64_t kMaxBytesBeforeAudio = 1024 * 1024;
 // FFmpeg's look at the first packets reads until it has found enough of them:
 // behind a short title followed by gigabytes of zeros it would read them all.
 // Real files are done within a few dozen kilobytes.
-constexpr std::int64_t kMaxStreamInfoBytes = 2 * 1024 * 1024;
+constexpr std::int64_t kMaxStreamInfoBytes = 1024 * 1024;
+// While playing, a demuxer that reads this far for one packet has run into
+// something that is not audio (a WAV reader looking for a second data chunk in
+// a gigabyte of zeros, say) and the stream ends there. Real files keep their
+// packets far closer; even a cover-art tag between two joined MP3s fits.
+constexpr std::int64_t kMaxBytesPerPacket = 16 * 1024 * 1024;
 
 bool IsMpegAudio(int codecId) {
   return codecId == AV_CODEC_ID_MP1 || codecId == AV_CODEC_ID_MP2 || codecId == AV_CODEC_ID_MP3;
@@ -74,24 +81,33 @@ bool MediaDecoder::OpenInput(const std::string& nativePath, Kind kind, bool pres
   io_ = std::make_unique<ffmpeg::FileIo>(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
-  const AVInputFormat* forced = nullptr;
   ffmpeg::Dictionary opts;
   // Only local files: a crafted file must not make a demuxer open URLs.
   opts.Set("protocol_whitelist", "file");
+  const AVInputFormat* format = nullptr;
   if (kind == Kind::kModule) {
-    forced = av_find_input_format("libopenmpt");
-    if (!forced || st.st_size > kMaxModuleBytes) return false;
+    format = av_find_input_format("libopenmpt");
+    if (!format || st.st_size > kMaxModuleBytes) return false;
     opts.SetInt("sample_rate", outputRate);
-  }
-  // The name only guides the probe (its extension); the bytes come from the descriptor.
-  format_ = ffmpeg::InputFormat::Open(nativePath, forced, opts.out(), io_->get());
-  if (kind == Kind::kStream) {
-    if (std::strcmp(format_->iformat->name, "libopenmpt") == 0) return false;
+  } else {
+    // Probed before the header is read, so that the reading can be chosen. The
+    // name only guides the probe (its extension); the bytes come from the descriptor.
+    const int score = av_probe_input_buffer2(io_->get(), &format, nativePath.c_str(), nullptr, 0, 0);
+    if (score < 0 || !format || std::strcmp(format->name, "libopenmpt") == 0) return false;
     // A score this low means only the file name matched: random bytes behind an
     // ".mp3" would otherwise be decoded as noise. A real MP3 behind an ID3v2 tag
     // of nearly the whole probe size still scores 24, well above this.
-    if (format_->probe_score < AVPROBE_SCORE_EXTENSION / 4) return false;
+    if (score < AVPROBE_SCORE_EXTENSION / 4) return false;
   }
+  // A WAV header reader that can seek walks every chunk behind the audio data
+  // in search of tags, 8 bytes a step through zeros: minutes for a file with a
+  // gigabyte of them behind its audio. The jukebox reads no tags from WAV
+  // chunks, so the header is read as from a pipe, and seeking is allowed again
+  // once the header is read.
+  const bool streamedHeader = std::strcmp(format->name, "wav") == 0;
+  if (streamedHeader) io_->get()->seekable = 0;
+  format_ = ffmpeg::InputFormat::Open(nativePath, format, opts.out(), io_->get());
+  io_->get()->seekable = AVIO_SEEKABLE_NORMAL;
   io_->LimitReads(kMaxStreamInfoBytes);
   const int infoRc = avformat_find_stream_info(format_.get(), nullptr);
   const bool cutShort = io_->ReadLimitReached();
@@ -125,10 +141,14 @@ bool MediaDecoder::OpenInput(const std::string& nativePath, Kind kind, bool pres
     length_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, AVRational{1, sourceRate_});
   }
   // A file is only accepted once it has given real audio.
+  io_->LimitReads(kMaxBytesBeforeAudio);
   for (int packets = 0; staging_.empty() && !atEnd_; ++packets) {
     if (packets >= kMaxPacketsBeforeAudio) return false;
     if (!DecodeMore()) Drain();
   }
+  // Met the limit (it may have ended the stream early): refused rather than cut.
+  if (io_->ReadLimitReached()) return false;
+  io_->LimitReads(-1);
   return !staging_.empty();
 }
 
@@ -252,8 +272,11 @@ bool MediaDecoder::DecodeIndexedPacket() {
 
 bool MediaDecoder::DecodeDemuxedPacket() {
   for (int again = 0; again < 1000; ++again) {
+    io_->LimitReads(kMaxBytesPerPacket);
     const int rc = av_read_frame(format_.get(), packet_.get());
-    if (rc == AVERROR(EAGAIN)) continue;
+    const bool tooFar = io_->ReadLimitReached();
+    io_->LimitReads(-1);
+    if (rc == AVERROR(EAGAIN) && !tooFar) continue;
     if (rc < 0) return false;
     if (packet_->stream_index == stream_ && avcodec_send_packet(codec_.get(), packet_.get()) >= 0) {
       while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
@@ -262,7 +285,7 @@ bool MediaDecoder::DecodeDemuxedPacket() {
       }
     }
     av_packet_unref(packet_.get());
-    return true;
+    return !tooFar;
   }
   return false;
 }
