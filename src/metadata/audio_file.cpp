@@ -7,6 +7,7 @@
 
 #include "common/codepage.h"
 #include "common/file_name.h"
+#include "common/file_open.h"
 #include "metadata/cached_file_buffer.h"
 #include "metadata/id3v1_tag.h"
 #include "metadata/id3v2_tag.h"
@@ -116,7 +117,7 @@ void TAudioFile::ReadMpegFile() {
     // One open for all three readers, their small reads served from two cached
     // blocks. A missing file, a folder or a file we may not read all end in the
     // defaults, as a file with no frame does.
-    TCachedFileBuffer buffer(Cp1252ToNativePath(FilePath));
+    TCachedFileBuffer buffer(ResolveCodePagePath(FilePath));
     if (!buffer.IsOpen()) {
       SetDefaults();
       return;

@@ -9,13 +9,16 @@
 #include <cstring>
 #include <ios>
 
+#include "common/file_open.h"
+
 namespace orvela {
 
 TCachedFileBuffer::TCachedFileBuffer(const std::string& nativePath) {
-  fd_ = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: an open of a FIFO would wait for a writer forever.
+  fd_ = OpenRegularFileForReading(nativePath);
   if (fd_ < 0) return;
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd_, &info) != 0) {
     ::close(fd_);
     fd_ = -1;
     return;

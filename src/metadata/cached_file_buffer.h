@@ -17,8 +17,9 @@ class TCachedFileBuffer final : public std::streambuf {
  public:
   static constexpr std::size_t kBlockSize = 4096;
 
-  // Opens a regular file read-only by its native (UTF-8) path. A missing file,
-  // a folder or a file we may not read leaves the buffer closed.
+  // Opens a regular file read-only by its native path. A missing file, a folder,
+  // a FIFO or device (never waited for) or a file we may not read leaves the
+  // buffer closed.
   explicit TCachedFileBuffer(const std::string& nativePath);
   ~TCachedFileBuffer() override;
   TCachedFileBuffer(const TCachedFileBuffer&) = delete;

@@ -1,6 +1,5 @@
 #include "metadata/mpeg_info.h"
 
-#include <array>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -8,43 +7,6 @@
 
 namespace orvela {
 namespace {
-
-// kbit/s by bit-rate index; index 15 never reaches these tables.
-constexpr std::array<std::uint16_t, 15> kMpeg1Layer1 = {0,   32,  64,  96,  128, 160, 192, 224,
-                                                       256, 288, 320, 352, 384, 416, 448};
-constexpr std::array<std::uint16_t, 15> kMpeg1Layer2 = {0,   32,  48,  56,  64,  80,  96, 112,
-                                                       128, 160, 192, 224, 256, 320, 384};
-constexpr std::array<std::uint16_t, 15> kMpeg1Layer3 = {0,   32,  40,  48,  56,  64,  80, 96,
-                                                       112, 128, 160, 192, 224, 256, 320};
-constexpr std::array<std::uint16_t, 15> kMpeg2Layer1 = {0,   32,  48,  56,  64,  80,  96, 112,
-                                                       128, 144, 160, 176, 192, 224, 256};
-constexpr std::array<std::uint16_t, 15> kMpeg2Layer23 = {0,  8,  16, 24,  32,  40,  48, 56,
-                                                        64, 80, 96, 112, 128, 144, 160};
-
-// Hz by version (1..3) and sample-rate index 0..2.
-constexpr std::array<std::array<std::int32_t, 3>, 3> kSampleRates = {{
-    {44100, 48000, 32000},
-    {22050, 24000, 16000},
-    {11025, 12000, 8000},
-}};
-
-std::uint16_t BitrateFromTable(std::int32_t version, std::int32_t layer, unsigned index) {
-  if (version == 1) {
-    if (layer == 1) return kMpeg1Layer1[index];
-    if (layer == 2) return kMpeg1Layer2[index];
-    return kMpeg1Layer3[index];
-  }
-  if (layer == 1) return kMpeg2Layer1[index];
-  return kMpeg2Layer23[index];
-}
-
-// The coefficient of the frame-length formula, used to turn a Xing frame count
-// back into an average bit rate.
-std::int64_t FrameCoefficient(std::int32_t version, std::int32_t layer) {
-  if (layer == 1) return 48;
-  if (layer == 3 && version != 1) return 72;
-  return 144;
-}
 
 bool IsSyncWord(std::uint8_t b0, std::uint8_t b1) { return b0 == 0xFF && b1 >= 0xE0; }
 
@@ -59,98 +21,29 @@ std::int32_t ClampToInt32(std::int64_t value) {
 std::uint16_t TMpegInfo::GetFrameLength(std::int32_t version, std::int32_t layer,
                                         std::uint32_t bitrateKbps, std::int32_t sampleRate,
                                         bool padding) {
-  if (sampleRate <= 0) return 0;
-  const std::uint64_t b = bitrateKbps;
-  const auto s = static_cast<std::uint64_t>(sampleRate);
-  const std::uint64_t p = padding ? 1 : 0;
-  std::uint64_t length = 0;
-  if (layer == 1) {
-    length = 4 * (12000 * b / s + p);
-  } else if (layer == 2 || (layer == 3 && version == 1)) {
-    length = 144000 * b / s + p;
-  } else if (layer == 3) {
-    length = 72000 * b / s + p;
-  }
-  return length > std::numeric_limits<std::uint16_t>::max() ? 0 : static_cast<std::uint16_t>(length);
+  return MpegFrameLength(version, layer, bitrateKbps, sampleRate, padding);
 }
 
 MpegFrameHeader TMpegInfo::ParseFrameHeader(const std::uint8_t* data, std::size_t size,
                                             std::size_t offset) {
-  MpegFrameHeader h;
-  if (data == nullptr || offset > size || size - offset < 4) return h;
-  const std::uint8_t b0 = data[offset];
-  const std::uint8_t b1 = data[offset + 1];
-  const std::uint8_t b2 = data[offset + 2];
-  const std::uint8_t b3 = data[offset + 3];
-  if (!IsSyncWord(b0, b1)) return h;
-
-  switch ((b1 >> 3) & 0x03) {
-    case 3: h.Version = 1; break;
-    case 2: h.Version = 2; break;
-    case 0: h.Version = 3; break;
-    default: return h;  // reserved
-  }
-  h.Layer = 4 - ((b1 >> 1) & 0x03);
-  if (h.Layer == 4) return h;  // reserved
-  h.Protection = (b1 & 0x01) == 0;
-
-  const unsigned bitrateIndex = b2 >> 4;
-  if (bitrateIndex == 15) return h;
-  h.Bitrate = BitrateFromTable(h.Version, h.Layer, bitrateIndex);
-  const unsigned rateIndex = (b2 >> 2) & 0x03;
-  if (rateIndex == 3) return h;
-  h.SampleRate = kSampleRates[static_cast<std::size_t>(h.Version - 1)][rateIndex];
-  h.Padding = (b2 & 0x02) != 0;
-
-  h.ChannelMode = static_cast<std::uint8_t>(b3 >> 6);
-  h.ModeExtension = static_cast<std::uint8_t>((b3 >> 4) & 0x03);
-  h.Copyright = (b3 & 0x08) != 0;
-  h.Original = (b3 & 0x04) != 0;
-  h.Emphasis = static_cast<std::uint8_t>(b3 & 0x03);
-
+  MpegFrameHeader h = DecodeMpegFrameHeader(data, size, offset);
   // MPEG-1 Layer II allows the lowest rates only in mono and the highest only
   // with two channels. MPEG-2 half-rate Layer II has no such restriction (its
   // encoders write 32 to 80 kbit/s stereo routinely), so it is not applied there.
-  if (h.Layer == 2 && h.Version == 1) {
-    const bool mono = h.ChannelMode == 3;
-    switch (h.Bitrate) {
-      case 32: case 48: case 56: case 80:
-        if (!mono) return h;
-        break;
-      case 224: case 256: case 320: case 384:
-        if (mono) return h;
-        break;
-      default:
-        break;
-    }
-  }
-
-  h.FrameLength = GetFrameLength(h.Version, h.Layer, h.Bitrate, h.SampleRate, h.Padding);
-  if (h.FrameLength == 0) return h;
-  h.Valid = true;
+  if (h.Valid && !MpegLayerTwoModeAllowed(h)) h.Valid = false;
   return h;
 }
 
 XingInfo TMpegInfo::FindXingHeader(const MpegFrameHeader& header, const std::uint8_t* data,
                                    std::size_t size, std::size_t offset) {
   XingInfo x;
-  const bool mono = header.ChannelMode == 3;
-  std::size_t skip = 0;
-  if (header.Version == 1) {
-    skip = mono ? 21 : 36;
-  } else {
-    skip = mono ? 13 : 21;
-  }
-  if (data == nullptr || offset > size || size - offset < skip + 12) return x;
-  const std::uint8_t* p = data + offset + skip;
-  if (p[0] != 'X' || p[1] != 'i' || p[2] != 'n' || p[3] != 'g') return x;
+  const MpegXingFields fields = ReadMpegXingFields(header, data, size, offset);
+  // Only the "Xing" spelling counts here, and only with the twelve bytes of name,
+  // flags and frame count inside the block, whether the count is flagged or not.
+  if (!fields.Found || fields.IsInfo || size - offset < fields.Offset + 12) return x;
   x.Found = true;
   x.FrameLength = header.FrameLength;
-  if ((p[7] & 0x01) != 0) {
-    const std::uint32_t n = (std::uint32_t{p[8]} << 24) | (std::uint32_t{p[9]} << 16) |
-                            (std::uint32_t{p[10]} << 8) | std::uint32_t{p[11]};
-    x.Frames = static_cast<std::int32_t>(n);
-  }
+  if (fields.HasFrames) x.Frames = static_cast<std::int32_t>(fields.Frames);
   return x;
 }
 
@@ -164,7 +57,7 @@ bool TMpegInfo::ComputeFigures(const MpegFrameHeader& first, const XingInfo& xin
     if (n == 0) return false;
     const std::int64_t audio = FileSize - offset - first.FrameLength;
     const double average = (static_cast<double>(SampleRate) / 1000.0) * static_cast<double>(audio) /
-                           (static_cast<double>(n) * static_cast<double>(FrameCoefficient(Version, Layer)));
+                           (static_cast<double>(n) * static_cast<double>(MpegFrameCoefficient(Version, Layer)));
     if (!std::isfinite(average) || average < 0 || average >= 9.0e18) return false;
     // Only the low 16 bits are kept, as the field holds no more.
     Bitrate = static_cast<std::uint16_t>(static_cast<std::uint64_t>(std::trunc(average)) & 0xFFFF);

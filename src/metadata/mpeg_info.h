@@ -6,25 +6,10 @@
 #include <istream>
 #include <string_view>
 
+#include "metadata/mpeg_frame_header.h"
 #include "metadata/tag_source.h"
 
 namespace orvela {
-
-struct MpegFrameHeader {
-  std::int32_t Version = 0;  // 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5
-  std::int32_t Layer = 0;
-  bool Protection = false;
-  std::uint16_t Bitrate = 0;  // kbit/s
-  std::int32_t SampleRate = 0;
-  std::uint8_t ChannelMode = 0;  // 3 = mono
-  std::uint8_t ModeExtension = 0;
-  bool Copyright = false;
-  bool Original = false;
-  std::uint8_t Emphasis = 0;
-  bool Padding = false;
-  std::uint16_t FrameLength = 0;  // bytes, padding included
-  bool Valid = false;
-};
 
 struct XingInfo {
   std::int32_t Frames = 0;  // 0 when the header carries no frame count

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "common/codepage.h"
+#include "common/file_open.h"
 
 namespace orvela {
 
@@ -49,8 +49,8 @@ TTagSource TTagSource::FromDescriptor(int fd) {
 }
 
 TTagSource TTagSource::OpenFile(const std::string& path) {
-  const std::string native = Cp1252ToNativePath(path);
-  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO or a device behind the name is refused, never waited for.
+  const int fd = OpenRegularCodePageFile(path);
   if (fd < 0) return TTagSource();
   TTagSource source = FromDescriptor(fd);
   if (!source.IsOpen()) {

@@ -21,8 +21,10 @@ class TTagSource {
   static TTagSource FromStream(std::istream& stream);
   // An open file descriptor (borrowed, not closed); reads do not move its offset.
   static TTagSource FromDescriptor(int fd);
-  // Opens a file by its code-page path, read-only; closed with the source. A
-  // file that cannot be opened gives a source of size 0 (IsOpen false).
+  // Opens a regular file by its code-page path (the UTF-8 spelling first, then
+  // the bytes as they stand), read-only; closed with the source. A file that
+  // cannot be opened, or is no regular file, gives a source of size 0 (IsOpen
+  // false).
   static TTagSource OpenFile(const std::string& path);
 
   TTagSource(TTagSource&& other) noexcept;

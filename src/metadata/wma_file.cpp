@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/codepage.h"
+#include "common/file_open.h"
 #include "metadata/cached_file_buffer.h"
 
 namespace orvela {
@@ -251,7 +252,7 @@ bool TWMAfile::ReadFromFile(const std::u16string& path) {
   try {
     // The walk reads a few bytes at a time; two cached blocks keep that from
     // turning into one system call each.
-    TCachedFileBuffer buffer(Cp1252ToNativePath(Utf16ToCp1252(path)));
+    TCachedFileBuffer buffer(ResolveCodePagePath(Utf16ToCp1252(path)));
     if (!buffer.IsOpen()) return false;
     std::istream stream(&buffer);
     TTagSource source = TTagSource::FromStream(stream);

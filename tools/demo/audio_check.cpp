@@ -7,7 +7,7 @@
 #include <memory>
 #include <numbers>
 
-#include "demo/ffmpeg_handles.h"
+#include "playback/audio/ffmpeg_owners.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,21 +19,23 @@ extern "C" {
 namespace orvela::demo {
 namespace {
 
+namespace ffmpeg = audio::ffmpeg;
 
-std::unique_ptr<AVFormatContext, InputClose> Open(const std::string& path, std::string* error) {
-  AVFormatContext* fc = nullptr;
-  int rc = avformat_open_input(&fc, path.c_str(), nullptr, nullptr);
-  if (rc < 0) {
-    if (error) *error = "cannot open " + path + ": " + AvError(rc);
-    return nullptr;
+// An opened file with its stream information read; empty on failure.
+ffmpeg::InputFormat Open(const std::string& path, std::string* error) {
+  ffmpeg::SilenceLog();
+  try {
+    ffmpeg::InputFormat fc = ffmpeg::InputFormat::Open(path, nullptr, nullptr);
+    const int rc = avformat_find_stream_info(fc.get(), nullptr);
+    if (rc < 0) {
+      if (error) *error = "no stream info: " + ffmpeg::ErrorText(rc);
+      return {};
+    }
+    return fc;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return {};
   }
-  std::unique_ptr<AVFormatContext, InputClose> guard(fc);
-  rc = avformat_find_stream_info(fc, nullptr);
-  if (rc < 0) {
-    if (error) *error = "no stream info: " + AvError(rc);
-    return nullptr;
-  }
-  return guard;
 }
 
 // Mono mix of the window, as doubles in -1..1.
@@ -86,10 +88,7 @@ void Fft(std::vector<std::complex<double>>& a) {
   }
 }
 
-}  // namespace
-
-bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error,
-                     double maxSeconds) {
+bool Decode(const std::string& nativePath, Pcm* out, std::string* error, double maxSeconds) {
   auto fc = Open(nativePath, error);
   if (!fc) return false;
   const int si = av_find_best_stream(fc.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -103,8 +102,8 @@ bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error
     if (error) *error = "no decoder";
     return false;
   }
-  std::unique_ptr<AVCodecContext, CodecCtxFree> ctx(avcodec_alloc_context3(codec));
-  if (!ctx || avcodec_parameters_to_context(ctx.get(), par) < 0 ||
+  ffmpeg::CodecContext ctx(codec);
+  if (avcodec_parameters_to_context(ctx.get(), par) < 0 ||
       avcodec_open2(ctx.get(), codec, nullptr) < 0) {
     if (error) *error = "cannot open decoder";
     return false;
@@ -118,9 +117,9 @@ bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error
     return false;
   }
 
-  std::unique_ptr<SwrContext, SwrFree> swr;
-  std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+  ffmpeg::Resampler swr;
+  ffmpeg::Packet pkt;
+  ffmpeg::Frame frame;
   const std::size_t limit =
       maxSeconds > 0 ? static_cast<std::size_t>(maxSeconds * pcm.sampleRate) : SIZE_MAX;
   std::string failure;
@@ -130,22 +129,13 @@ bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error
       const int rc = avcodec_receive_frame(ctx.get(), frame.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
       if (rc < 0) {
-        failure = "decoding failed: " + AvError(rc);
+        failure = "decoding failed: " + ffmpeg::ErrorText(rc);
         return false;
       }
       if (!swr) {
-        AVChannelLayout outLayout;
-        av_channel_layout_default(&outLayout, channels);
-        SwrContext* s = nullptr;
-        const int r = swr_alloc_set_opts2(&s, &outLayout, AV_SAMPLE_FMT_S16, pcm.sampleRate,
-                                          &frame->ch_layout,
-                                          static_cast<AVSampleFormat>(frame->format),
-                                          frame->sample_rate, 0, nullptr);
-        swr.reset(s);
-        if (r < 0 || !s || swr_init(s) < 0) {
-          failure = "cannot set up conversion";
-          return false;
-        }
+        swr = ffmpeg::Resampler(ffmpeg::ChannelLayout(channels).get(), AV_SAMPLE_FMT_S16, pcm.sampleRate,
+                                frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
+                                frame->sample_rate);
       }
       const int cap = swr_get_out_samples(swr.get(), frame->nb_samples) + 16;
       const std::size_t at = pcm.samples.size();
@@ -186,6 +176,18 @@ bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error
   if (pcm.FrameCount() > limit) pcm.samples.resize(limit * channels);
   *out = std::move(pcm);
   return true;
+}
+
+}  // namespace
+
+bool DecodeAudioFile(const std::string& nativePath, Pcm* out, std::string* error,
+                     double maxSeconds) {
+  try {
+    return Decode(nativePath, out, error, maxSeconds);
+  } catch (const std::exception& e) {  // the owners' failures: no memory, a refused conversion
+    if (error) *error = e.what();
+    return false;
+  }
 }
 
 double ProbeDurationSeconds(const std::string& nativePath) {

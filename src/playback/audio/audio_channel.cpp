@@ -40,26 +40,43 @@ void AudioChannel::WakeDecoder() {
 void AudioChannel::DecoderLoop() {
   std::uint32_t generation = 0;
   bool ended = false;
+  bool failed = false;  // the decoder threw; a seek gives it another chance
   for (;;) {
     const std::uint32_t seen = wake_.load(std::memory_order_acquire);
     if (quit_.load(std::memory_order_acquire)) return;
     const std::uint32_t requested = generation_.load(std::memory_order_acquire);
     if (requested != generation) {
-      decoder_->Seek(seekTarget_.load(std::memory_order_acquire));
       generation = requested;
       ended = false;
+      failed = false;
+      try {
+        decoder_->Seek(seekTarget_.load(std::memory_order_acquire));
+      } catch (...) {
+        failed = true;
+      }
     }
     if (!ended) {
       if (AudioChunk* chunk = ring_.BeginWrite()) {
         const std::int64_t start = decoder_->SourcePosition();
-        chunk->frames = decoder_->Read(chunk->data, AudioChunk::kFrames);
+        int frames = 0;
+        if (!failed) {
+          try {
+            frames = decoder_->Read(chunk->data, AudioChunk::kFrames);
+          } catch (...) {
+            // Out of memory in the middle of a file: the stream ends here
+            // instead of taking the program down with it.
+            failed = true;
+            frames = 0;
+          }
+        }
+        chunk->frames = frames;
         chunk->generation = generation;
         chunk->sourceStart = start;
-        chunk->sourceFrames = decoder_->SourcePosition() - start;
-        chunk->endOfStream = chunk->frames < AudioChunk::kFrames;
+        chunk->sourceFrames = failed ? 0 : decoder_->SourcePosition() - start;
+        chunk->endOfStream = failed || frames < AudioChunk::kFrames;
         if (chunk->endOfStream) {
           ended = true;
-          if (decoder_->DecodedWholeStream())
+          if (!failed && decoder_->DecodedWholeStream())
             exactLength_.store(decoder_->SourcePosition(), std::memory_order_release);
         }
         ring_.CommitWrite();

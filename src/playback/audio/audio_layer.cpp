@@ -9,11 +9,11 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/log.h>
 }
 
-#include "common/codepage.h"
+#include "common/file_open.h"
 #include "playback/audio/audio_channel.h"
+#include "playback/audio/ffmpeg_owners.h"
 #include "playback/audio/fft_analyzer.h"
 #include "playback/audio/media_decoder.h"
 #include "playback/audio/mixer.h"
@@ -29,13 +29,26 @@ struct SyncEntry {
   SyncProc proc;
 };
 
+// Every public call answers its failure value instead of letting an exception
+// (std::bad_alloc on a starved machine, std::system_error when no thread can be
+// started) reach the user-interface thread, where nothing would catch it.
+template <typename Result, typename Call>
+Result Guarded(Result failure, Call&& call) noexcept {
+  try {
+    return call();
+  } catch (...) {
+    return failure;
+  }
+}
+
 }  // namespace
 
 struct AudioLayer::Impl {
   std::unique_ptr<AudioOutput> output;
-  std::unique_ptr<AudioOutput> fallback;
   std::unique_ptr<Mixer> mixer;
+  AudioOutput::RenderFunction render;
   bool initialised = false;
+  bool deviceOpen = false;
   int rate = 44100;
   Handle nextHandle = 1;
 
@@ -59,21 +72,44 @@ struct AudioLayer::Impl {
     return it == channels.end() ? nullptr : it->second.get();
   }
 
+  Handle NewHandle() {
+    const Handle h = nextHandle;
+    if (++nextHandle == 0) nextHandle = 1;
+    return h;
+  }
+
+  // A device missing at Init (a USB sound card plugged in later, a sound server
+  // started late) is looked for again whenever a stream is wanted.
+  bool EnsureDevice() {
+    if (!deviceOpen && output) deviceOpen = output->Open(rate, render);
+    return deviceOpen;
+  }
+
   void NotifierLoop() {
     for (;;) {
       const std::uint32_t seen = endWake.load(std::memory_order_acquire);
       if (quitNotifier.load(std::memory_order_acquire)) return;
-      std::vector<SyncEntry> due;
-      {
-        std::lock_guard lock(mutex);
-        for (auto& [handle, channel] : channels) {
-          if (!channel->TakeEndEvent()) continue;
-          for (const SyncEntry& s : syncs)
-            if (s.channel == handle) due.push_back(s);
+      try {
+        std::vector<SyncEntry> due;
+        {
+          std::lock_guard lock(mutex);
+          for (auto& [handle, channel] : channels) {
+            if (!channel->TakeEndEvent()) continue;
+            for (const SyncEntry& s : syncs)
+              if (s.channel == handle) due.push_back(s);
+          }
         }
+        // Outside the lock: a procedure may take as long as it likes.
+        for (const SyncEntry& s : due) {
+          try {
+            s.proc(s.sync, s.channel);
+          } catch (...) {
+            // The caller's procedure failed; the other procedures still run.
+          }
+        }
+      } catch (...) {
+        // Out of memory while collecting the due syncs: they are lost, the thread goes on.
       }
-      // Outside the lock: a procedure may take as long as it likes.
-      for (const SyncEntry& s : due) s.proc(s.sync, s.channel);
       endWake.wait(seen, std::memory_order_acquire);
     }
   }
@@ -81,19 +117,41 @@ struct AudioLayer::Impl {
   Handle Add(std::unique_ptr<MediaDecoder> decoder) {
     if (!decoder) return 0;
     auto channel = std::make_unique<AudioChannel>(std::move(decoder), &endWake);
-    if (!mixer->Attach(channel.get())) return 0;
-    const Handle h = nextHandle++;
-    std::lock_guard lock(mutex);
-    channels.emplace(h, std::move(channel));
-    return h;
+    AudioChannel* raw = channel.get();
+    const Handle h = NewHandle();
+    {
+      // Listed before the mixer sees it: should the listing fail, the channel
+      // can still simply be destroyed.
+      std::lock_guard lock(mutex);
+      channels.emplace(h, std::move(channel));
+    }
+    if (mixer->Attach(raw)) return h;
+    std::unique_ptr<AudioChannel> unused;
+    {
+      std::lock_guard lock(mutex);
+      auto it = channels.find(h);
+      unused = std::move(it->second);
+      channels.erase(it);
+    }
+    return 0;
   }
 
-  void Release(std::unique_ptr<AudioChannel> channel) {
+  void Release(std::unique_ptr<AudioChannel> channel) noexcept {
     if (mixer && !mixer->Detach(channel.get())) {
-      orphans.push_back(std::move(channel));
+      try {
+        orphans.push_back(std::move(channel));
+      } catch (...) {
+        // Leaked rather than destroyed under the output thread's hands.
+        (void)channel.release();
+      }
       return;
     }
     channel.reset();
+  }
+
+  Handle Open(const std::string& path, MediaDecoder::Kind kind, bool prescan) {
+    if (!initialised || !EnsureDevice()) return 0;
+    return Add(MediaDecoder::Open(ResolveCodePagePath(path), kind, prescan, rate));
   }
 };
 
@@ -103,53 +161,62 @@ AudioLayer::AudioLayer(std::unique_ptr<AudioOutput> output) : impl_(std::make_un
 
 AudioLayer::~AudioLayer() { Free(); }
 
-std::uint32_t AudioLayer::GetVersion() { return kVersion; }
+std::uint32_t AudioLayer::GetVersion() noexcept { return kVersion; }
 
-bool AudioLayer::IsAvailable() { return HasWmaPlugin() && av_find_input_format("mp3") != nullptr; }
+bool AudioLayer::IsAvailable() noexcept { return HasWmaPlugin() && av_find_input_format("mp3") != nullptr; }
 
-bool AudioLayer::HasWmaPlugin() {
+bool AudioLayer::HasWmaPlugin() noexcept {
   return avcodec_find_decoder(AV_CODEC_ID_WMAV1) != nullptr &&
          avcodec_find_decoder(AV_CODEC_ID_WMAV2) != nullptr && av_find_input_format("asf") != nullptr;
 }
 
-std::vector<PluginInfo> AudioLayer::Plugins() {
+std::vector<PluginInfo> AudioLayer::Plugins() noexcept {
   // The player's own list already names every other format the decoders read
   // that a jukebox collection holds; WMA is the one format it adds.
-  return {{"orvela-wma", {{"Windows Media Audio", "*.wma"}}}};
+  return Guarded<std::vector<PluginInfo>>({}, [] {
+    return std::vector<PluginInfo>{{"orvela-wma", {{"Windows Media Audio", "*.wma"}}}};
+  });
 }
 
-bool AudioLayer::Init(int /*device: always the default*/, int rate) {
+bool AudioLayer::Init(int /*device: always the default*/, int rate) noexcept {
   Impl& d = *impl_;
   if (d.initialised) return false;
-  // The jukebox keeps no log: a damaged file is simply not played, so FFmpeg's
-  // complaints about it would only clutter the terminal.
-  av_log_set_level(AV_LOG_FATAL);
-  d.rate = rate > 0 ? rate : 44100;
-  d.mixer = std::make_unique<Mixer>(d.output && d.output->WaitsForData());
-  Mixer* mixer = d.mixer.get();
-  auto render = [mixer](float* buffer, int frames) { mixer->Render(buffer, frames); };
-  bool opened = d.output && d.output->Open(d.rate, render);
-  if (!opened) {
-    // No device: streams must still advance and end, so a silent clock drives the mix.
-    d.fallback = MakeNullOutput();
-    d.fallback->Open(d.rate, render);
+  ffmpeg::SilenceLog();
+  try {
+    d.rate = rate > 0 ? rate : 44100;
+    d.mixer = std::make_unique<Mixer>(d.output && d.output->WaitsForData());
+    Mixer* mixer = d.mixer.get();
+    d.render = [mixer](float* buffer, int frames) { mixer->Render(buffer, frames); };
+    d.deviceOpen = false;
+    d.EnsureDevice();
+    d.quitNotifier.store(false);
+    d.notifier = std::thread([&d] { d.NotifierLoop(); });
+  } catch (...) {
+    if (d.deviceOpen) d.output->Close();
+    d.deviceOpen = false;
+    d.render = nullptr;
+    d.mixer.reset();
+    return false;
   }
-  d.quitNotifier.store(false);
-  d.notifier = std::thread([&d] { d.NotifierLoop(); });
   d.initialised = true;
-  return opened;
+  return d.deviceOpen;
 }
 
-void AudioLayer::Free() {
+void AudioLayer::Free() noexcept {
   Impl& d = *impl_;
   if (!d.initialised) return;
   if (d.output) d.output->Close();
-  if (d.fallback) d.fallback->Close();
-  d.fallback.reset();
+  d.deviceOpen = false;
   d.quitNotifier.store(true, std::memory_order_release);
   d.endWake.fetch_add(1, std::memory_order_release);
   d.endWake.notify_all();
-  if (d.notifier.joinable()) d.notifier.join();
+  try {
+    if (d.notifier.joinable()) d.notifier.join();
+  } catch (...) {
+    // Free from inside a sync procedure: the notifier cannot join itself. It
+    // leaves its loop once that procedure returns.
+    d.notifier.detach();
+  }
   std::map<Handle, std::unique_ptr<AudioChannel>> channels;
   {
     std::lock_guard lock(d.mutex);
@@ -158,23 +225,20 @@ void AudioLayer::Free() {
   }
   channels.clear();  // no output thread runs any more
   d.orphans.clear();
+  d.render = nullptr;
   d.mixer.reset();
   d.initialised = false;
 }
 
-Handle AudioLayer::StreamCreateFile(const std::string& path, std::uint32_t flags) {
-  if (!impl_->initialised) return 0;
-  return impl_->Add(MediaDecoder::Open(Cp1252ToNativePath(path), MediaDecoder::Kind::kStream,
-                                       (flags & kFlagPrescan) != 0, impl_->rate));
+Handle AudioLayer::StreamCreateFile(const std::string& path, std::uint32_t flags) noexcept {
+  return Guarded<Handle>(0, [&] { return impl_->Open(path, MediaDecoder::Kind::kStream, (flags & kFlagPrescan) != 0); });
 }
 
-Handle AudioLayer::MusicLoad(const std::string& path, std::uint32_t /*flags*/) {
-  if (!impl_->initialised) return 0;
-  return impl_->Add(
-      MediaDecoder::Open(Cp1252ToNativePath(path), MediaDecoder::Kind::kModule, false, impl_->rate));
+Handle AudioLayer::MusicLoad(const std::string& path, std::uint32_t /*flags*/) noexcept {
+  return Guarded<Handle>(0, [&] { return impl_->Open(path, MediaDecoder::Kind::kModule, false); });
 }
 
-bool AudioLayer::StreamFree(Handle h) {
+bool AudioLayer::StreamFree(Handle h) noexcept {
   Impl& d = *impl_;
   std::unique_ptr<AudioChannel> channel;
   {
@@ -191,48 +255,48 @@ bool AudioLayer::StreamFree(Handle h) {
   return true;
 }
 
-bool AudioLayer::ChannelPlay(Handle h, bool restart) {
+bool AudioLayer::ChannelPlay(Handle h, bool restart) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return false;
   c->Play(restart);
   return true;
 }
 
-bool AudioLayer::ChannelPause(Handle h) {
+bool AudioLayer::ChannelPause(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c && c->Pause();
 }
 
-bool AudioLayer::ChannelStop(Handle h) {
+bool AudioLayer::ChannelStop(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c && c->Stop();
 }
 
-int AudioLayer::ChannelIsActive(Handle h) {
+int AudioLayer::ChannelIsActive(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->ActiveState() : kStopped;
 }
 
-bool AudioLayer::ChannelSetVolume(Handle h, float volume) {
+bool AudioLayer::ChannelSetVolume(Handle h, float volume) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return false;
   c->SetVolume(std::clamp(volume, 0.0f, 1.0f));
   return true;
 }
 
-bool AudioLayer::ChannelSlideVolume(Handle h, float target, std::uint32_t ms) {
+bool AudioLayer::ChannelSlideVolume(Handle h, float target, std::uint32_t ms) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return false;
   c->SlideVolume(std::clamp(target, 0.0f, 1.0f), ms);
   return true;
 }
 
-float AudioLayer::ChannelGetVolume(Handle h) {
+float AudioLayer::ChannelGetVolume(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->Volume() : -1.0f;
 }
 
-std::int64_t AudioLayer::ChannelGetPosition(Handle h) {
+std::int64_t AudioLayer::ChannelGetPosition(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return -1;
   std::int64_t pos = c->PositionFrames();
@@ -241,12 +305,12 @@ std::int64_t AudioLayer::ChannelGetPosition(Handle h) {
   return pos * kBytesPerFrame;
 }
 
-std::int64_t AudioLayer::ChannelGetLength(Handle h) {
+std::int64_t AudioLayer::ChannelGetLength(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->LengthFrames() * kBytesPerFrame : -1;
 }
 
-bool AudioLayer::ChannelSetPosition(Handle h, std::int64_t bytes) {
+bool AudioLayer::ChannelSetPosition(Handle h, std::int64_t bytes) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c || bytes < 0) return false;
   const std::int64_t frame = bytes / kBytesPerFrame;
@@ -256,35 +320,39 @@ bool AudioLayer::ChannelSetPosition(Handle h, std::int64_t bytes) {
   return true;
 }
 
-double AudioLayer::ChannelBytes2Seconds(Handle h, std::int64_t bytes) {
+double AudioLayer::ChannelBytes2Seconds(Handle h, std::int64_t bytes) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c || bytes < 0) return -1.0;
   return static_cast<double>(bytes) / (static_cast<double>(kBytesPerFrame) * c->SourceRate());
 }
 
-int AudioLayer::ChannelGetRate(Handle h) {
+int AudioLayer::ChannelGetRate(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->SourceRate() : 0;
 }
 
-Handle AudioLayer::ChannelSetSyncEnd(Handle h, SyncProc proc) {
-  Impl& d = *impl_;
-  if (!proc || !d.Find(h)) return 0;
-  const Handle sync = d.nextHandle++;
-  std::lock_guard lock(d.mutex);
-  d.syncs.push_back({sync, h, std::move(proc)});
-  return sync;
+Handle AudioLayer::ChannelSetSyncEnd(Handle h, SyncProc proc) noexcept {
+  return Guarded<Handle>(0, [&]() -> Handle {
+    Impl& d = *impl_;
+    if (!proc || !d.Find(h)) return 0;
+    std::lock_guard lock(d.mutex);
+    d.syncs.push_back({0, h, std::move(proc)});
+    d.syncs.back().sync = d.NewHandle();
+    return d.syncs.back().sync;
+  });
 }
 
-bool AudioLayer::ChannelGetData(Handle h, float* buffer, std::uint32_t flags) {
-  Impl& d = *impl_;
-  AudioChannel* c = d.Find(h);
-  if (!c || !buffer || flags != kDataFft1024) return false;
-  if (!d.fft) d.fft = std::make_unique<FftAnalyzer>();
-  float samples[FftAnalyzer::kSize];
-  c->CopyHistory(samples, FftAnalyzer::kSize);
-  d.fft->Magnitudes(samples, buffer);
-  return true;
+bool AudioLayer::ChannelGetData(Handle h, float* buffer, std::uint32_t flags) noexcept {
+  return Guarded(false, [&] {
+    Impl& d = *impl_;
+    AudioChannel* c = d.Find(h);
+    if (!c || !buffer || flags != kDataFft1024) return false;
+    if (!d.fft) d.fft = std::make_unique<FftAnalyzer>();
+    float samples[FftAnalyzer::kSize];
+    c->CopyHistory(samples, FftAnalyzer::kSize);
+    d.fft->Magnitudes(samples, buffer);
+    return true;
+  });
 }
 
 }  // namespace orvela::audio

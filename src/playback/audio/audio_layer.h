@@ -2,8 +2,10 @@
 // The jukebox's own audio library: file and module streams decoded by FFmpeg on
 // worker threads, mixed into one output (SDL2 for the program, a manual output
 // for tests). Handles are 32-bit numbers; 0 means none. Every call on 0 or on a
-// freed handle fails without effect. All calls are made from one thread (the
-// user-interface thread); only the output callback and the decoders run elsewhere.
+// freed handle fails without effect, and no call throws: whatever goes wrong
+// inside (a damaged file, no memory, no thread to be had) ends in the call's
+// failure value. All calls are made from one thread (the user-interface
+// thread); only the output callback and the decoders run elsewhere.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,12 +51,12 @@ class AudioOutput {
 };
 
 // Output for the program: SDL2's default device (PipeWire, PulseAudio, ALSA, or
-// the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk").
-// When no device opens, the layer falls back to a silent real-time clock, so
-// streams still advance, fade and end.
+// the drivers chosen by SDL_AUDIODRIVER, e.g. "dummy" or "disk", which count
+// as devices).
 std::unique_ptr<AudioOutput> MakeSdlOutput();
 
-// Output that discards the mix but keeps real time (a 10 ms period on its own thread).
+// Output that discards the mix but keeps real time (a 10 ms period on its own
+// thread), for a deliberate silent run. The layer never chooses it by itself.
 std::unique_ptr<AudioOutput> MakeNullOutput();
 
 // The notification procedure of an end-of-stream sync: called once, on an audio
@@ -68,43 +70,49 @@ class AudioLayer {
   AudioLayer(const AudioLayer&) = delete;
   AudioLayer& operator=(const AudioLayer&) = delete;
 
-  static std::uint32_t GetVersion();
+  static std::uint32_t GetVersion() noexcept;
   // Whether FFmpeg and its WMA decoder are present: the start-up check of the program.
-  static bool IsAvailable();
-  static bool HasWmaPlugin();
+  static bool IsAvailable() noexcept;
+  static bool HasWmaPlugin() noexcept;
 
   // Opens the output at `rate` (the device number is ignored: always the
   // default device). False if already initialised or the output could not be
-  // opened; the layer then runs on a silent real-time clock, so streams still
-  // play, fade and end. Nothing opens before Init or after Free.
-  bool Init(int device, int rate);
+  // opened. Without a device no stream opens and nothing plays (a queue must
+  // not run through unheard); each StreamCreateFile and MusicLoad looks for the
+  // device again, so one that appears later (a USB sound card plugged in, a
+  // sound server started late) is used from then on. Nothing opens before Init
+  // or after Free.
+  bool Init(int device, int rate) noexcept;
   // Releases the device and every stream.
-  void Free();
+  void Free() noexcept;
 
   // The built-in format plug-ins (the WMA plug-in among them).
-  static std::vector<PluginInfo> Plugins();
+  static std::vector<PluginInfo> Plugins() noexcept;
 
-  // path: code page. Any audio FFmpeg decodes except tracker modules; 0 for
-  // missing, damaged or unrecognised files. At most 64 streams at a time.
-  Handle StreamCreateFile(const std::string& path, std::uint32_t flags);
+  // path: code page (its UTF-8 spelling is tried first, then its bytes as they
+  // stand). Any audio FFmpeg decodes except tracker modules, at 4 to 384 kHz;
+  // 0 for missing, damaged or unrecognised files, for anything that is not a
+  // regular file (a FIFO or a device is never waited for), and while there is
+  // no output device. At most 64 streams at a time.
+  Handle StreamCreateFile(const std::string& path, std::uint32_t flags) noexcept;
   // Tracker modules through FFmpeg's libopenmpt demuxer, rendered at the
   // output rate (files over 64 MB are refused); 0 where that fails.
-  Handle MusicLoad(const std::string& path, std::uint32_t flags);
-  bool StreamFree(Handle h);
+  Handle MusicLoad(const std::string& path, std::uint32_t flags) noexcept;
+  bool StreamFree(Handle h) noexcept;
 
   // Without restart a paused or stopped stream goes on where it stood; a
   // stream that played to its end starts again from the beginning.
-  bool ChannelPlay(Handle h, bool restart);
-  bool ChannelPause(Handle h);
-  bool ChannelStop(Handle h);
-  int ChannelIsActive(Handle h);
+  bool ChannelPlay(Handle h, bool restart) noexcept;
+  bool ChannelPause(Handle h) noexcept;
+  bool ChannelStop(Handle h) noexcept;
+  int ChannelIsActive(Handle h) noexcept;
 
   // Volumes are clamped to 0..1. A slide is a linear ramp applied sample by
   // sample in output time (it runs on while the stream is paused); a later
   // set cancels it.
-  bool ChannelSetVolume(Handle h, float volume);                 // at once
-  bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms);  // inside the layer
-  float ChannelGetVolume(Handle h);  // the current value; -1 on a bad handle
+  bool ChannelSetVolume(Handle h, float volume) noexcept;                 // at once
+  bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms) noexcept;  // inside the layer
+  float ChannelGetVolume(Handle h) noexcept;  // the current value; -1 on a bad handle
 
   // Bytes of decoded audio as 16-bit stereo at the stream's own sample rate
   // (4 bytes a frame, whatever the file's channel count or sample format), so
@@ -112,23 +120,23 @@ class AudioLayer {
   // MPEG stream's length is exact to the frame (encoder delay and padding
   // removed); otherwise it is the container's estimate until the decoder has
   // reached the end, then the exact count. Positions are clamped to the length.
-  std::int64_t ChannelGetPosition(Handle h);  // -1 on a bad handle
-  std::int64_t ChannelGetLength(Handle h);    // -1 on a bad handle
+  std::int64_t ChannelGetPosition(Handle h) noexcept;  // -1 on a bad handle
+  std::int64_t ChannelGetLength(Handle h) noexcept;    // -1 on a bad handle
   // Rounds down to a whole frame. Exactly the length plays nothing and ends at
   // once; beyond it (or negative) fails without effect.
-  bool ChannelSetPosition(Handle h, std::int64_t bytes);
-  double ChannelBytes2Seconds(Handle h, std::int64_t bytes);  // negative on a bad handle
-  int ChannelGetRate(Handle h);  // the stream's own sample rate; 0 on a bad handle
+  bool ChannelSetPosition(Handle h, std::int64_t bytes) noexcept;
+  double ChannelBytes2Seconds(Handle h, std::int64_t bytes) noexcept;  // negative on a bad handle
+  int ChannelGetRate(Handle h) noexcept;  // the stream's own sample rate; 0 on a bad handle
 
   // End-of-stream sync; returns the sync handle (0 on failure). Called each time
   // the stream plays to its end. An end not yet delivered when the stream is
   // freed is dropped; one already being delivered may still arrive.
-  Handle ChannelSetSyncEnd(Handle h, SyncProc proc);
+  Handle ChannelSetSyncEnd(Handle h, SyncProc proc) noexcept;
 
   // flags kDataFft1024: fills 512 magnitudes of the last 1024 samples played
   // (mono mix of the channel before its volume, Hann window; a full-scale sine
   // peaks near 1.0). Returns false on a bad handle or other flags.
-  bool ChannelGetData(Handle h, float* buffer, std::uint32_t flags);
+  bool ChannelGetData(Handle h, float* buffer, std::uint32_t flags) noexcept;
 
  private:
   struct Impl;

@@ -7,13 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "playback/audio/ffmpeg_owners.h"
 #include "playback/audio/mpeg_index.h"
-
-struct AVFormatContext;
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
-struct SwrContext;
 
 namespace orvela::audio {
 
@@ -21,9 +16,15 @@ class MediaDecoder {
  public:
   enum class Kind { kStream, kModule };
 
-  // nullptr when the file is missing, not audio, or yields no decodable frame.
-  // kStream refuses tracker modules (they take the module path); with `prescan`
-  // an MPEG audio file is indexed for exact length and seeking.
+  // Sample rates a stream may have. Outside them the file is refused: a header
+  // claiming 1 Hz would make every decoded sample a few dozen at the output.
+  static constexpr int kMinSourceRate = 4000;
+  static constexpr int kMaxSourceRate = 384000;
+
+  // nullptr when the file is missing, not a regular file, not audio, or yields
+  // no decodable frame; never throws. kStream refuses tracker modules (they take
+  // the module path); with `prescan` an MPEG audio file is indexed for exact
+  // length and seeking.
   static std::unique_ptr<MediaDecoder> Open(const std::string& nativePath, Kind kind, bool prescan,
                                             int outputRate);
   ~MediaDecoder();
@@ -34,9 +35,11 @@ class MediaDecoder {
   int OutputRate() const { return outputRate_; }
   // In source frames; exact when indexed, otherwise the container's estimate (0 if none).
   std::int64_t LengthFrames() const { return length_; }
-  bool Indexed() const { return !index_.entries().empty(); }
+  bool Indexed() const { return !index_.empty(); }
+  const MpegIndex& Index() const { return index_; }
 
   // Fills up to maxFrames stereo frames; answers 0 only at the end of the stream.
+  // May throw (std::bad_alloc); the caller then ends the stream.
   int Read(float* out, int maxFrames);
   // Source-rate position of the next frame Read gives.
   std::int64_t SourcePosition() const;
@@ -49,7 +52,8 @@ class MediaDecoder {
  private:
   MediaDecoder() = default;
   bool OpenInput(const std::string& nativePath, Kind kind, bool prescan, int outputRate);
-  bool BuildIndex();
+  // demuxerMayRead: the demuxer can still read on (else only the byte walk is tried).
+  bool BuildIndex(bool demuxerMayRead);
   bool DecodeMore();          // appends to staging_; false at the end
   bool DecodeIndexedPacket();
   bool DecodeDemuxedPacket();
@@ -60,11 +64,14 @@ class MediaDecoder {
   bool EnsureResampler(const AVFrame* frame);
   void HandleDemuxedFrame(AVFrame* frame);
 
-  AVFormatContext* format_ = nullptr;
-  AVCodecContext* codec_ = nullptr;
-  AVPacket* packet_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  SwrContext* swr_ = nullptr;
+  // Declared in the order they may be released: the demuxer reads through the
+  // I/O context, which owns the file.
+  std::unique_ptr<ffmpeg::FileIo> io_;
+  ffmpeg::InputFormat format_;
+  ffmpeg::CodecContext codec_;
+  ffmpeg::Packet packet_;
+  ffmpeg::Frame frame_;
+  ffmpeg::Resampler swr_;
   int swrFormat_ = -1, swrRate_ = 0, swrChannels_ = 0;
   std::uint64_t swrLayoutMask_ = 0;
   int stream_ = -1;
@@ -74,7 +81,6 @@ class MediaDecoder {
   std::int64_t startTime_ = 0;  // stream time base
 
   MpegIndex index_;
-  int fd_ = -1;                 // the file, for reading indexed frames
   std::size_t nextEntry_ = 0;
   std::vector<std::uint8_t> frameBytes_;
 
