@@ -19,19 +19,20 @@ bool TByteReader::Fill(std::size_t n) {
   if (fd_ < 0 || eof_ || failed_) return false;
   // What is still unread moves to the front; the buffer grows only for a window
   // larger than a block, so a long scan never holds more than a block or two.
-  const std::size_t wanted = std::max(blockSize_, n + blockSize_ / 2);
-  if (buffer_.size() < wanted) {
-    std::vector<char> bigger(wanted);
-    if (kept > 0) std::memcpy(bigger.data(), pos_, kept);
-    buffer_.swap(bigger);
-  } else if (kept > 0 && pos_ != buffer_.data()) {
-    std::memmove(buffer_.data(), pos_, kept);
-  }
   bufferOffset_ += static_cast<std::uint64_t>(pos_ - bufferStart_);
-  bufferStart_ = buffer_.data();
-  pos_ = buffer_.data();
+  const std::size_t wanted = std::max(blockSize_, n + blockSize_ / 2);
+  if (capacity_ < wanted) {
+    std::unique_ptr<char[]> bigger(new char[wanted]);
+    if (kept > 0) std::memcpy(bigger.get(), pos_, kept);
+    buffer_ = std::move(bigger);
+    capacity_ = wanted;
+  } else if (kept > 0 && pos_ != buffer_.get()) {
+    std::memmove(buffer_.get(), pos_, kept);
+  }
+  bufferStart_ = buffer_.get();
+  pos_ = buffer_.get();
   while (kept < n) {
-    const ssize_t got = ::read(fd_, buffer_.data() + kept, buffer_.size() - kept);
+    const ssize_t got = ::read(fd_, buffer_.get() + kept, capacity_ - kept);
     if (got < 0) {
       if (errno == EINTR) continue;
       failed_ = true;
@@ -43,7 +44,7 @@ bool TByteReader::Fill(std::size_t n) {
     }
     kept += static_cast<std::size_t>(got);
   }
-  end_ = buffer_.data() + kept;
+  end_ = buffer_.get() + kept;
   return kept >= n;
 }
 
@@ -57,7 +58,7 @@ bool TByteReader::Seek(std::uint64_t offset) {
   }
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return false;
   bufferOffset_ = offset;
-  bufferStart_ = pos_ = end_ = buffer_.data();
+  bufferStart_ = pos_ = end_ = buffer_.get();
   eof_ = false;
   failed_ = false;
   return true;

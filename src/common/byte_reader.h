@@ -5,8 +5,8 @@
 // so tests and fuzz targets drive exactly the code that reads the files.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace orvela {
 
@@ -45,7 +45,8 @@ class TByteReader {
 
   int fd_ = -1;
   std::size_t blockSize_ = 0;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // left uninitialised: reads fill what is used
+  std::size_t capacity_ = 0;
   std::string_view memory_;
   const char* bufferStart_ = nullptr;  // the byte at bufferOffset_
   const char* pos_ = nullptr;
