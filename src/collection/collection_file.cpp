@@ -256,11 +256,7 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
   if (!rowdata) Reject("ROWDATA is missing");
   *widths = ReadFields(fields);
 
-  // The values cannot outgrow the file: reserve that much once, give back the rest after.
-  std::size_t rowCount = 0;
-  for (auto it = rowdata.children("ROW").begin(); it != rowdata.children("ROW").end(); ++it) ++rowCount;
   rows->Clear();
-  rows->Reserve(rowCount, xml.size());
 
   std::array<std::string, TCollectionTable::kFieldCount> values;
   TTableRows::Fields views;
@@ -284,7 +280,6 @@ void ParseCollectionFile(std::string_view bytes, TCollectionTable::Widths* width
     for (int f = 0; f < TCollectionTable::kFieldCount; ++f) views[f] = values[f];
     rows->Add(views, appended);
   }
-  rows->ShrinkToFit();
 
   if (const pugi::xml_node params = metadata.child("PARAMS")) {
     if (const pugi::xml_attribute log = params.attribute("CHANGE_LOG")) {
