@@ -1,7 +1,11 @@
 #include "collection/collection_table.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "collection/table_rows.h"
 #include "common/atomic_file.h"
 #include "common/codepage.h"
+#include "common/file_open.h"
 
 namespace orvela {
 namespace {
@@ -21,9 +26,20 @@ namespace {
 constexpr std::array<const char*, TCollectionTable::kFieldCount> kFieldNames{"Interpret", "Titel", "Pfad",
                                                                              "Genre",     "Jahr",  "Dauer"};
 
-// The parser needs about three times a file's size; a collection of a million
-// titles is some 200 MB.
+// A collection of a million titles is some 200 MB of file; far beyond that is
+// no collection of ours, and the rows' 32-bit addresses stay safe below it.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+class TFileCloser {
+ public:
+  explicit TFileCloser(int fd) : fd_(fd) {}
+  ~TFileCloser() { ::close(fd_); }
+  TFileCloser(const TFileCloser&) = delete;
+  TFileCloser& operator=(const TFileCloser&) = delete;
+
+ private:
+  int fd_;
+};
 
 std::string_view CutValue(std::string_view value, std::size_t width) {
   const std::size_t nul = value.find('\0');
@@ -231,32 +247,54 @@ bool TCollectionTable::Active() const { return impl_->active; }
 
 void TCollectionTable::LoadFromFile(const std::string& path) {
   Impl& d = *impl_;
-  const auto bytes = ReadWholeFile(Cp1252ToNativePath(path), kMaxFileBytes);
-  if (!bytes) {
-    Close();
-    throw TableError("Cannot read the collection file " + path);
-  }
-  Widths widths{};
-  d.DropRows();
+  // The old rows go first, so that the old and the new collection never share memory.
+  Close();
   try {
-    ParseCollectionFile(*bytes, &widths, &d.rows);
-  } catch (const TableError& e) {
+    const int fd = OpenRegularCodePageFile(path);
+    if (fd < 0) throw TableError("Cannot read the collection file " + path);
+    const TFileCloser closer(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes)
+      throw TableError("Cannot read the collection file " + path + ": larger than 1 GiB");
+    Widths widths{};
+    try {
+      ReadCollectionFile(fd, &widths, &d.rows);
+    } catch (const TableError& e) {
+      throw TableError(std::string(e.what()) + " (" + path + ")");
+    }
+    d.widths = widths;
+    d.active = true;
+    d.BuildOrder();
+    d.BuildView();
+    d.FirstRecord();
+  } catch (const TableError&) {
     Close();
-    throw TableError(std::string(e.what()) + " (" + path + ")");
+    throw;
+  } catch (const std::bad_alloc&) {
+    Close();
+    throw TableError("Not enough memory to load the collection file " + path);
+  } catch (const std::exception& e) {
+    Close();
+    throw TableError("Cannot load the collection file " + path + ": " + e.what());
   }
-  d.widths = widths;
-  d.active = true;
-  d.BuildOrder();
-  d.BuildView();
-  d.FirstRecord();
 }
 
 void TCollectionTable::SaveToFile(const std::string& path) const {
-  impl_->RequireActive("save the table");
-  const std::string bytes = FormatCollectionFile(impl_->widths, impl_->rows);
-  std::string error;
-  if (!WriteFileAtomically(Cp1252ToNativePath(path), bytes, &error))
-    throw TableError("Cannot write the collection file " + path + ": " + error);
+  const Impl& d = *impl_;
+  d.RequireActive("save the table");
+  try {
+    TAtomicFileWriter writer;
+    std::string error;
+    bool ok = writer.Open(ResolveCodePagePathForWriting(path), &error);
+    if (ok) {
+      WriteCollectionFile(d.widths, d.rows, [&](std::string_view chunk) {
+        if (ok) ok = writer.Write(chunk, &error);
+      });
+    }
+    if (!ok || !writer.Commit(&error)) throw TableError("Cannot write the collection file " + path + ": " + error);
+  } catch (const std::bad_alloc&) {
+    throw TableError("Not enough memory to save the collection file " + path);
+  }
 }
 
 void TCollectionTable::Empty() {
