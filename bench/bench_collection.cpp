@@ -4,16 +4,28 @@
 // and how much memory the loaded table keeps. SQLite in memory answers the same
 // search as a yardstick.
 //
+// BM_LoadPeakMemory loads two large files in a child process each and reports the
+// peak resident memory the load adds (peak_MB), what the loaded table keeps
+// (kept_MB) and both per megabyte of file: a million realistic titles, and a file
+// of 104 MB holding nothing but empty rows. The files are made once in
+// $TMPDIR/orvela_bench_collection.
+//
 //   cmake -S . -B build-bench -G Ninja -DORVELA_BUILD_BENCH=ON -DORVELA_BUILD_TESTS=OFF
 //   cmake --build build-bench --target bench_collection && build-bench/bench/bench_collection
+//   build-bench/bench/bench_collection --benchmark_filter=LoadPeakMemory
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -248,6 +260,167 @@ void BM_ResidentMemory(benchmark::State& state) {
   state.counters["table_MB"] = after - before;
 }
 BENCHMARK(BM_ResidentMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Rows made one at a time with the generator above, for collections too large to
+// hold as values first.
+template <class Sink>
+void MakeTitles(int count, Sink sink) {
+  Lcg rng;
+  std::vector<std::string> artists;
+  for (int i = 0; i < count / 10 + 1; ++i) {
+    std::string a = Name(rng, 2 + static_cast<int>(rng.Next(3)));
+    if (rng.Next(3) != 0) a += " " + Name(rng, 2 + static_cast<int>(rng.Next(3)));
+    if (rng.Next(8) == 0) a = "The " + a;
+    artists.push_back(a);
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::string& artist = artists[rng.Next(rng.Next(4) == 0 ? 300 : static_cast<std::uint32_t>(artists.size()))];
+    std::string title;
+    const int words = 1 + static_cast<int>(rng.Next(5));
+    for (int w = 0; w < words; ++w) {
+      if (w > 0) title += ' ';
+      title += kWords[rng.Next(std::size(kWords))];
+    }
+    char duration[8];
+    std::snprintf(duration, sizeof duration, "%.2u:%.2u", 1 + rng.Next(7), rng.Next(60));
+    sink(TCollectionTable::Values{artist, title, "D:\\Musik\\" + artist + "\\" + title + ".mp3",
+                                  kGenres[rng.Next(std::size(kGenres))], std::to_string(1950 + rng.Next(74)),
+                                  duration});
+  }
+}
+
+// Runs work() in a child process, so that neither the parent's memory nor what an
+// earlier measurement left behind counts. Nothing measured passes the pipe but
+// plain numbers.
+struct ChildFigures {
+  double baseMB = 0;     // resident at the start of the work
+  double peakMB = 0;     // highest resident during it
+  double keptMB = 0;     // resident at its end, after giving free memory back
+  double seconds = 0;
+  bool ok = false;
+};
+
+double StatusMB(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(status, line))
+    if (line.compare(0, prefix.size(), prefix) == 0) return std::stod(line.substr(prefix.size())) / 1024.0;
+  return 0;
+}
+
+template <class Work>
+ChildFigures MeasureInChild(Work work) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    ChildFigures figures;
+    // Starts the peak afresh where the kernel allows it; otherwise the peak starts at
+    // what the child took over from its parent, which the base holds as well.
+    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+      std::fputs("5", clear);
+      std::fclose(clear);
+    }
+    figures.baseMB = StatusMB("VmRSS");
+    const auto start = std::chrono::steady_clock::now();
+    figures.ok = work();
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    malloc_trim(0);
+    figures.keptMB = StatusMB("VmRSS");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    figures.peakMB = std::max(StatusMB("VmHWM"), static_cast<double>(usage.ru_maxrss) / 1024.0);
+    [[maybe_unused]] const ssize_t written = write(fds[1], &figures, sizeof figures);
+    _exit(0);
+  }
+  close(fds[1]);
+  ChildFigures figures;
+  if (pid < 0 || read(fds[0], &figures, sizeof figures) != static_cast<ssize_t>(sizeof figures)) figures.ok = false;
+  close(fds[0]);
+  if (pid > 0) waitpid(pid, nullptr, 0);
+  return figures;
+}
+
+std::filesystem::path LargeFileFolder() {
+  const auto dir = std::filesystem::temp_directory_path() / "orvela_bench_collection";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+// A million titles, saved by the table itself.
+std::string MillionTitlesFile() {
+  const std::string file = (LargeFileFolder() / "Million.xml").string();
+  if (!std::filesystem::exists(file)) {
+    MeasureInChild([&file] {
+      TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+      MakeTitles(1000000, [&t](const TCollectionTable::Values& v) { t.AppendRecord(v); });
+      t.SaveToFile(file + ".part");
+      std::filesystem::rename(file + ".part", file);
+      return true;
+    });
+  }
+  return file;
+}
+
+// 104 MB of rows without values: markup and nothing else.
+std::string EmptyRowsFile() {
+  const std::string file = (LargeFileFolder() / "EmptyRows.xml").string();
+  if (!std::filesystem::exists(file)) {
+    TCollectionTable empty(TCollectionTable::CollectionWidths(), true);
+    empty.SaveToFile(file + ".empty");
+    std::ifstream in(file + ".empty", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t rowsAt = bytes.find("</ROWDATA>");
+    std::ofstream out(file + ".part", std::ios::binary);
+    out << bytes.substr(0, rowsAt);
+    const std::string block = [] {
+      std::string b;
+      for (int i = 0; i < 10000; ++i) b += "<ROW/>";
+      return b;
+    }();
+    for (std::size_t written = 0; written < 104000000; written += block.size()) out << block;
+    out << bytes.substr(rowsAt);
+    out.close();
+    std::filesystem::remove(file + ".empty");
+    std::filesystem::rename(file + ".part", file);
+  }
+  return file;
+}
+
+// Loading as the main window does: the table sorted by artist and title.
+void BM_LoadPeakMemory(benchmark::State& state) {
+  const std::string file = state.range(0) == 0 ? MillionTitlesFile() : EmptyRowsFile();
+  const double fileMB = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
+  ChildFigures figures;
+  int rows = 0;
+  for (auto _ : state) {
+    int fds[2];
+    if (pipe(fds) != 0) break;
+    figures = MeasureInChild([&file, &fds] {
+      // Left for the child's end on purpose: what it keeps is measured after the work.
+      auto* t = new TCollectionTable(TCollectionTable::CollectionWidths(), true);
+      t->SetIndexFieldNames("Interpret;Titel");
+      t->LoadFromFile(file);
+      const int count = t->RecordCount();
+      [[maybe_unused]] const ssize_t written = write(fds[1], &count, sizeof count);
+      return true;
+    });
+    [[maybe_unused]] const ssize_t got = read(fds[0], &rows, sizeof rows);
+    close(fds[0]);
+    close(fds[1]);
+    state.SetIterationTime(figures.seconds);
+  }
+  if (!figures.ok) state.SkipWithError("the measuring child failed");
+  state.SetLabel(state.range(0) == 0 ? "1,000,000 titles" : "104 MB of empty rows");
+  state.counters["rows"] = rows;
+  state.counters["file_MB"] = fileMB;
+  state.counters["peak_MB"] = figures.peakMB - figures.baseMB;
+  state.counters["kept_MB"] = figures.keptMB - figures.baseMB;
+  state.counters["peak_per_file_MB"] = (figures.peakMB - figures.baseMB) / fileMB;
+}
+BENCHMARK(BM_LoadPeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 #ifdef ORVELA_HAVE_SQLITE
 // The same search in SQLite, in memory, with an index that serves the ORDER BY.

@@ -1,7 +1,11 @@
 #include "collection/collection_table.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "collection/table_rows.h"
 #include "common/atomic_file.h"
 #include "common/codepage.h"
+#include "common/file_open.h"
 
 namespace orvela {
 namespace {
@@ -21,9 +26,20 @@ namespace {
 constexpr std::array<const char*, TCollectionTable::kFieldCount> kFieldNames{"Interpret", "Titel", "Pfad",
                                                                              "Genre",     "Jahr",  "Dauer"};
 
-// The parser needs about three times a file's size; a collection of a million
-// titles is some 200 MB.
+// A collection of a million titles is some 200 MB of file; far beyond that is
+// no collection of ours, and the rows' 32-bit addresses stay safe below it.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+class TFileCloser {
+ public:
+  explicit TFileCloser(int fd) : fd_(fd) {}
+  ~TFileCloser() { ::close(fd_); }
+  TFileCloser(const TFileCloser&) = delete;
+  TFileCloser& operator=(const TFileCloser&) = delete;
+
+ private:
+  int fd_;
+};
 
 std::string_view CutValue(std::string_view value, std::size_t width) {
   const std::size_t nul = value.find('\0');
@@ -67,11 +83,14 @@ class TCollectionTable::Impl {
   std::string indexFieldNames;
   std::vector<int> sortFields;
 
-  // Rows in sort order. A deleted row stays until the next rebuild (finding and
-  // erasing it would cost a scan per deletion); everyone reading it skips it.
-  std::vector<std::uint32_t> order;
-  TRowView view;                     // the live rows of `order` that pass the filter
-  int current = -1;                  // position in view, -1 when the view is empty
+  // The live rows in sort order. While the filter is off it is the view itself;
+  // while it is on, a row deleted from the filtered view stays here until the next
+  // rebuild (finding and erasing it would cost a scan per deletion).
+  TRowView order;
+  TRowView filteredView;             // the rows of `order` that pass the switched-on filter
+  int current = -1;                  // position in the view, -1 when the view is empty
+
+  const TRowView& View() const { return FilterActive() ? filteredView : order; }
 
   void RequireActive(const char* operation) const {
     if (!active) throw TableError(std::string("Cannot ") + operation + ": the table is closed");
@@ -114,39 +133,31 @@ class TCollectionTable::Impl {
     return a < b;
   }
 
+  // Live rows in storage order, then one stable counting sort per key field from
+  // the last to the first: ties keep storage order, and the whole sort needs one
+  // more row list and a count per distinct value, however many keys there are.
   void BuildOrder() {
-    order.clear();
-    order.reserve(rows.LiveCount());
-    const std::uint32_t n = rows.Size();
-    if (sortFields.empty()) {
-      for (std::uint32_t r = 0; r < n; ++r)
-        if (rows.Live(r)) order.push_back(r);
-      return;
-    }
-    std::vector<const std::vector<std::uint32_t>*> ranks;
+    order.release();
+    std::vector<const TRankColumn*> ranks;
     for (int f : sortFields) ranks.push_back(&index.Ranks(f));
-    constexpr std::uint32_t kRankBits = 21;
-    if (ranks.size() <= 3 && n < (1u << kRankBits)) {
-      // Up to three ranks fit one 64-bit key: the sort compares plain numbers.
-      std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
-      keyed.reserve(rows.LiveCount());
-      for (std::uint32_t r = 0; r < n; ++r) {
-        if (!rows.Live(r)) continue;
-        std::uint64_t key = 0;
-        for (std::size_t k = 0; k < 3; ++k) key = (key << kRankBits) | (k < ranks.size() ? (*ranks[k])[r] : 0u);
-        keyed.emplace_back(key, r);
-      }
-      std::sort(keyed.begin(), keyed.end());
-      for (const auto& [key, r] : keyed) order.push_back(r);
-      return;
-    }
+    std::vector<std::uint32_t> sorted;
+    sorted.reserve(rows.LiveCount());
+    const std::uint32_t n = rows.Size();
     for (std::uint32_t r = 0; r < n; ++r)
-      if (rows.Live(r)) order.push_back(r);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      for (const auto* rank : ranks)
-        if ((*rank)[a] != (*rank)[b]) return (*rank)[a] < (*rank)[b];
-      return a < b;
-    });
+      if (rows.Live(r)) sorted.push_back(r);
+    std::vector<std::uint32_t> scratch;
+    std::vector<std::uint32_t> counts;
+    for (auto it = ranks.rbegin(); it != ranks.rend(); ++it) {
+      const TRankColumn& rank = **it;
+      if (rank.MaxRank() == 0) continue;  // one value for all: nothing to order
+      counts.assign(static_cast<std::size_t>(rank.MaxRank()) + 2, 0);
+      for (std::uint32_t r : sorted) ++counts[rank[r] + 1];
+      for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+      scratch.resize(sorted.size());
+      for (std::uint32_t r : sorted) scratch[counts[rank[r]]++] = r;
+      sorted.swap(scratch);
+    }
+    order.assign(std::move(sorted));
   }
 
   // Which stored rows pass the filter, evaluated column-wise.
@@ -179,32 +190,27 @@ class TCollectionTable::Impl {
   }
 
   void BuildView() {
-    if (order.size() != rows.LiveCount()) {
-      std::erase_if(order, [this](std::uint32_t r) { return !rows.Live(r); });
-    }
-    if (!FilterActive()) {
-      view.assign(order);
-      return;
-    }
+    if (order.size() != rows.LiveCount()) order.remove_if([this](std::uint32_t r) { return !rows.Live(r); });
+    filteredView.release();
+    if (!FilterActive()) return;
     const std::vector<std::uint8_t> pass = PassingRows();
-    view.clear();
     for (std::uint32_t r : order)
-      if (pass[r]) view.push_back(r);
+      if (pass[r]) filteredView.push_back(r);
   }
 
-  void FirstRecord() { current = view.empty() ? -1 : 0; }
+  void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
     rows.Clear();
     index.Reset();
-    std::vector<std::uint32_t>().swap(order);
-    view.release();
+    order.release();
+    filteredView.release();
     current = -1;
   }
 
   std::string_view CurrentField(int field) const {
     if (!active || current < 0) return {};
-    return rows.Field(view[static_cast<std::size_t>(current)], field);
+    return rows.Field(View()[static_cast<std::size_t>(current)], field);
   }
 };
 
@@ -241,32 +247,54 @@ bool TCollectionTable::Active() const { return impl_->active; }
 
 void TCollectionTable::LoadFromFile(const std::string& path) {
   Impl& d = *impl_;
-  const auto bytes = ReadWholeFile(Cp1252ToNativePath(path), kMaxFileBytes);
-  if (!bytes) {
-    Close();
-    throw TableError("Cannot read the collection file " + path);
-  }
-  Widths widths{};
-  d.DropRows();
+  // The old rows go first, so that the old and the new collection never share memory.
+  Close();
   try {
-    ParseCollectionFile(*bytes, &widths, &d.rows);
-  } catch (const TableError& e) {
+    const int fd = OpenRegularCodePageFile(path);
+    if (fd < 0) throw TableError("Cannot read the collection file " + path);
+    const TFileCloser closer(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes)
+      throw TableError("Cannot read the collection file " + path + ": larger than 1 GiB");
+    Widths widths{};
+    try {
+      ReadCollectionFile(fd, &widths, &d.rows);
+    } catch (const TableError& e) {
+      throw TableError(std::string(e.what()) + " (" + path + ")");
+    }
+    d.widths = widths;
+    d.active = true;
+    d.BuildOrder();
+    d.BuildView();
+    d.FirstRecord();
+  } catch (const TableError&) {
     Close();
-    throw TableError(std::string(e.what()) + " (" + path + ")");
+    throw;
+  } catch (const std::bad_alloc&) {
+    Close();
+    throw TableError("Not enough memory to load the collection file " + path);
+  } catch (const std::exception& e) {
+    Close();
+    throw TableError("Cannot load the collection file " + path + ": " + e.what());
   }
-  d.widths = widths;
-  d.active = true;
-  d.BuildOrder();
-  d.BuildView();
-  d.FirstRecord();
 }
 
 void TCollectionTable::SaveToFile(const std::string& path) const {
-  impl_->RequireActive("save the table");
-  const std::string bytes = FormatCollectionFile(impl_->widths, impl_->rows);
-  std::string error;
-  if (!WriteFileAtomically(Cp1252ToNativePath(path), bytes, &error))
-    throw TableError("Cannot write the collection file " + path + ": " + error);
+  const Impl& d = *impl_;
+  d.RequireActive("save the table");
+  try {
+    TAtomicFileWriter writer;
+    std::string error;
+    bool ok = writer.Open(ResolveCodePagePathForWriting(path), &error);
+    if (ok) {
+      WriteCollectionFile(d.widths, d.rows, [&](std::string_view chunk) {
+        if (ok) ok = writer.Write(chunk, &error);
+      });
+    }
+    if (!ok || !writer.Commit(&error)) throw TableError("Cannot write the collection file " + path + ": " + error);
+  } catch (const std::bad_alloc&) {
+    throw TableError("Not enough memory to save the collection file " + path);
+  }
 }
 
 void TCollectionTable::Empty() {
@@ -285,11 +313,21 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
   // Keep order and view sorted by inserting rather than re-sorting: building a
   // collection appends thousands of rows one by one.
   const auto before = [&d](std::uint32_t a, std::uint32_t b) { return d.Before(a, b); };
-  d.order.insert(std::upper_bound(d.order.begin(), d.order.end(), row, before), row);
-  if (d.RowPasses(row)) {
-    const auto at = static_cast<std::size_t>(std::upper_bound(d.view.begin(), d.view.end(), row, before) - d.view.begin());
-    d.current = static_cast<int>(at);
-    d.view.insert(at, row);
+  const auto placeIn = [&](const TRowView& rows) {
+    return static_cast<std::size_t>(std::upper_bound(rows.begin(), rows.end(), row, before) - rows.begin());
+  };
+  const std::size_t inOrder = placeIn(d.order);
+  if (!d.FilterActive()) {
+    d.order.insert(inOrder, row);
+    d.current = static_cast<int>(inOrder);
+    return;
+  }
+  const bool passes = d.RowPasses(row);
+  const std::size_t inView = passes ? placeIn(d.filteredView) : 0;
+  d.order.insert(inOrder, row);
+  if (passes) {
+    d.filteredView.insert(inView, row);
+    d.current = static_cast<int>(inView);
   }
 }
 
@@ -299,13 +337,20 @@ void TCollectionTable::DeleteCurrent() {
   Impl& d = *impl_;
   d.RequireActive("delete a record");
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
-  const std::uint32_t row = d.view[static_cast<std::size_t>(d.current)];
-  d.rows.Remove(row);
-  d.view.erase(static_cast<std::size_t>(d.current));
-  if (d.current >= static_cast<int>(d.view.size())) d.current = static_cast<int>(d.view.size()) - 1;
+  const auto at = static_cast<std::size_t>(d.current);
+  if (d.FilterActive()) {
+    // The row stays in `order` as a deleted row until the next rebuild.
+    d.rows.Remove(d.filteredView[at]);
+    d.filteredView.erase(at);
+  } else {
+    d.rows.Remove(d.order[at]);
+    d.order.erase(at);
+  }
+  const int size = static_cast<int>(d.View().size());
+  if (d.current >= size) d.current = size - 1;
 }
 
-int TCollectionTable::RecordCount() const { return impl_->active ? static_cast<int>(impl_->view.size()) : 0; }
+int TCollectionTable::RecordCount() const { return impl_->active ? static_cast<int>(impl_->View().size()) : 0; }
 
 bool TCollectionTable::IsEmpty() const { return RecordCount() == 0; }
 
@@ -332,8 +377,8 @@ int TCollectionTable::StorageNumber() const {
 void TCollectionTable::SetRecNo(int recNo) {
   Impl& d = *impl_;
   d.RequireActive("move to a record");
-  if (d.view.empty()) return;
-  d.current = std::clamp(recNo, 1, static_cast<int>(d.view.size())) - 1;
+  if (d.View().empty()) return;
+  d.current = std::clamp(recNo, 1, static_cast<int>(d.View().size())) - 1;
 }
 
 std::string TCollectionTable::FieldAsString(std::string_view fieldName) const {
@@ -350,8 +395,8 @@ std::string TCollectionTable::FieldAsString(int fieldIndex) const {
 std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
-  if (!d.active || viewRow < 0 || viewRow >= static_cast<int>(d.view.size())) return {};
-  return std::string(d.rows.Field(d.view[static_cast<std::size_t>(viewRow)], fieldIndex));
+  if (!d.active || viewRow < 0 || viewRow >= static_cast<int>(d.View().size())) return {};
+  return std::string(d.rows.Field(d.View()[static_cast<std::size_t>(viewRow)], fieldIndex));
 }
 
 const std::string& TCollectionTable::Filter() const { return impl_->filterText; }
@@ -409,18 +454,22 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
   d.sortFields = std::move(fields);
   if (!d.active) return;
 
-  const std::int64_t currentRow = d.current >= 0 ? d.view[static_cast<std::size_t>(d.current)] : -1;
-  // The filter has not changed: keep its verdicts and only re-order them.
-  std::vector<std::uint8_t> inView(d.rows.Size(), 0);
-  for (std::uint32_t r : d.view) inView[r] = 1;
-  d.BuildOrder();
-  d.view.clear();
-  for (std::uint32_t r : d.order)
-    if (inView[r] && d.rows.Live(r)) d.view.push_back(r);
+  const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
+  if (d.FilterActive()) {
+    // The filter has not changed: keep its verdicts and only re-order them.
+    std::vector<std::uint8_t> inView(d.rows.Size(), 0);
+    for (std::uint32_t r : d.filteredView) inView[r] = 1;
+    d.filteredView.release();
+    d.BuildOrder();
+    for (std::uint32_t r : d.order)
+      if (inView[r]) d.filteredView.push_back(r);
+  } else {
+    d.BuildOrder();
+  }
   d.FirstRecord();
   if (currentRow >= 0) {
-    const std::size_t at = d.view.find(static_cast<std::uint32_t>(currentRow));
-    if (at < d.view.size()) d.current = static_cast<int>(at);
+    const std::size_t at = d.View().find(static_cast<std::uint32_t>(currentRow));
+    if (at < d.View().size()) d.current = static_cast<int>(at);
   }
 }
 

@@ -61,11 +61,15 @@ class TCollectionTable {
 
   // Replaces rows, change marks and field widths by the file's content and makes
   // the first record of the new view current; opens the table if it was closed.
-  // Filter and sort key list stay. A missing, unreadable or malformed file throws
-  // and leaves the table closed. The path is a code-page string.
+  // Filter and sort key list stay. A missing, unreadable or malformed file, or
+  // anything but a regular file, throws and leaves the table closed; so does
+  // running out of memory on the way. The path is a code-page string, found on
+  // disk under either spelling of its names.
   void LoadFromFile(const std::string& path);
   // Writes all rows in storage order with their change marks, replacing the file
-  // atomically. Throws when the table is closed or the file cannot be written.
+  // atomically (see common/atomic_file.h: a read-only file is refused, a link is
+  // written through). Throws when the table is closed or the file cannot be
+  // written, running out of memory included; the old file then stays.
   void SaveToFile(const std::string& path) const;
 
   // Removes all rows and change marks (table must be open).

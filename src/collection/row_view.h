@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace orvela {
@@ -24,8 +25,8 @@ class TRowView {
   }
   void reserve(std::size_t n) { rows_.reserve(n); }
   void push_back(std::uint32_t row) { rows_.push_back(row); }
-  void assign(const std::vector<std::uint32_t>& rows) {
-    rows_ = rows;
+  void assign(std::vector<std::uint32_t>&& rows) {
+    rows_ = std::move(rows);
     front_ = 0;
   }
   void insert(std::size_t at, std::uint32_t row) {
@@ -38,6 +39,12 @@ class TRowView {
     } else {
       rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(front_ + at));
     }
+  }
+  template <class Pred>
+  void remove_if(Pred pred) {
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(front_));
+    front_ = 0;
+    std::erase_if(rows_, pred);
   }
   // Position of a row, or size() when it is not in the view.
   std::size_t find(std::uint32_t row) const { return static_cast<std::size_t>(std::find(begin(), end(), row) - begin()); }

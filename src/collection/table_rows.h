@@ -1,13 +1,20 @@
 #pragma once
-// The rows of a table in storage order, packed: all field bytes of all rows in one
-// buffer and a small fixed record per row. A hundred thousand title records cost
-// their text plus 40 bytes each instead of six heap strings.
+// The rows of a table in storage order, packed so that a row costs little more
+// than its text: a million title records hold their hundred-odd bytes of text
+// each plus about a dozen bytes of bookkeeping, and a file of rows without
+// values costs five bytes a row.
+//
+// A row is one record in a 1 MiB text block: a byte of flags (live, appended,
+// which fields have a value), then for each field with a value its length as a
+// variable-length number and its bytes. Rows are found through a 32-bit address
+// per row (block number and place in the block). Blocks and the address list
+// grow a piece at a time, so growing never copies what is already stored.
 //
 // Deleting a row only marks it: row numbers stay stable, so the sort and filter
 // caches keyed by them survive a deletion; Clear() reclaims everything.
 #include <array>
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -17,40 +24,53 @@ class TTableRows {
  public:
   static constexpr int kFields = 6;
   using Fields = std::array<std::string_view, kFields>;
+  using Widths = std::array<std::size_t, kFields>;
+
+  TTableRows() = default;
+  TTableRows(TTableRows&&) noexcept = default;
+  TTableRows& operator=(TTableRows&&) noexcept = default;
 
   // Stored rows, deleted ones included; row numbers are 0 .. Size()-1.
-  std::uint32_t Size() const { return static_cast<std::uint32_t>(rows_.size()); }
+  std::uint32_t Size() const { return size_; }
   std::size_t LiveCount() const { return live_; }
 
-  std::string_view Field(std::uint32_t row, int field) const {
-    const Row& r = rows_[row];
-    const std::uint32_t start = field == 0 ? 0 : r.end[field - 1];
-    return {bytes_.data() + r.offset + start, r.end[field] - start};
-  }
-  bool Live(std::uint32_t row) const { return (rows_[row].flags & kLive) != 0; }
+  std::string_view Field(std::uint32_t row, int field) const;
+  bool Live(std::uint32_t row) const { return (*Record(row) & kLive) != 0; }
   // The change mark: appended since the table was last emptied.
-  bool Appended(std::uint32_t row) const { return (rows_[row].flags & kAppended) != 0; }
-  void SetAppended(std::uint32_t row) { rows_[row].flags |= kAppended; }
+  bool Appended(std::uint32_t row) const { return (*Record(row) & kAppended) != 0; }
+  void SetAppended(std::uint32_t row) { *Record(row) |= kAppended; }
 
-  // Stores the values as given (cutting is the table's business); returns the row number.
+  // Stores the values as given (cutting is the table's business); returns the row
+  // number. Throws TableError when the table cannot address another row.
   std::uint32_t Add(const Fields& values, bool appended);
   void Remove(std::uint32_t row);
   void Clear();
-  void Reserve(std::size_t rows, std::size_t bytes);
-  void ShrinkToFit();
+  // Cuts every stored value to its field's width, for a file that declares its
+  // widths only after its rows.
+  void CutTo(const Widths& widths);
   // Heap bytes held, for the memory figures.
-  std::size_t MemoryBytes() const { return bytes_.capacity() + rows_.capacity() * sizeof(Row); }
+  std::size_t MemoryBytes() const;
 
  private:
   static constexpr std::uint8_t kLive = 1;
   static constexpr std::uint8_t kAppended = 2;
-  struct Row {
-    std::uint64_t offset;
-    std::uint32_t end[kFields];  // end of each field, relative to offset
-    std::uint8_t flags;
-  };
-  std::string bytes_;
-  std::vector<Row> rows_;
+  static constexpr int kPresentShift = 2;  // bits 2..7: field f has a value
+  static constexpr unsigned kBlockBits = 20;
+  static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
+  static constexpr std::size_t kMaxBlocks = std::size_t{1} << (32 - kBlockBits);
+  static constexpr unsigned kAddressChunkBits = 16;
+  static constexpr std::uint32_t kAddressChunk = std::uint32_t{1} << kAddressChunkBits;
+
+  std::uint8_t* Record(std::uint32_t row) const {
+    const std::uint32_t address = addresses_[row >> kAddressChunkBits][row & (kAddressChunk - 1)];
+    return blocks_[address >> kBlockBits].get() + (address & (kBlockSize - 1));
+  }
+
+  std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
+  std::size_t blockBytes_ = 0;  // heap bytes of all blocks
+  std::size_t fill_ = kBlockSize;  // bytes used in the last block; full when it holds one large row
+  std::vector<std::unique_ptr<std::uint32_t[]>> addresses_;
+  std::uint32_t size_ = 0;
   std::size_t live_ = 0;
 };
 

@@ -1,77 +1,256 @@
 #include "common/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+
+#include "common/file_open.h"
 
 namespace orvela {
 namespace {
 
-void SetError(std::string* error, const std::string& what) {
-  if (error) *error = what + ": " + std::strerror(errno);
+// The temporary file of a write is ".<target name>.orvela-XXXXXX" beside the
+// target: hidden, tied to its target, and unlike any name a person would pick.
+constexpr std::string_view kTempInfix = ".orvela-";
+constexpr std::size_t kTempRandomChars = 6;  // what mkstemp fills in
+constexpr int kMaxLinkHops = 40;             // as the kernel allows
+
+bool Fail(std::string* error, const std::string& what) {
+  if (error) *error = what;
+  return false;
+}
+
+bool FailErrno(std::string* error, const std::string& what) {
+  const int saved = errno;
+  if (error) *error = what + ": " + std::strerror(saved);
+  return false;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The path a chain of symbolic links ends at; the path itself when it is no
+// link. The end need not exist: a link to a file not written yet names it.
+bool FollowLinks(std::string path, std::string* target) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      *target = std::move(path);
+      return true;
+    }
+    std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length < 0) return false;
+    if (static_cast<std::size_t>(length) >= link.size()) continue;  // it changed meanwhile: look again
+    link.resize(static_cast<std::size_t>(length));
+    path = (!link.empty() && link.front() == '/') || path.find('/') == std::string::npos
+               ? link
+               : Join(FolderOf(path), link);
+  }
+  errno = ELOOP;
+  return false;
+}
+
+bool IsTempRandomPart(std::string_view part) {
+  if (part.size() != kTempRandomChars) return false;
+  for (const char c : part) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!alnum) return false;
+  }
+  return true;
+}
+
+// A write that was killed leaves its temporary file behind; the next write of
+// the same file removes it. A write still running holds a lock on its file, so
+// its temporary file is never taken away from under it.
+void RemoveLeftovers(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int dirFd = ::dirfd(dir);
+  const std::string prefix = "." + name + std::string(kTempInfix);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view entryName(entry->d_name);
+    if (entryName.size() != prefix.size() + kTempRandomChars || entryName.substr(0, prefix.size()) != prefix ||
+        !IsTempRandomPart(entryName.substr(prefix.size())))
+      continue;
+    const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(dirFd, entry->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
+// A folder's entry survives a power cut only once the folder itself is flushed.
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;  // file systems without folder flushing
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
 }
 
 }  // namespace
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         std::string* error) {
-  const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
-  std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(tmpl.data());
-  if (fd < 0) {
-    SetError(error, "cannot create a temporary file in " + dir.string());
-    return false;
-  }
-  // Keep the permissions of the file being replaced; a new file gets the usual ones.
-  struct stat st {};
-  mode_t mode = 0644;
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  fchmod(fd, mode);
+TAtomicFileWriter::~TAtomicFileWriter() { Discard(); }
 
+void TAtomicFileWriter::Discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool TAtomicFileWriter::Open(const std::string& nativePath, std::string* error) {
+  Discard();
+  replaces_ = false;
+  mode_ = 0644;
+  uid_ = gid_ = -1;
+  if (!FollowLinks(nativePath, &target_)) return FailErrno(error, "cannot follow the link " + nativePath);
+
+  struct stat info {};
+  if (::lstat(target_.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) return Fail(error, target_ + " is not a regular file");
+    if ((info.st_mode & 0222) == 0) return Fail(error, target_ + " is read-only");
+    if (::access(target_.c_str(), W_OK) != 0) return FailErrno(error, "cannot write " + target_);
+    replaces_ = true;
+    mode_ = info.st_mode & 07777;
+    uid_ = info.st_uid;
+    gid_ = info.st_gid;
+  } else if (errno != ENOENT) {
+    return FailErrno(error, "cannot examine " + target_);
+  }
+
+  folder_ = FolderOf(target_);
+  struct stat folderInfo {};
+  if (::stat(folder_.c_str(), &folderInfo) != 0) return FailErrno(error, "cannot examine the folder " + folder_);
+  if (!S_ISDIR(folderInfo.st_mode)) return Fail(error, folder_ + " is not a folder");
+  if ((folderInfo.st_mode & 0222) == 0) return Fail(error, "the folder " + folder_ + " is read-only");
+  if (::access(folder_.c_str(), W_OK | X_OK) != 0) return FailErrno(error, "cannot write in the folder " + folder_);
+
+  const std::string name = NameOf(target_);
+  RemoveLeftovers(folder_, name);
+  std::string temp = Join(folder_, "." + name + std::string(kTempInfix) + std::string(kTempRandomChars, 'X'));
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return FailErrno(error, "cannot create a temporary file in " + folder_);
+  fd_ = fd;
+  temp_ = std::move(temp);
+  // Held until the rename, so that no other write takes the file for a leftover.
+  ::flock(fd_, LOCK_EX);
+  return true;
+}
+
+bool TAtomicFileWriter::Write(std::string_view bytes, std::string* error) {
+  if (fd_ < 0) return Fail(error, "no file is open for writing");
   const char* p = bytes.data();
   std::size_t left = bytes.size();
-  bool ok = true;
   while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+    const ssize_t n = ::write(fd_, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      SetError(error, "cannot write " + tmpl);
-      ok = false;
-      break;
+      return FailErrno(error, "cannot write " + temp_);
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (ok && ::fsync(fd) != 0) {
-    SetError(error, "cannot flush " + tmpl);
-    ok = false;
+  return true;
+}
+
+bool TAtomicFileWriter::Commit(std::string* error) {
+  if (fd_ < 0) return Fail(error, "no file is open for writing");
+  if (replaces_) {
+    // Only a superuser may give a file away; anyone may keep a group they belong to.
+    if (::fchown(fd_, static_cast<uid_t>(uid_), static_cast<gid_t>(gid_)) != 0)
+      (void)::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(gid_));
   }
-  if (::close(fd) != 0 && ok) {
-    SetError(error, "cannot close " + tmpl);
-    ok = false;
+  ::fchmod(fd_, static_cast<mode_t>(mode_));
+  if (::fsync(fd_) != 0) {
+    FailErrno(error, "cannot flush " + temp_);
+    Discard();
+    return false;
   }
-  if (ok && std::rename(tmpl.c_str(), path.c_str()) != 0) {
-    SetError(error, "cannot replace " + path.string());
-    ok = false;
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    FailErrno(error, "cannot replace " + target_);
+    Discard();
+    return false;
   }
-  if (!ok) ::unlink(tmpl.c_str());
-  return ok;
+  temp_.clear();
+  ::close(fd_);
+  fd_ = -1;
+  if (!SyncFolder(folder_)) return FailErrno(error, "cannot flush the folder " + folder_);
+  return true;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string* error) {
+  TAtomicFileWriter writer;
+  return writer.Open(path.string(), error) && writer.Write(bytes, error) && writer.Commit(error);
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<std::size_t>(size) > maxBytes) return std::nullopt;
-  in.seekg(0, std::ios::beg);
-  std::string data(static_cast<std::size_t>(size), '\0');
-  if (size > 0 && !in.read(data.data(), size)) return std::nullopt;
+  const int fd = OpenRegularFileForReading(path.string());
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string data(static_cast<std::size_t>(info.st_size), '\0');
+  std::size_t have = 0;
+  bool ok = true;
+  for (;;) {
+    if (have == data.size()) {
+      // At the size the file had: one more byte tells a file that grew meanwhile.
+      char probe;
+      const ssize_t more = ::read(fd, &probe, 1);
+      if (more < 0 && errno == EINTR) continue;
+      if (more <= 0) {
+        ok = more == 0;
+        break;
+      }
+      data.push_back(probe);
+      ++have;
+      data.resize(have + std::min<std::size_t>(maxBytes - std::min(maxBytes, have) + 1, 65536));
+    } else {
+      const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      have += static_cast<std::size_t>(n);
+    }
+    if (have > maxBytes) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  data.resize(have);
   return data;
 }
 

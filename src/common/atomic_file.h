@@ -1,6 +1,20 @@
 #pragma once
 // Every file the jukebox writes is replaced atomically: a crash, a full disk or
 // a killed process leaves the old content or the new one, never a torn file.
+//
+// The one writer behind all of them decides alike for every file:
+// - a file (or its folder) without any write permission bit is read-only in the
+//   operator's sense and is refused, even for a superuser; so is a file or folder
+//   the process may not write, and anything that is not a regular file;
+// - a symbolic link is written through: the file it names changes, the link stays;
+// - the new file keeps the mode and, where the process may set it, the owner of
+//   the file it replaces;
+// - the data reach the disk before the rename, and the rename before success is
+//   reported;
+// - a temporary file that a killed write left behind (a hidden file named after
+//   the target plus ".orvela-" and six characters) is removed by the next write of
+//   the same file, unless a running write still holds it.
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,14 +22,46 @@
 
 namespace orvela {
 
-// Writes bytes to a temporary file beside `path`, flushes it to disk and renames
-// it over `path`. On failure the old file is untouched, the temporary file is
-// removed, and the answer is false with a reason in *error (if given).
+class TAtomicFileWriter {
+ public:
+  TAtomicFileWriter() = default;
+  // Without Commit the temporary file goes and the target stays as it was.
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  // Prepares replacing the file at nativePath: checks that it may be written,
+  // clears leftovers and creates the temporary file. False with a reason in
+  // *error (if given) when the file must not or cannot be written.
+  bool Open(const std::string& nativePath, std::string* error = nullptr);
+  // The file that will be replaced (links followed), and whether it exists yet.
+  const std::string& Target() const { return target_; }
+  bool ReplacesAFile() const { return replaces_; }
+
+  bool Write(std::string_view bytes, std::string* error = nullptr);
+  // Makes the new content the file's. After a failure the old file is untouched.
+  bool Commit(std::string* error = nullptr);
+
+ private:
+  void Discard();
+
+  int fd_ = -1;
+  std::string target_;
+  std::string folder_;
+  std::string temp_;
+  bool replaces_ = false;
+  unsigned mode_ = 0644;
+  long long uid_ = -1;
+  long long gid_ = -1;
+};
+
+// The whole replacement in one call, for contents that are at hand as one piece.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);
 
-// Reads a whole file, refusing files larger than maxBytes. nullopt when the file
-// cannot be opened or read or is too large.
+// Reads a whole regular file (or one a link names), refusing files larger than
+// maxBytes. A FIFO, a device or a folder is not read at all (opening one never
+// blocks). nullopt when the file cannot be opened or read or is too large.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path,
                                          std::size_t maxBytes = std::size_t{1} << 31);
 

@@ -68,6 +68,16 @@ std::string ResolveCodePagePath(std::string_view cp1252Path) {
   return ResolveByLevels(cp1252Path);
 }
 
+std::string ResolveCodePagePathForWriting(std::string_view cp1252Path) {
+  const std::string existing = ResolveCodePagePath(cp1252Path);
+  if (Exists(existing)) return existing;
+  const std::size_t slash = cp1252Path.rfind('/');
+  if (slash == std::string_view::npos) return existing;
+  const std::string_view folder = cp1252Path.substr(0, slash);
+  return (folder.empty() ? std::string() : ResolveCodePagePath(folder)) + "/" +
+         Cp1252ToUtf8(cp1252Path.substr(slash + 1));
+}
+
 int OpenRegularCodePageFile(std::string_view cp1252Path) {
   return OpenRegularFileForReading(ResolveCodePagePath(cp1252Path));
 }

@@ -25,6 +25,11 @@ int OpenRegularCodePageFile(std::string_view cp1252Path);
 // file can be written into a folder named in code-page bytes.
 std::string ResolveCodePagePath(std::string_view cp1252Path);
 
+// The native path to write a stored code-page path to: where it exists already
+// (see ResolveCodePagePath), else its name in UTF-8 inside the folder that exists
+// under either spelling, so a new file lands beside the program's other files.
+std::string ResolveCodePagePathForWriting(std::string_view cp1252Path);
+
 // Whether a native path names a regular file or a link to one.
 bool IsRegularFile(const std::string& nativePath);
 

@@ -3,16 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "common/atomic_file.h"
+#include "common/byte_reader.h"
 #include "common/codepage.h"
+#include "common/file_open.h"
 #include "jukebox/date_time.h"
 
 namespace orvela {
@@ -44,6 +46,29 @@ std::string FoldName(std::string_view name) {
   return folded;
 }
 
+// Whether a name as it stands in the file (blanks around it) is the folded name.
+bool NameIs(std::string_view name, std::string_view folded) {
+  std::size_t begin = 0;
+  std::size_t end = name.size();
+  while (begin < end && static_cast<unsigned char>(name[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(name[end - 1]) <= 0x20) --end;
+  if (end - begin != folded.size()) return false;
+  for (std::size_t i = 0; i < folded.size(); ++i)
+    if (static_cast<char>(FoldByte(static_cast<unsigned char>(name[begin + i]))) != folded[i]) return false;
+  return true;
+}
+
+// A line is judged by at most this much of it, counted from its first byte that
+// is not blank: a section or key name that long is none of ours, and so reading
+// never holds more than this of a line, however long the line is.
+constexpr std::size_t kJudgedBytes = std::size_t{64} << 10;
+
+std::string_view Judged(std::string_view line) {
+  std::size_t start = 0;
+  while (start < line.size() && static_cast<unsigned char>(line[start]) <= 0x20) ++start;
+  return line.substr(start, kJudgedBytes);
+}
+
 enum class LineKind { Other, Section, Entry };
 
 struct ParsedLine {
@@ -52,30 +77,111 @@ struct ParsedLine {
   std::string_view value;  // entries only: everything after the first '='
 };
 
-ParsedLine Parse(std::string_view line) {
+// `judged` starts at the line's first byte that is not blank (see Judged).
+ParsedLine Parse(std::string_view judged) {
   ParsedLine parsed;
-  std::size_t start = 0;
-  while (start < line.size() && static_cast<unsigned char>(line[start]) <= 0x20) ++start;
-  if (start < line.size() && line[start] == '[') {
-    const std::size_t close = line.find(']', start + 1);
+  if (!judged.empty() && judged.front() == '[') {
+    const std::size_t close = judged.find(']', 1);
     parsed.kind = LineKind::Section;
-    parsed.name = line.substr(start + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                         : close - start - 1);
+    parsed.name = judged.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
     return parsed;
   }
-  const std::size_t eq = line.find('=');
+  const std::size_t eq = judged.find('=');
   if (eq == std::string_view::npos) return parsed;
   parsed.kind = LineKind::Entry;
-  parsed.name = line.substr(0, eq);
-  parsed.value = line.substr(eq + 1);
+  parsed.name = judged.substr(0, eq);
+  parsed.value = judged.substr(eq + 1);
   return parsed;
 }
 
-// The file as lines without their ends; CR LF and LF alone both end a line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  // A byte-order mark left by an editor must not hide the first section.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  std::vector<std::string_view> lines;
+// Reading takes the file this much at a time; with the judged part of a line, a
+// read holds a little over 100 KiB whatever the file.
+constexpr std::size_t kReadBlockBytes = std::size_t{64} << 10;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The lines of the file as it is read, each as much of it as is judged, blank
+// lines left out. Memory stays at a buffer or two whatever the file holds, and
+// each byte is looked at about once: a file of millions of blank lines costs its
+// reading and nothing per line.
+class TIniLineScanner {
+ public:
+  explicit TIniLineScanner(TByteReader& in) : in_(in) {
+    // A byte-order mark left by an editor must not hide the first section.
+    if (in_.Window(kByteOrderMark.size()).substr(0, kByteOrderMark.size()) == kByteOrderMark)
+      in_.Skip(kByteOrderMark.size());
+  }
+
+  // The judged part of the next line that is not blank; valid until the next call.
+  bool Next(std::string_view* judged) {
+    if (restOfLineLeft_) SkipPastLineEnd();
+    restOfLineLeft_ = false;
+    SkipBlanks();
+    const std::string_view window = in_.Window(kJudgedBytes + 2);
+    if (window.empty()) return false;
+    const std::size_t searched = std::min(window.size(), kJudgedBytes + 2);
+    const void* newline = std::memchr(window.data(), '\n', searched);
+    std::string_view line;
+    if (newline != nullptr) {
+      line = window.substr(0, static_cast<std::size_t>(static_cast<const char*>(newline) - window.data()));
+      in_.Skip(line.size() + 1);
+    } else if (window.size() < kJudgedBytes + 2) {
+      line = window;  // the last line, without a line end
+      in_.Skip(line.size());
+    } else {
+      *judged = window.substr(0, kJudgedBytes);
+      in_.Skip(kJudgedBytes);
+      restOfLineLeft_ = true;
+      return true;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    *judged = line.substr(0, kJudgedBytes);
+    return true;
+  }
+
+ private:
+  // Blanks and line ends, eight bytes at a time where they come in runs.
+  void SkipBlanks() {
+    for (;;) {
+      const std::string_view window = in_.Window(1);
+      if (window.empty()) return;
+      const char* p = window.data();
+      const char* const end = p + window.size();
+      for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        // A byte above 0x20 sets its top bit here, either by itself or by adding 0x5F.
+        if (((word + 0x5F5F5F5F5F5F5F5Full) | word) & 0x8080808080808080ull) break;
+      }
+      while (p < end && static_cast<unsigned char>(*p) <= 0x20) ++p;
+      in_.Skip(static_cast<std::size_t>(p - window.data()));
+      if (p < end) return;
+    }
+  }
+
+  void SkipPastLineEnd() {
+    for (;;) {
+      const std::string_view window = in_.Window(1);
+      if (window.empty()) return;
+      const void* newline = std::memchr(window.data(), '\n', window.size());
+      if (newline != nullptr) {
+        in_.Skip(static_cast<std::size_t>(static_cast<const char*>(newline) - window.data()) + 1);
+        return;
+      }
+      in_.Skip(window.size());
+    }
+  }
+
+  TByteReader& in_;
+  bool restOfLineLeft_ = false;
+};
+
+// The lines of a file held in memory, for the writer, which replaces the whole
+// file anyway: f(index, line) with the line's end (CR LF or LF alone) cut off.
+template <class F>
+std::size_t ForEachLine(std::string_view text, F f) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+  std::size_t index = 0;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = text.find('\n', pos);
@@ -83,39 +189,10 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(pos, end - pos);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
+    f(index++, line);
     pos = next;
   }
-  return lines;
-}
-
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-std::size_t FindSection(const std::vector<std::string_view>& lines, std::string_view section) {
-  const std::string wanted = FoldName(section);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const ParsedLine p = Parse(lines[i]);
-    if (p.kind == LineKind::Section && FoldName(p.name) == wanted) return i;
-  }
-  return kNone;
-}
-
-// One past the last line of the section whose header is at index header.
-std::size_t SectionEnd(const std::vector<std::string_view>& lines, std::size_t header) {
-  std::size_t i = header + 1;
-  while (i < lines.size() && Parse(lines[i]).kind != LineKind::Section) ++i;
-  return i;
-}
-
-std::size_t FindKey(const std::vector<std::string_view>& lines, std::size_t header,
-                    std::string_view key) {
-  const std::string wanted = FoldName(key);
-  const std::size_t end = SectionEnd(lines, header);
-  for (std::size_t i = header + 1; i < end; ++i) {
-    const ParsedLine p = Parse(lines[i]);
-    if (p.kind == LineKind::Entry && FoldName(p.name) == wanted) return i;
-  }
-  return kNone;
+  return index;
 }
 
 // Decimal, or hexadecimal after "0x", with an optional sign; the whole
@@ -170,15 +247,57 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
-bool NoWriteBits(const fs::path& p) {
-  struct stat st {};
-  return ::stat(p.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+// Closes a descriptor when the scope ends, whichever way it ends.
+class TFileCloser {
+ public:
+  explicit TFileCloser(int fd) : fd_(fd) {}
+  ~TFileCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFileCloser(const TFileCloser&) = delete;
+  TFileCloser& operator=(const TFileCloser&) = delete;
+
+ private:
+  int fd_;
+};
+
+// Calls f(judged line) for every line of the file that is not blank until f
+// answers true. False when the file cannot be read (missing, not a regular file,
+// larger than the limit), which reads as a file without any entry.
+template <class F>
+bool ScanFile(const std::string& cp1252Path, F f) {
+  const int fd = OpenRegularCodePageFile(cp1252Path);
+  if (fd < 0) return false;
+  const TFileCloser closer(fd);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) return false;
+  TByteReader in(fd, kReadBlockBytes);
+  TIniLineScanner lines(in);
+  for (std::string_view judged; lines.Next(&judged);)
+    if (f(judged)) break;
+  return true;
 }
 
-// Read-only in the sense the operator means it: no write permission bits at all
-// (which even a superuser's process respects here), or none for this process.
-bool RefusesWriting(const fs::path& p) {
-  return NoWriteBits(p) || (::access(p.c_str(), W_OK) != 0 && errno != ENOENT);
+// The value of a key, up to the longest value read; of duplicate sections or keys
+// the first counts.
+std::optional<std::string> Lookup(const std::string& path, const std::string& section,
+                                  const std::string& key) {
+  const std::string wantedSection = FoldName(section);
+  const std::string wantedKey = FoldName(key);
+  std::optional<std::string> value;
+  bool inSection = false;
+  ScanFile(path, [&](std::string_view judged) {
+    const ParsedLine p = Parse(judged);
+    if (p.kind == LineKind::Section) {
+      if (inSection) return true;  // the first such section ended without the key
+      inSection = NameIs(p.name, wantedSection);
+    } else if (inSection && p.kind == LineKind::Entry && NameIs(p.name, wantedKey)) {
+      value = std::string(p.value.substr(0, TIniFile::kMaxValueLength));
+      return true;
+    }
+    return false;
+  });
+  return value;
 }
 
 }  // namespace
@@ -196,37 +315,17 @@ TIniFile::TIniFile(std::string path) {
   path_ = NativePathToCp1252(native.lexically_normal().string());
 }
 
-bool TIniFile::FileExists() const {
-  std::error_code ec;
-  return fs::is_regular_file(fs::path(Cp1252ToNativePath(path_)), ec);
-}
-
-namespace {
-
-std::optional<std::string> LoadText(const std::string& cp1252Path) {
-  const fs::path native(Cp1252ToNativePath(cp1252Path));
-  std::error_code ec;
-  if (!fs::is_regular_file(native, ec)) return std::nullopt;
-  return ReadWholeFile(native, kMaxFileBytes);
-}
-
-std::optional<std::string> Lookup(const std::string& path, const std::string& section,
-                                  const std::string& key) {
-  const auto text = LoadText(path);
-  if (!text) return std::nullopt;
-  const auto lines = SplitLines(*text);
-  const std::size_t header = FindSection(lines, section);
-  if (header == kNone) return std::nullopt;
-  const std::size_t at = FindKey(lines, header, key);
-  if (at == kNone) return std::nullopt;
-  return std::string(Parse(lines[at]).value.substr(0, TIniFile::kMaxValueLength));
-}
-
-}  // namespace
+bool TIniFile::FileExists() const { return IsRegularFile(ResolveCodePagePath(path_)); }
 
 bool TIniFile::SectionExists(const std::string& section) const {
-  const auto text = LoadText(path_);
-  return text && FindSection(SplitLines(*text), section) != kNone;
+  const std::string wanted = FoldName(section);
+  bool found = false;
+  ScanFile(path_, [&](std::string_view judged) {
+    const ParsedLine p = Parse(judged);
+    found = p.kind == LineKind::Section && NameIs(p.name, wanted);
+    return found;
+  });
+  return found;
 }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
@@ -262,61 +361,76 @@ double TIniFile::ReadDateTime(const std::string& section, const std::string& key
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-  const fs::path given(Cp1252ToNativePath(path_));
-  std::error_code ec;
-  // Writing through a link keeps the link and changes the file it points to.
-  fs::path target = given;
-  if (fs::is_symlink(given, ec)) {
-    fs::path resolved = fs::canonical(given, ec);
-    if (!ec) target = resolved;
-  }
-  const bool exists = fs::exists(target, ec);
-  if (ec || (exists && !fs::is_regular_file(target, ec))) throw IniWriteError(path_);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  if (RefusesWriting(folder) || (exists && RefusesWriting(target))) throw IniWriteError(path_);
-
+  // The atomic writer refuses read-only files and folders, writes through a link
+  // and keeps the file's mode; see common/atomic_file.h.
+  TAtomicFileWriter writer;
+  if (!writer.Open(ResolveCodePagePathForWriting(path_))) throw IniWriteError(path_);
   std::string text;
-  if (exists) {
+  if (writer.ReplacesAFile()) {
     // The file must be read whole before it is replaced; if it cannot be, the
     // write is refused rather than losing what the file holds.
-    auto current = ReadWholeFile(target, kMaxFileBytes);
+    auto current = ReadWholeFile(writer.Target(), kMaxFileBytes);
     if (!current) throw IniWriteError(path_);
     text = std::move(*current);
   }
 
-  std::vector<std::string_view> lines = SplitLines(text);
   const std::string sectionName = OneLine(section);
   const std::string keyName = OneLine(key);
-  const std::string entry = keyName + "=" + OneLine(value);
-  const std::string header = "[" + sectionName + "]";
-  std::string replaced;
-
-  std::size_t at = FindSection(lines, sectionName);
-  if (at == kNone) {
-    lines.push_back(header);
-    lines.push_back(entry);
-  } else {
-    const std::size_t keyAt = FindKey(lines, at, keyName);
-    if (keyAt != kNone) {
-      // Only the value changes; the key keeps the spelling the file gave it.
-      replaced = std::string(Parse(lines[keyAt]).name) + "=" + OneLine(value);
-      lines[keyAt] = replaced;
-    } else {
-      // After the section's last non-blank line, so that a blank line
-      // separating it from the next section stays where it is.
-      std::size_t insertAt = SectionEnd(lines, at);
-      while (insertAt > at + 1 && IsBlank(lines[insertAt - 1])) --insertAt;
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+  const std::string wantedSection = FoldName(sectionName);
+  const std::string wantedKey = FoldName(keyName);
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t sectionAt = kNone;    // the first header of the section
+  std::size_t sectionEnd = kNone;   // the next header after it
+  std::size_t keyAt = kNone;        // the key's first line in the section
+  std::size_t keyNameLength = 0;    // the key as the file spells it, blanks included
+  std::size_t lastFilled = kNone;   // the section's last line that is not blank
+  ForEachLine(text, [&](std::size_t index, std::string_view line) {
+    if (sectionEnd != kNone) return;
+    const ParsedLine p = Parse(Judged(line));
+    if (p.kind == LineKind::Section) {
+      if (sectionAt != kNone) {
+        sectionEnd = index;
+      } else if (NameIs(p.name, wantedSection)) {
+        sectionAt = index;
+      }
+      return;
     }
-  }
+    if (sectionAt == kNone) return;
+    if (!IsBlank(line)) lastFilled = index;
+    if (keyAt == kNone && p.kind == LineKind::Entry && NameIs(p.name, wantedKey)) {
+      keyAt = index;
+      keyNameLength = static_cast<std::size_t>(p.value.data() - 1 - line.data());
+    }
+  });
+  // A new key goes after the section's last non-blank line, so that a blank line
+  // separating it from the next section stays where it is.
+  const std::size_t insertAt =
+      sectionAt == kNone || keyAt != kNone ? kNone : (lastFilled == kNone ? sectionAt + 1 : lastFilled + 1);
 
+  // The new file goes out a piece at a time rather than as a second copy of the old.
+  const std::string entry = keyName + "=" + OneLine(value);
   std::string out;
-  out.reserve(text.size() + entry.size() + header.size() + 2 * lines.size() + 4);
-  for (const auto& line : lines) {
-    out.append(line);
+  bool written = true;
+  const auto flush = [&](std::size_t atLeast) {
+    if (out.size() < atLeast) return;
+    written = written && writer.Write(out);
+    out.clear();
+  };
+  const std::size_t lineCount = ForEachLine(text, [&](std::size_t index, std::string_view line) {
+    if (index == insertAt) out.append(entry).append("\r\n");
+    if (index == keyAt) {
+      // Only the value changes; the key keeps the spelling the file gave it.
+      out.append(line.substr(0, keyNameLength)).append("=").append(OneLine(value));
+    } else {
+      out.append(line);
+    }
     out.append("\r\n");
-  }
-  if (!WriteFileAtomically(target, out)) throw IniWriteError(path_);
+    flush(kReadBlockBytes);
+  });
+  if (insertAt == lineCount) out.append(entry).append("\r\n");
+  if (sectionAt == kNone) out.append("[").append(sectionName).append("]\r\n").append(entry).append("\r\n");
+  flush(0);
+  if (!written || !writer.Commit()) throw IniWriteError(path_);
 }
 
 void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {

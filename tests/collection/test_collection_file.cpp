@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "collection/collection_file.h"
 #include "collection/collection_table.h"
 #include "test_files.h"
 
@@ -187,6 +190,36 @@ std::string Packet(const std::string& rows, const std::string& params = "<PARAMS
 
 const std::string kDecl = "<?xml version=\"1.0\" standalone=\"yes\"?>";
 
+// The file read through a buffer of a few bytes gives what it gives when read
+// whole: no token, escape, UTF-8 sequence or line of markup may suffer from being
+// cut by a buffer's end.
+void ExpectTheSameThroughTinyBuffers(const std::string& bytes) {
+  std::string whole;
+  try {
+    TCollectionTable::Widths widths{};
+    TTableRows rows;
+    ParseCollectionFile(bytes, &widths, &rows);
+    whole = FormatCollectionFile(widths, rows);
+  } catch (const TableError&) {
+    whole = "refused";
+  }
+  const int fd = ::memfd_create("collection", MFD_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
+  std::string pieces;
+  try {
+    TCollectionTable::Widths widths{};
+    TTableRows rows;
+    ReadCollectionFile(fd, &widths, &rows, 64);
+    pieces = FormatCollectionFile(widths, rows);
+  } catch (const TableError&) {
+    pieces = "refused";
+  }
+  ::close(fd);
+  EXPECT_EQ(pieces, whole);
+}
+
 TEST(CollectionFile, ReaderAcceptsWhatItShouldAndRejectsTheRest) {
   const std::string fieldsOnly = "<FIELDS>" + Fields(TCollectionTable::CollectionWidths());
   std::string tagname = Packet("<ROW Interpret=\"x\"/>");
@@ -210,6 +243,12 @@ TEST(CollectionFile, ReaderAcceptsWhatItShouldAndRejectsTheRest) {
        Packet("<ROW RowState=\"4\" Extra=\"1\" Interpret=\"z\"/>", "<PARAMS DEFAULT_ORDER=\"1\" LCID=\"1031\" CHANGE_LOG=\"1 0 4\"/>"),
        true, "z"},
       {"character references", Packet("<ROW Interpret=\"a&#092;b&#252;&#8364;&#x41;&lt;\"/>"), true, "a\\b\xFC\x80" "A<"},
+      {"NUL reference keeps the rest", Packet("<ROW Interpret=\"a&#0;b&#x00;c\"/>"), true, std::string("a\0b\0c", 5)},
+      {"zero-filled tail", Packet("<ROW Interpret=\"x\"/>") + std::string(3, '\0'), true, "x"},
+      {"rows before their widths",
+       "<DATAPACKET><ROWDATA><ROW Interpret=\"abcdef\"/></ROWDATA><METADATA><FIELDS>" +
+           Fields({3, 500, 500, 20, 20, 20}) + "</METADATA></DATAPACKET>",
+       true, "abc"},
       {"field order differs",
        "<DATAPACKET><METADATA><FIELDS>"
        "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/><FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
@@ -241,11 +280,14 @@ TEST(CollectionFile, ReaderAcceptsWhatItShouldAndRejectsTheRest) {
       {"change log not triples", Packet("<ROW/>", "<PARAMS CHANGE_LOG=\"1 0\"/>"), false, ""},
       {"change log not numbers", Packet("<ROW/>", "<PARAMS CHANGE_LOG=\"a b c\"/>"), false, ""},
       {"JSON", "{\"Interpret\": \"x\"}", false, ""},
+      {"NUL inside an element", Packet("<ROW Interpret=\"x\"/>" + std::string(1, '\0')), false, ""},
+      {"NUL in a tag", Packet(std::string("<ROW\0 Interpret=\"x\"/>", 20)), false, ""},
   };
   ScratchDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     WriteBytes(dir.File("case.xml"), c.bytes);
+    ExpectTheSameThroughTinyBuffers(c.bytes);
     TCollectionTable t(TCollectionTable::CollectionWidths(), true);
     t.AppendRecord("before", "", "", "", "", "");
     if (c.accepted) {
@@ -259,6 +301,25 @@ TEST(CollectionFile, ReaderAcceptsWhatItShouldAndRejectsTheRest) {
       EXPECT_THROW(t.RecNo(), TableError);
     }
   }
+}
+
+// A NUL in a value is a control character like any other: "&#0;" does not cut
+// the value there, and the writer writes it raw, as it writes all of them.
+TEST(CollectionFile, NulReferenceKeepsTheRestOfTheValue) {
+  ScratchDir dir;
+  WriteBytes(dir.File("in.xml"), Packet("<ROW Interpret=\"Intro&#0;Outro\" Titel=\"&#0;\"/>"));
+  TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+  t.LoadFromFile(dir.File("in.xml"));
+  const std::string value("Intro\0Outro", 11);
+  EXPECT_EQ(t.FieldAsString("Interpret"), value);
+  EXPECT_EQ(t.FieldAsString("Titel"), std::string(1, '\0'));
+  t.SaveToFile(dir.File("out.xml"));
+  EXPECT_NE(ReadBytes(dir.File("out.xml")).find("<ROW Interpret=\"" + value + "\" Titel=\"" + std::string(1, '\0') + "\"/>"),
+            std::string::npos);
+  TCollectionTable back(TCollectionTable::CollectionWidths(), true);
+  back.LoadFromFile(dir.File("out.xml"));
+  EXPECT_EQ(back.FieldAsString("Interpret"), value);
+  EXPECT_EQ(back.FieldAsString("Titel"), std::string(1, '\0'));
 }
 
 TEST(CollectionFile, MissingFileAndUnwritablePathThrow) {
@@ -322,6 +383,7 @@ TEST(CollectionFile, DamagedFilesAreRefusedCleanly) {
       }
     }
     WriteBytes(dir.File("bad.xml"), bytes);
+    ExpectTheSameThroughTinyBuffers(bytes);
     TCollectionTable t(TCollectionTable::CollectionWidths(), true);
     t.SetFilter("Interpret like'%o%'");
     t.SetFiltered(true);

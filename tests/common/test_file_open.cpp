@@ -105,5 +105,16 @@ TEST_F(FileOpenTest, CodePageNamesOpenUnderEitherSpelling) {
   EXPECT_EQ(ResolveCodePagePath(cpDir + "/D\xF6rte/n\xE4" "chste.m3u"), Native("D\xF6rte/n\u00E4chste.m3u"));
 }
 
+// A file about to be written goes where it is, or else into the folder as it
+// exists, whichever spelling that folder has; a new name is written in UTF-8.
+TEST_F(FileOpenTest, WritingResolvesTheFolderAndKeepsAnExistingSpelling) {
+  fs::create_directory(dir / "Gr\xFC\xDF");  // a Latin-1 folder name
+  Write(Native("Gr\xFC\xDF/Alt \xE4.ini"), "old");
+  const std::string cpFolder = NativePathToCp1252(dir.string()) + "/Gr\xFC\xDF";
+  EXPECT_EQ(ResolveCodePagePathForWriting(cpFolder + "/Alt \xE4.ini"), Native("Gr\xFC\xDF/Alt \xE4.ini"));
+  EXPECT_EQ(ResolveCodePagePathForWriting(cpFolder + "/Neu \xE4.ini"), Native("Gr\xFC\xDF/Neu \u00E4.ini"));
+  EXPECT_EQ(ResolveCodePagePathForWriting(cpFolder + "/Jukebox.ini"), Native("Gr\xFC\xDF/Jukebox.ini"));
+}
+
 }  // namespace
 }  // namespace orvela

@@ -13,6 +13,7 @@
 
 #include "common/atomic_file.h"
 #include "common/codepage.h"
+#include "common/run_in_child.h"
 #include "jukebox/date_time.h"
 
 namespace orvela {
@@ -353,11 +354,68 @@ TEST_F(IniTest, DamagedFilesNeverCrash) {
     EXPECT_TRUE(kiosk == 0 || kiosk == 42) << kiosk;
     (void)ini.ReadDateTime("Programm", "Geburtzeit", 0.0);
   }
-  // Not a file at all.
+  // Not a file at all: a folder, or a FIFO, which an open for reading would wait
+  // on for a writer (the watchdog turns such a wait into a failure).
   fs::remove(file_);
   fs::create_directory(file_);
   EXPECT_EQ(Ini().ReadInteger("Programm", "Kiosk", 42), 42);
   EXPECT_THROW(Ini().WriteBool("Programm", "Kiosk", false), IniWriteError);
+  fs::remove(file_);
+  ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+  const TIniFile fifo = Ini();
+  const testing::ChildVerdict verdict = testing::RunInChild([&fifo] {
+    TIniFile ini = fifo;
+    if (ini.FileExists() || ini.SectionExists("Programm") || ini.ReadInteger("Programm", "Kiosk", 42) != 42) return 1;
+    try {
+      ini.WriteBool("Programm", "Kiosk", false);
+      return 2;
+    } catch (const IniWriteError&) {
+    }
+    return 0;
+  });
+  EXPECT_TRUE(verdict.Passed()) << testing::Describe(verdict);
+  EXPECT_TRUE(fs::is_fifo(file_));
+}
+
+// Reading looks at each byte about once and holds at most a buffer of the file:
+// lines longer than that buffer and runs of blank lines longer than it must read
+// exactly as short ones do.
+TEST_F(IniTest, LongLinesAndBlankRunsReadLikeShortOnes) {
+  std::string blanks;
+  while (blanks.size() < (std::size_t{1} << 20)) blanks += "\r\n \t\r\n\n   \r\n";
+  const std::string longValue(3000, 'v');
+  const std::string file = "\xEF\xBB\xBF" + std::string(200000, 'j') + "\r\n" + blanks + "  [Programm]  \r\n" +
+                           std::string(70000, 'k') + "=1\r\n" + blanks + "Geburtstagssong=" + longValue + "\r\n" +
+                           "Kiosk=0" + std::string(100000, ' ') + "\r\n" + blanks + "Maus=0";
+  Put(file);
+  TIniFile ini = Ini();
+  EXPECT_TRUE(ini.SectionExists("Programm"));
+  EXPECT_EQ(ini.ReadString("Programm", "Geburtstagssong", ""), longValue.substr(0, TIniFile::kMaxValueLength));
+  EXPECT_EQ(ini.ReadInteger("Programm", "Kiosk", 42), 0);
+  EXPECT_FALSE(ini.ReadBool("Programm", "Maus", true));
+
+  ini.WriteBool("Programm", "Automatik", false);
+  EXPECT_FALSE(ini.ReadBool("Programm", "Automatik", true));
+  EXPECT_EQ(ini.ReadInteger("Programm", "Kiosk", 42), 0);
+  EXPECT_EQ(ini.ReadString("Programm", "Geburtstagssong", ""), longValue.substr(0, TIniFile::kMaxValueLength));
+  EXPECT_NE(Get().find("Maus=0\r\nAutomatik=0\r\n"), std::string::npos);
+}
+
+// An older system wrote the program folder's name in Latin-1 bytes; the program
+// gets it as a code-page path and must still find and write Jukebox.ini there.
+TEST_F(IniTest, ProgramFolderNamedInLatin1Bytes) {
+  const fs::path folder = dir_ / "M\xFCller";  // not UTF-8
+  ASSERT_TRUE(fs::create_directory(folder));
+  const std::string path = NativePathToCp1252(folder.string()) + "/Jukebox.ini";
+  TIniFile ini(path);
+  EXPECT_FALSE(ini.FileExists());
+  ini.WriteInteger("Abspielliste", "max", 12);
+  EXPECT_TRUE(fs::is_regular_file(folder / "Jukebox.ini"));
+  EXPECT_FALSE(fs::exists(Cp1252ToNativePath(NativePathToCp1252(folder.string()))));  // no UTF-8 twin
+  EXPECT_TRUE(ini.FileExists());
+  EXPECT_EQ(TIniFile(path).ReadInteger("Abspielliste", "max", 0), 12);
+  ini.WriteInteger("Abspielliste", "max", 13);
+  EXPECT_EQ(ini.ReadInteger("Abspielliste", "max", 0), 13);
 }
 
 }  // namespace
