@@ -365,8 +365,8 @@ int TCollectionTable::StoredRecordCount() const {
 
 int TCollectionTable::StorageNumber() const {
   const Impl& d = *impl_;
-  if (!d.active || d.current < 0 || d.view.empty()) return 0;
-  const std::uint32_t row = d.view[static_cast<std::size_t>(d.current)];
+  if (!d.active || d.current < 0 || d.View().empty()) return 0;
+  const std::uint32_t row = d.View()[static_cast<std::size_t>(d.current)];
   if (d.rows.LiveCount() == d.rows.Size()) return static_cast<int>(row) + 1;
   // Deleted rows keep their place in storage until the table is emptied.
   int number = 0;
