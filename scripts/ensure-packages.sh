@@ -3,7 +3,7 @@
 # Usage: scripts/ensure-packages.sh [extra packages...]
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libavformat-dev libavcodec-dev
-libswresample-dev libavutil-dev libsdl2-dev libfftw3-dev libpugixml-dev libicu-dev libx11-dev
+libswresample-dev libavutil-dev libsdl2-dev libfftw3-dev libicu-dev libx11-dev
 fonts-liberation libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth $*"
 missing=""
 for p in $PACKAGES; do

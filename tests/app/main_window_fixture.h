@@ -82,13 +82,14 @@ inline const char* const kPlainIni =
 class MainWindowTest : public ::testing::Test {
  protected:
 
-  std::unique_ptr<TForm1> MakeForm() {
+  // On the scratch folder, or on another program folder (code page, with "/").
+  std::unique_ptr<TForm1> MakeForm(const std::string& programDir = {}) {
     TForm1Services services;
     services.dialogs = &dialogs;
     services.screenSaver = &screenSaver;
     services.mousePointer = &mousePointer;
     services.clock = &clock;
-    services.programDir = folder.Path();
+    services.programDir = programDir.empty() ? folder.Path() : programDir;
     services.terminate = [this] { ++terminateRequests; };
     services.audioLayerAvailable = [this] { return audioAvailable; };
     services.wmaPluginAvailable = [this] { return wmaAvailable; };

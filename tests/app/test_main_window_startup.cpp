@@ -106,6 +106,21 @@ TEST_F(MainWindowTest, EmptyCollectionStartsWithZeroCountsAndTheLampOff) {
   EXPECT_EQ(form->JvLED2->Color(), QColor(0xFF, 0x00, 0x00));
 }
 
+// A program folder whose name an older system wrote in Latin-1 bytes: its files
+// are all there and must be found.
+TEST_F(MainWindowTest, AProgramFolderNamedInCodePageBytesStarts) {
+  folder.WriteAll(kPlainIni, kThreeTitles);
+  const std::string latin1 = folder.Path() + "M\xFCller";
+  std::filesystem::create_directory(latin1);
+  for (const std::string& name : folder.Names()) {
+    if (name != "M\xFCller") std::filesystem::copy_file(folder.Path() + name, latin1 + "/" + name);
+  }
+  auto form = MakeForm(NativePathToCp1252(latin1) + "/");
+  EXPECT_FALSE(form->StartFailed());
+  EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+  EXPECT_EQ(form->CollectionTable().RecordCount(), 3);
+}
+
 TEST_F(MainWindowTest, FilledCollectionIsCountedAndReportedComplete) {
   folder.WriteAll(kPlainIni, kThreeTitles);
   auto form = MakeForm();
