@@ -21,58 +21,16 @@
 #include <iterator>
 #include <string>
 
+#include "child_figures.h"
 #include "common/codepage.h"
 #include "jukebox/jukebox_ini.h"
 
 namespace {
 
+using orvela::bench::ChildFigures;
+using orvela::bench::MeasureInChild;
+
 using orvela::TIniFile;
-
-struct ChildFigures {
-  double baseMB = 0;
-  double peakMB = 0;
-  double seconds = 0;
-  bool ok = false;
-};
-
-double StatusMB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(field) + ":";
-  while (std::getline(status, line))
-    if (line.compare(0, prefix.size(), prefix) == 0) return std::stod(line.substr(prefix.size())) / 1024.0;
-  return 0;
-}
-
-template <class Work>
-ChildFigures MeasureInChild(Work work) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    ChildFigures figures;
-    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-      std::fputs("5", clear);
-      std::fclose(clear);
-    }
-    figures.baseMB = StatusMB("VmRSS");
-    const auto start = std::chrono::steady_clock::now();
-    figures.ok = work();
-    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    figures.peakMB = std::max(StatusMB("VmHWM"), static_cast<double>(usage.ru_maxrss) / 1024.0);
-    [[maybe_unused]] const ssize_t written = write(fds[1], &figures, sizeof figures);
-    _exit(0);
-  }
-  close(fds[1]);
-  ChildFigures figures;
-  if (pid < 0 || read(fds[0], &figures, sizeof figures) != static_cast<ssize_t>(sizeof figures)) figures.ok = false;
-  close(fds[0]);
-  if (pid > 0) waitpid(pid, nullptr, 0);
-  return figures;
-}
 
 std::string Delivered() {
   const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "assets/data/Jukebox.ini";

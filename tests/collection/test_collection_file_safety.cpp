@@ -11,7 +11,7 @@
 
 #include "collection/collection_table.h"
 #include "common/codepage.h"
-#include "common/run_in_child.h"
+#include "support/child_process.h"
 #include "test_files.h"
 
 namespace orvela {
@@ -101,7 +101,7 @@ TEST(CollectionFileSafety, FifoOrFolderInPlaceOfTheFileFailsTheLoad) {
   fs::create_directory(dir.File("TempMusikliste.xml"));
   const std::string fifo = dir.File("Musikliste.xml");
   const std::string folder = dir.File("TempMusikliste.xml");
-  const testing::ChildVerdict verdict = testing::RunInChild([&] {
+  const testing::ChildOutcome verdict = testing::RunInChild([&] {
     for (const std::string& path : {fifo, folder}) {
       TCollectionTable t(TCollectionTable::CollectionWidths(), true);
       try {
@@ -113,7 +113,7 @@ TEST(CollectionFileSafety, FifoOrFolderInPlaceOfTheFileFailsTheLoad) {
     }
     return 0;
   });
-  EXPECT_TRUE(verdict.Passed()) << testing::Describe(verdict);
+  EXPECT_TRUE(verdict.Ok()) << verdict.Describe();
 }
 
 // Running out of memory while loading is a failed load like any other: the table
@@ -121,7 +121,7 @@ TEST(CollectionFileSafety, FifoOrFolderInPlaceOfTheFileFailsTheLoad) {
 // the tool turn into their message. An escaping std::bad_alloc would end the
 // program instead.
 TEST(CollectionFileSafety, RunningOutOfMemoryFailsTheLoadAndTheSave) {
-  if (!testing::kAddressSpaceLimitsWork) GTEST_SKIP() << "address space limits do not work under the sanitizer";
+  if (!testing::kMemoryLimitsWork) GTEST_SKIP() << "address space limits do not work under the sanitizer";
   ScratchDir dir;
   {
     TCollectionTable big(TCollectionTable::CollectionWidths(), true);
@@ -135,12 +135,12 @@ TEST(CollectionFileSafety, RunningOutOfMemoryFailsTheLoadAndTheSave) {
   const std::string bigFile = dir.File("big.xml");
   const std::string listFile = dir.File("Musikliste.xml");
 
-  const testing::ChildVerdict load = testing::RunInChild([&] {
+  const testing::ChildOutcome load = testing::RunInChild([&] {
     TCollectionTable t(TCollectionTable::CollectionWidths(), true);
     t.SetIndexFieldNames("Interpret;Titel");
     t.AppendRecord("b", "", "", "", "", "");
     t.AppendRecord("a", "", "", "", "", "");  // the collator is ready before the limit
-    if (!testing::LimitAddressSpaceGrowth(std::size_t{12} << 20)) return 10;
+    if (!testing::LimitGrowth(std::size_t{12} << 20)) return 10;
     try {
       t.LoadFromFile(bigFile);
       return 1;  // loaded despite the limit: the test proves nothing
@@ -152,12 +152,12 @@ TEST(CollectionFileSafety, RunningOutOfMemoryFailsTheLoadAndTheSave) {
     t.AppendRecord("after", "", "", "", "", "");
     return t.RecordCount() == 1 ? 0 : 3;
   });
-  EXPECT_TRUE(load.Passed()) << testing::Describe(load);
+  EXPECT_TRUE(load.Ok()) << load.Describe();
 
-  const testing::ChildVerdict save = testing::RunInChild([&] {
+  const testing::ChildOutcome save = testing::RunInChild([&] {
     TCollectionTable t(TCollectionTable::CollectionWidths(), true);
     for (int i = 0; i < 100; ++i) t.AppendRecord(LongRow(i));
-    if (!testing::LimitAddressSpaceGrowth(std::size_t{64} << 10)) return 10;
+    if (!testing::LimitGrowth(std::size_t{64} << 10)) return 10;
     try {
       t.SaveToFile(listFile);
       return 1;
@@ -166,7 +166,7 @@ TEST(CollectionFileSafety, RunningOutOfMemoryFailsTheLoadAndTheSave) {
     }
     return 0;
   });
-  EXPECT_TRUE(save.Passed()) << testing::Describe(save);
+  EXPECT_TRUE(save.Ok()) << save.Describe();
   EXPECT_EQ(ReadBytes(dir.File("Musikliste.xml")), before);
   int entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(fs::path(listFile).parent_path())) ++entries;

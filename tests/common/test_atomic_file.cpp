@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_in_child.h"
+#include "support/child_process.h"
 
 namespace orvela {
 namespace {
@@ -164,12 +164,12 @@ TEST_F(AtomicFileTest, DiscardedWriteLeavesTheOldFile) {
 TEST_F(AtomicFileTest, LeftoversOfAKilledWriteGoAtTheNextWrite) {
   const fs::path file = dir_ / "Musikliste.xml";
   { std::ofstream(file) << "old"; }
-  const testing::ChildVerdict killed = testing::RunInChild([&file] {
+  const testing::ChildOutcome killed = testing::RunInChild([&file] {
     TAtomicFileWriter writer;
     if (!writer.Open(file.string()) || !writer.Write("half")) return 1;
     ::_exit(0);  // killed: no Commit, no clean-up
   });
-  ASSERT_TRUE(killed.Passed()) << testing::Describe(killed);
+  ASSERT_TRUE(killed.Ok()) << killed.Describe();
   std::vector<std::string> leftovers;
   for (const auto& e : fs::directory_iterator(dir_))
     if (e.path().filename() != "Musikliste.xml") leftovers.push_back(e.path().filename().string());
@@ -211,12 +211,12 @@ TEST_F(AtomicFileTest, ReadWholeFileReadsRegularFilesOnly) {
   ASSERT_EQ(::mkfifo((dir_ / "Jukebox.ini").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder");
   const fs::path dir = dir_;
-  const testing::ChildVerdict verdict = testing::RunInChild([&dir] {
+  const testing::ChildOutcome verdict = testing::RunInChild([&dir] {
     for (const fs::path& p : {dir / "Jukebox.ini", dir / "folder", fs::path("/dev/zero")})
       if (ReadWholeFile(p).has_value()) return 1;
     return 0;
   });
-  EXPECT_TRUE(verdict.Passed()) << testing::Describe(verdict);
+  EXPECT_TRUE(verdict.Ok()) << verdict.Describe();
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include "common/atomic_file.h"
 #include "common/codepage.h"
-#include "common/run_in_child.h"
+#include "support/child_process.h"
 #include "jukebox/date_time.h"
 
 namespace orvela {
@@ -363,7 +363,7 @@ TEST_F(IniTest, DamagedFilesNeverCrash) {
   fs::remove(file_);
   ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
   const TIniFile fifo = Ini();
-  const testing::ChildVerdict verdict = testing::RunInChild([&fifo] {
+  const testing::ChildOutcome verdict = testing::RunInChild([&fifo] {
     TIniFile ini = fifo;
     if (ini.FileExists() || ini.SectionExists("Programm") || ini.ReadInteger("Programm", "Kiosk", 42) != 42) return 1;
     try {
@@ -373,7 +373,7 @@ TEST_F(IniTest, DamagedFilesNeverCrash) {
     }
     return 0;
   });
-  EXPECT_TRUE(verdict.Passed()) << testing::Describe(verdict);
+  EXPECT_TRUE(verdict.Ok()) << verdict.Describe();
   EXPECT_TRUE(fs::is_fifo(file_));
 }
 

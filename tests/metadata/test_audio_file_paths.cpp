@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "support/child_process.h"
 #include "common/codepage.h"
 #include "demo/tone_encoder.h"
 #include "metadata/audio_file.h"

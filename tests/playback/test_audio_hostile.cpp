@@ -12,7 +12,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "metadata/child_process.h"
+#include "support/child_process.h"
 #include "playback/audio/mpeg_index.h"
 #include "test_audio_support.h"
 
