@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/collection_builder_window.h"
+#include "app/guarded_application.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_mouse_pointer.h"
@@ -20,14 +21,16 @@
 #include "playback/audio/audio_layer.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  // Outlives the application, which reports escaped failures through it to the last event.
+  orvela::QtDialogs dialogs;
+  orvela::TGuardedApplication app(argc, argv);
+  app.SetDialogs(&dialogs);
   QApplication::setApplicationName(QStringLiteral("Orvela Jukebox"));
   // A SIGTERM or SIGINT ends the event loop (and a modal window's loop within
   // it) once the loop runs; leaving main destroys the main window, which is the
   // shut-down with its fade. A signal during start-up waits for the loop.
   orvela::RunOnQuitSignals(&app, [] { QCoreApplication::quit(); });
 
-  orvela::QtDialogs dialogs;
   orvela::X11ScreenSaver screenSaver;
   orvela::QtMousePointer mousePointer;
   orvela::SystemClock clock;
