@@ -2,6 +2,8 @@
 #include "support/manual_output.h"
 #include "player_rig.h"
 
+#include <condition_variable>
+
 namespace orvela::testing {
 namespace {
 
@@ -126,6 +128,76 @@ TEST_F(PlayerTest, AnEndReportedBeforeStopOrANewTitleIsDropped) {
   ASSERT_TRUE(rig.queue.WaitFor(1));
   rig.queue.Drain();
   EXPECT_EQ(rig.Count("end"), 1);
+}
+
+// Holds the layer's notifier thread inside a sync procedure of a stream of its
+// own, so a test decides when the end reports queued behind it are delivered.
+class NotifierHold {
+ public:
+  explicit NotifierHold(audio::AudioLayer& layer) : gate_(std::make_shared<Gate>()) {
+    const audio::Handle stream = layer.StreamCreateFile(AudioFiles::Get().Path("tone1.wav"), 0);
+    EXPECT_NE(stream, 0u);
+    layer.ChannelSetPosition(stream, layer.ChannelGetLength(stream));
+    layer.ChannelSetSyncEnd(stream, [gate = gate_](audio::Handle, audio::Handle, std::uint32_t) {
+      std::unique_lock lock(gate->mutex);
+      gate->held = true;
+      gate->changed.notify_all();
+      gate->changed.wait_for(lock, std::chrono::seconds(20), [&] { return gate->released; });
+    });
+    layer.ChannelPlay(stream, false);  // ends in the next rendered block
+  }
+  ~NotifierHold() { Release(); }
+  // True once the notifier is inside the procedure (bounded wait).
+  bool WaitHeld() {
+    std::unique_lock lock(gate_->mutex);
+    return gate_->changed.wait_for(lock, std::chrono::seconds(20), [this] { return gate_->held; });
+  }
+  void Release() {
+    std::lock_guard lock(gate_->mutex);
+    gate_->released = true;
+    gate_->changed.notify_all();
+  }
+
+ private:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    bool released = false;
+  };
+  std::shared_ptr<Gate> gate_;  // shared with the procedure, which may outlive the hold
+};
+
+// The end counts as of the moment the mix reached it: a Stop after that moment
+// voids it even when the notifier only gets to the end later, and a stop that
+// came before a restart leaves the restarted title's end alone.
+TEST_F(PlayerTest, AStopRightAfterTheEndWasReachedVoidsItWhenTheReportComesLater) {
+  const TAudioFile file = PlayerRig::File("tone1.wav");
+  struct Case {
+    const char* name;
+    bool stopAfterEnd;
+    int ends;
+  } const cases[] = {{"stopped after the end was reached", true, 0}, {"not stopped", false, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    rig.events.clear();
+    NotifierHold hold(rig.Layer());
+    rig.Render(0.01);
+    ASSERT_TRUE(hold.WaitHeld());
+
+    player().Play(&file);
+    player().Stop();   // a stop before the restart ...
+    player().Resume(false);
+    rig.Render(1.2);  // ... and the end is reached in the mix, the notifier still held
+    ASSERT_EQ(player().GetState(), audio::kStopped);
+    if (c.stopAfterEnd) player().Stop();
+    EXPECT_EQ(rig.queue.Pending(), 0u) << "the notifier was not held";
+
+    hold.Release();
+    ASSERT_TRUE(rig.queue.WaitFor(1));
+    rig.queue.Drain();
+    EXPECT_EQ(rig.Count("end"), c.ends);
+  }
 }
 
 TEST(PlayerLifetime, AReportArrivingAfterThePlayerIsGoneDoesNothing) {

@@ -97,26 +97,34 @@ void AudioChannel::Seek(std::int64_t frame) {
 }
 
 void AudioChannel::Play(bool restart) {
-  if (restart || state_.load(std::memory_order_acquire) == kEnded) Seek(0);
+  if (restart || State() == kEnded) Seek(0);
   stalled_.store(false, std::memory_order_release);
-  state_.store(kPlay, std::memory_order_release);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (!status_.compare_exchange_weak(s, Pack(EpochOf(s) + 1, kPlay), std::memory_order_acq_rel)) {
+  }
 }
 
 bool AudioChannel::Pause() {
-  int expected = kPlay;
-  return state_.compare_exchange_strong(expected, kPause, std::memory_order_acq_rel);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (StateOf(s) == kPlay) {
+    if (status_.compare_exchange_weak(s, Pack(EpochOf(s), kPause), std::memory_order_acq_rel)) return true;
+  }
+  return false;
 }
 
 bool AudioChannel::Stop() {
-  int s = state_.load(std::memory_order_acquire);
-  while (s == kPlay || s == kPause) {
-    if (state_.compare_exchange_weak(s, kIdle, std::memory_order_acq_rel)) return true;
+  // The epoch moves on even for a stream that already ended: that end, not yet
+  // handled, no longer counts.
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  for (;;) {
+    const int state = StateOf(s);
+    const int next = (state == kPlay || state == kPause) ? kIdle : state;
+    if (status_.compare_exchange_weak(s, Pack(EpochOf(s) + 1, next), std::memory_order_acq_rel)) return true;
   }
-  return s == kIdle || s == kEnded;
 }
 
 int AudioChannel::ActiveState() const {
-  switch (state_.load(std::memory_order_acquire)) {
+  switch (State()) {
     case kPlay: return stalled_.load(std::memory_order_acquire) ? 2 : 1;
     case kPause: return 3;
     default: return 0;
@@ -171,8 +179,10 @@ std::int64_t AudioChannel::LengthFrames() const {
 
 void AudioChannel::SetPositionFrames(std::int64_t frame) {
   // A finished stream moved elsewhere waits there, stopped, for the next play.
-  int ended = kEnded;
-  state_.compare_exchange_strong(ended, kIdle, std::memory_order_acq_rel);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (StateOf(s) == kEnded &&
+         !status_.compare_exchange_weak(s, Pack(EpochOf(s), kIdle), std::memory_order_acq_rel)) {
+  }
   Seek(frame);
 }
 
@@ -239,7 +249,7 @@ void AudioChannel::PublishPosition(std::uint32_t generation, std::int64_t frame)
 
 void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
   TakeVolumeCommand();
-  if (state_.load(std::memory_order_acquire) != kPlay) {
+  if (State() != kPlay) {
     AdvanceRamp(frames);  // slides run in output time, playing or not
     volumeNow_.store(volume_, std::memory_order_release);
     return;
@@ -312,8 +322,12 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
   if (ended) {
     // A pause or stop that raced in wins: the end chunk stays, and the next
     // play reaches the end again instead of stalling on an empty ring.
-    int expected = kPlay;
-    if (state_.compare_exchange_strong(expected, kEnded, std::memory_order_acq_rel)) {
+    std::uint64_t s = status_.load(std::memory_order_acquire);
+    bool took = false;
+    while (StateOf(s) == kPlay && !took)
+      took = status_.compare_exchange_weak(s, Pack(EpochOf(s), kEnded), std::memory_order_acq_rel);
+    if (took) {
+      endEpoch_.store(EpochOf(s), std::memory_order_release);
       const AudioChunk* last = ring_.Front();
       PublishPosition(generation, last->sourceStart + last->sourceFrames);
       ring_.PopFront();
