@@ -273,6 +273,67 @@ TEST_F(PlayerTest, ProgressIsClampedAndMeasuredInBytes) {
   EXPECT_EQ(rig.Count("end"), 1);
 }
 
+// A device does not wait for the decoders: whatever is not decoded when it
+// asks is silence, and the stream counts as stalled.
+class DeviceLikeOutput : public audio::ManualOutput {
+ public:
+  bool WaitsForData() const override { return false; }
+};
+
+// A seek is heard at once: the stream keeps playing (the main screen ignores
+// its buttons on a stalled player) and the very next block is already the new
+// position's audio, not a gap while the decoder catches up.
+TEST(PlayerSeek, TheBlockAfterASeekPlaysTheNewPositionAndTheStreamStaysPlaying) {
+  ASSERT_EQ(AudioFiles::Get().Error(), "");
+  PostQueue queue;
+  auto output = std::make_unique<DeviceLikeOutput>();
+  DeviceLikeOutput* device = output.get();
+  audio::AudioLayer layer(std::move(output));
+  TTiluPlayer player(layer, queue.Function());
+  ScriptedDialogs dialogs;
+  player.InitAudio(dialogs);
+  player.SetVolume(1.0f);
+  const TAudioFile file = PlayerRig::File("halves.wav");
+
+  auto heard = [&](int frames) {
+    demo::Pcm pcm;
+    pcm.sampleRate = 44100;
+    for (float v : device->Render(frames)) pcm.samples.push_back(static_cast<std::int16_t>(std::lround(v * 32767.0f)));
+    return pcm;
+  };
+  struct Case {
+    const char* name;
+    double progress;
+    double hz;
+  } const cases[] = {{"into the second half", 0.625, 880.0},
+                     {"back into the first half", 0.125, 440.0},
+                     {"into the second half again", 0.75, 880.0}};
+
+  player.Play(&file);
+  ASSERT_EQ(player.GetState(), audio::kPlaying);
+  demo::Pcm block = heard(1024);
+  EXPECT_GT(demo::RmsLevel(block, 0.005, 0.005), 0.1) << "the start was not ready";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    player.SetProgress(c.progress);
+    EXPECT_EQ(player.GetState(), audio::kPlaying);
+    block = heard(1024);
+    EXPECT_EQ(player.GetState(), audio::kPlaying);
+    // The first frames already sound, and at the new position's pitch.
+    EXPECT_GT(demo::RmsLevel(block, 0.0, 0.005), 0.1);
+    EXPECT_GT(demo::RmsLevel(block, 0.018, 0.005), 0.1);
+    EXPECT_NEAR(demo::DominantFrequency(block, 0.0, 1024.0 / 44100.0), c.hz, 60.0);
+  }
+  // The same while paused: the resumed stream starts at the new position.
+  player.Pause();
+  player.SetProgress(0.25);
+  player.Resume(false);
+  block = heard(1024);
+  EXPECT_EQ(player.GetState(), audio::kPlaying);
+  EXPECT_GT(demo::RmsLevel(block, 0.0, 0.005), 0.1);
+  EXPECT_NEAR(demo::DominantFrequency(block, 0.0, 1024.0 / 44100.0), 440.0, 60.0);
+}
+
 TEST_F(PlayerTest, UpperCaseMp3IsOpenedWithTheExactScan) {
   const std::string path = AudioFiles::Get().Path("VBR.MP3");
   const audio::Handle scanned = rig.Layer().StreamCreateFile(path, audio::kFlagPrescan);

@@ -8,6 +8,16 @@ namespace {
 
 // 64 chunks of 1024 frames: about 1.5 s at 44.1 kHz, enough to ride out a slow disk.
 constexpr std::size_t kRingChunks = 64;
+// While playing on, the decoder fills the ring only this far. The rest is kept
+// free for the first chunks after a seek, which must be ready before the mixer
+// has thrown the old ones away, or the seek is heard as a gap.
+constexpr std::size_t kFillChunks = 48;
+// Chunks decoded at a new position before a seek returns: more than one device
+// block (1024 frames), so the decoder is well ahead when the mixer gets there.
+constexpr int kSeekChunks = 4;
+// How long a seek waits for them. A decoder slower than this is a disk that
+// would stall the stream anyway; the user-interface thread must not hang on it.
+constexpr auto kSeekWait = std::chrono::milliseconds(50);
 // A test output waits at most this long for a decoder before rendering silence.
 constexpr auto kWaitForDecoder = std::chrono::seconds(20);
 constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << 48) - 1;
@@ -41,6 +51,7 @@ void AudioChannel::DecoderLoop() {
   std::uint32_t generation = 0;
   bool ended = false;
   bool failed = false;  // the decoder threw; a seek gives it another chance
+  int sinceSeek = 0;    // chunks written for this generation
   for (;;) {
     const std::uint32_t seen = wake_.load(std::memory_order_acquire);
     if (quit_.load(std::memory_order_acquire)) return;
@@ -49,13 +60,15 @@ void AudioChannel::DecoderLoop() {
       generation = requested;
       ended = false;
       failed = false;
+      sinceSeek = 0;
       try {
         decoder_->Seek(seekTarget_.load(std::memory_order_acquire));
       } catch (...) {
         failed = true;
       }
     }
-    if (!ended) {
+    const bool seeking = sinceSeek < kSeekChunks;
+    if (!ended && (seeking || ring_.Size() < kFillChunks)) {
       if (AudioChunk* chunk = ring_.BeginWrite()) {
         const std::int64_t start = decoder_->SourcePosition();
         int frames = 0;
@@ -80,6 +93,8 @@ void AudioChannel::DecoderLoop() {
             exactLength_.store(decoder_->SourcePosition(), std::memory_order_release);
         }
         ring_.CommitWrite();
+        if (seeking && (++sinceSeek == kSeekChunks || ended))
+          seekReady_.store(generation, std::memory_order_release);
         continue;
       }
     }
@@ -94,6 +109,15 @@ void AudioChannel::Seek(std::int64_t frame) {
   seekTarget_.store(frame, std::memory_order_release);
   uiGeneration_ = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
   WakeDecoder();
+  // The first blocks at the new position are decoded before the call returns,
+  // so the next output block already plays them: no silent gap, and the
+  // stream never looks stalled merely because it was moved.
+  const auto deadline = std::chrono::steady_clock::now() + kSeekWait;
+  while (seekReady_.load(std::memory_order_acquire) != uiGeneration_) {
+    if (std::chrono::steady_clock::now() > deadline) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  stalled_.store(false, std::memory_order_release);
 }
 
 void AudioChannel::Play(bool restart) {
@@ -247,9 +271,22 @@ void AudioChannel::PublishPosition(std::uint32_t generation, std::int64_t frame)
                   std::memory_order_release);
 }
 
+void AudioChannel::DropStaleChunks() {
+  const std::uint32_t latest = generation_.load(std::memory_order_acquire);
+  if (latest == mixGeneration_) return;
+  mixGeneration_ = latest;
+  chunkOffset_ = 0;
+  while (AudioChunk* chunk = ring_.Front()) {
+    if (chunk->generation == latest) break;
+    ring_.PopFront();
+    WakeDecoder();
+  }
+}
+
 void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
   TakeVolumeCommand();
   if (State() != kPlay) {
+    DropStaleChunks();  // frees the room the next seek decodes into
     AdvanceRamp(frames);  // slides run in output time, playing or not
     volumeNow_.store(volume_, std::memory_order_release);
     return;

@@ -78,6 +78,7 @@ class AudioChannel {
   void RampTo(std::int64_t left);
   void AdvanceRamp(int frames);
   void PublishPosition(std::uint32_t generation, std::int64_t frame);
+  void DropStaleChunks();  // output thread, while not playing
 
   std::unique_ptr<MediaDecoder> decoder_;  // decoder thread only
   const int sourceRate_;
@@ -95,6 +96,8 @@ class AudioChannel {
   std::atomic<std::int64_t> seekTarget_{0};
   std::atomic<std::uint32_t> generation_{0};
   std::uint32_t uiGeneration_ = 0;    // UI copy
+  // The last generation whose first chunks the decoder has written.
+  std::atomic<std::uint32_t> seekReady_{0};
   std::int64_t uiSeekTarget_ = 0;     // UI copy
 
   std::atomic<std::uint64_t> status_{Pack(0, kIdle)};
