@@ -121,11 +121,11 @@ void TTiluPlayer::Resume(bool fadeIn) {
 }
 
 void TTiluPlayer::Stop() {
+  // The stop moves the stream's epoch on: an end reached before it (even in
+  // the same instant, its report still on the way) must not start the next
+  // title after the owner has shown the stopped state, while an end reached
+  // after a later Resume carries the newer epoch and still counts.
   layer_.ChannelStop(Channel);
-  // An end reported just before the stop must not start the next title after
-  // the owner has shown the stopped state. An end reached after a later Resume
-  // still counts, so only reports made before this point are voided.
-  endToken_->stops.fetch_add(1);
   Raise(OnTiluStop, this);
 }
 
@@ -155,17 +155,20 @@ void TTiluPlayer::SetEndSync() {
   const std::uint64_t generation = endToken_->generation;
   const PostFunction post = post_;
   if (!post) return;
-  EndSync = layer_.ChannelSetSyncEnd(Channel, [token, generation, post](audio::Handle, audio::Handle) {
-    // Audio thread: only hand over; the player is looked at on the UI thread.
-    const std::shared_ptr<EndToken> now = token.lock();
-    if (!now) return;
-    const std::uint64_t stops = now->stops.load();
-    post([token, generation, stops] {
-      const std::shared_ptr<EndToken> alive = token.lock();
-      if (!alive || alive->generation != generation || alive->stops.load() != stops) return;
-      Raise(alive->player->OnTiluEndFile, alive->player);
-    });
-  });
+  EndSync = layer_.ChannelSetSyncEnd(
+      Channel, [token, generation, post](audio::Handle, audio::Handle channel, std::uint32_t epoch) {
+        // Audio thread: only hand over; the player is looked at on the UI thread.
+        if (token.expired()) return;
+        post([token, generation, channel, epoch] {
+          const std::shared_ptr<EndToken> alive = token.lock();
+          if (!alive || alive->generation != generation) return;
+          // Judged by the epoch of the moment the mix reached the end, not by
+          // when this call got here: a Stop in between voids it.
+          TTiluPlayer& player = *alive->player;
+          if (player.layer_.ChannelEpoch(channel) != epoch) return;
+          Raise(player.OnTiluEndFile, &player);
+        });
+      });
 }
 
 void TTiluPlayer::SetVolume(float volume) {

@@ -7,7 +7,8 @@
 // The layer reports the end of a stream on an audio thread; the player hands
 // that report to the injected post function and raises OnTiluEndFile only when
 // the posted call runs, and only if the player still exists and the stream that
-// ended is still the one it loaded and has not been stopped since.
+// ended is still the one it loaded and has not been stopped or started again since
+// the mix reached its end.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -107,7 +108,6 @@ class TTiluPlayer {
     explicit EndToken(TTiluPlayer* p) : player(p) {}
     TTiluPlayer* player;
     std::uint64_t generation = 0;  // the stream; user-interface thread only
-    std::atomic<std::uint64_t> stops{0};  // read by the audio thread when the end arrives
   };
 
   audio::AudioLayer& layer_;

@@ -101,6 +101,10 @@ class AudioFiles {
     Encode("song8.wav", Format::Wav, demo::SynthesizeTone(660.0, 8.0));
     Encode("jingle.wav", Format::Wav, demo::SynthesizeTone(2000.0, 3.0));
     Encode("tone2.mp3", Format::Mp3, demo::SynthesizeTone(440.0, 2.0));
+    // 440 Hz, then 880 Hz: which half a block came from is audible.
+    demo::Pcm halves = demo::SynthesizeTone(440.0, 1.0);
+    demo::AppendPcm(halves, demo::SynthesizeTone(880.0, 1.0));
+    Encode("halves.wav", Format::Wav, halves);
     // Silence, then a dense melody: the bit rate changes a lot, and without a
     // Xing frame only a full scan knows the real length.
     demo::Pcm vbr = demo::SynthesizeSilence(3.0);

@@ -148,7 +148,7 @@ TEST(AudioHostile, OutOfMemoryFailsTheCallAndNotTheProgram) {
       float fft[512];
       for (Handle h : handles) {
         if (h == 0) continue;
-        m.layer.ChannelSetSyncEnd(h, [](Handle, Handle) {});
+        m.layer.ChannelSetSyncEnd(h, [](Handle, Handle, std::uint32_t) {});
         m.layer.ChannelPlay(h, true);
         m.Render(8192);
         m.layer.ChannelGetData(h, fft, kDataFft1024);

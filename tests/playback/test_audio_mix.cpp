@@ -102,32 +102,75 @@ TEST_F(AudioMix, ASecondChannelIsHeardOverTheFirst) {
   EXPECT_NEAR(ToneAmplitude(mix, 4410, 22050, 1000.0), 0.3, 0.03);
 }
 
-TEST_F(AudioMix, TheSumNeverLeavesFullScale) {
-  // Two loud channels at 0.8 each would sum to 1.6.
-  const Handle a = Constant("a.wav", 26214, 0.5);
-  const Handle b = Constant("b.wav", 26214, 0.5);
-  ASSERT_TRUE(m.layer.ChannelPlay(a, true));
-  auto mix = m.Render(1000);
-  EXPECT_FLOAT_EQ(mix[10], 26214.0f / 32768.0f);  // below the knee: untouched
-  ASSERT_TRUE(m.layer.ChannelPlay(b, true));
-  mix = m.Render(1000);
-  EXPECT_LE(Peak(mix), 1.0);
-  EXPECT_GT(mix[10], 0.99f);
+// What leaves the mixer is the plain sum of the channels as long as that sum
+// stays within full scale, however loud; only a sum beyond it is limited, and
+// then it never exceeds full scale and comes back unchanged once the overload
+// is over.
+TEST_F(AudioMix, OnlyASumBeyondFullScaleIsLimited) {
+  struct Tone {
+    double hz, amplitude, seconds;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Tone> tones;
+    bool overloads;
+  } const cases[] = {
+      {"one loud title", {{440.0, 0.99, 0.5}}, false},
+      {"title and jingle together just below full scale", {{440.0, 0.55, 0.5}, {1000.0, 0.44, 0.5}}, false},
+      {"loud title and loud jingle", {{440.0, 0.9, 0.5}, {1000.0, 0.8, 0.5}}, true},
+      {"three loud channels", {{440.0, 0.9, 0.5}, {1000.0, 0.9, 0.5}, {660.0, 0.9, 0.5}}, true},
+  };
+  int file = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ManualLayer mix;  // a fresh limiter for every case
+    std::vector<demo::Pcm> sources;
+    std::vector<Handle> handles;
+    for (const Tone& t : c.tones) {
+      sources.push_back(demo::SynthesizeTone(t.hz, t.seconds, t.amplitude));
+      const std::string path = Encode(dir, "t" + std::to_string(file++) + ".wav", Format::Wav, sources.back());
+      handles.push_back(mix.layer.StreamCreateFile(path, 0));
+      ASSERT_NE(handles.back(), 0u);
+    }
+    for (Handle h : handles) ASSERT_TRUE(mix.layer.ChannelPlay(h, true));
+    const std::vector<float> out = mix.Render(static_cast<int>(sources[0].FrameCount()));
 
-  struct Point {
-    float in, lo, hi;
-  } points[] = {{0.0f, 0.0f, 0.0f}, {0.5f, 0.5f, 0.5f},  {0.9f, 0.9f, 0.9f},
-                {1.0f, 0.95f, 0.999f}, {3.0f, 0.999f, 1.0f}, {1e9f, 0.999f, 1.0f}};
-  float previous = 0.0f;
-  for (const Point& p : points) {
-    SCOPED_TRACE(p.in);
-    const float y = Mixer::Limit(p.in);
-    EXPECT_GE(y, p.lo);
-    EXPECT_LE(y, p.hi);
-    EXPECT_GE(y, previous);
-    EXPECT_FLOAT_EQ(Mixer::Limit(-p.in), -y);
-    previous = y;
+    // The sum as the mixer forms it (channels added in order, volume 1).
+    std::vector<float> sum(out.size(), 0.0f);
+    for (const demo::Pcm& pcm : sources)
+      for (std::size_t i = 0; i < sum.size() && i < pcm.samples.size(); ++i)
+        sum[i] += static_cast<float>(pcm.samples[i]) / 32768.0f;
+    EXPECT_EQ(Peak(sum) > 1.0, c.overloads) << "the case does not test what it says";
+
+    EXPECT_LE(Peak(out), 1.0);
+    if (!c.overloads) {
+      for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], sum[i]) << "sample " << i;
+      EXPECT_NEAR(Peak(out), Peak(sum), 1e-6);
+    } else {
+      EXPECT_GT(Peak(out), 0.97);  // limited to full scale, not far below it
+      // Every tone is still there, none pushed aside by the limiting.
+      for (const Tone& t : c.tones)
+        EXPECT_GT(ToneAmplitude(out, 4410, 22050, t.hz), 0.25 * t.amplitude) << t.hz << " Hz";
+    }
   }
+}
+
+// Once the overload is over, the gain returns to exactly 1: the title left
+// alone passes unchanged again.
+TEST_F(AudioMix, AfterAnOverloadTheTitleComesBackUnchanged) {
+  const demo::Pcm title = demo::SynthesizeTone(440.0, 1.0, 0.95);
+  const Handle a = m.layer.StreamCreateFile(Encode(dir, "title.wav", Format::Wav, title), 0);
+  const Handle b = Constant("jingle.wav", 26214, 0.2);
+  ASSERT_NE(a, 0u);
+  ASSERT_TRUE(m.layer.ChannelPlay(a, true));
+  ASSERT_TRUE(m.layer.ChannelPlay(b, true));
+  const std::vector<float> loud = m.Render(8820);
+  EXPECT_LE(Peak(loud), 1.0);
+  // The jingle ended after 0.2 s; a release of 50 ms has long passed by 0.3 s.
+  m.Render(4410);
+  const std::vector<float> after = m.Render(4410);
+  for (std::size_t i = 0; i < after.size(); ++i)
+    ASSERT_EQ(after[i], static_cast<float>(title.samples[2 * 13230 + i]) / 32768.0f) << "sample " << i;
 }
 
 TEST_F(AudioMix, SpectrumOfAFullScaleToneAt1kHzPeaksInItsBinNearOne) {

@@ -101,7 +101,7 @@ inline double Peak(const std::vector<float>& mix) {
 class SyncCounter {
  public:
   SyncProc Proc() {
-    return [this](Handle sync, Handle channel) {
+    return [this](Handle sync, Handle channel, std::uint32_t) {
       std::lock_guard lock(m_);
       ++count_;
       lastSync_ = sync;

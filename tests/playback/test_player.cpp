@@ -2,6 +2,8 @@
 #include "support/manual_output.h"
 #include "player_rig.h"
 
+#include <condition_variable>
+
 namespace orvela::testing {
 namespace {
 
@@ -128,6 +130,76 @@ TEST_F(PlayerTest, AnEndReportedBeforeStopOrANewTitleIsDropped) {
   EXPECT_EQ(rig.Count("end"), 1);
 }
 
+// Holds the layer's notifier thread inside a sync procedure of a stream of its
+// own, so a test decides when the end reports queued behind it are delivered.
+class NotifierHold {
+ public:
+  explicit NotifierHold(audio::AudioLayer& layer) : gate_(std::make_shared<Gate>()) {
+    const audio::Handle stream = layer.StreamCreateFile(AudioFiles::Get().Path("tone1.wav"), 0);
+    EXPECT_NE(stream, 0u);
+    layer.ChannelSetPosition(stream, layer.ChannelGetLength(stream));
+    layer.ChannelSetSyncEnd(stream, [gate = gate_](audio::Handle, audio::Handle, std::uint32_t) {
+      std::unique_lock lock(gate->mutex);
+      gate->held = true;
+      gate->changed.notify_all();
+      gate->changed.wait_for(lock, std::chrono::seconds(20), [&] { return gate->released; });
+    });
+    layer.ChannelPlay(stream, false);  // ends in the next rendered block
+  }
+  ~NotifierHold() { Release(); }
+  // True once the notifier is inside the procedure (bounded wait).
+  bool WaitHeld() {
+    std::unique_lock lock(gate_->mutex);
+    return gate_->changed.wait_for(lock, std::chrono::seconds(20), [this] { return gate_->held; });
+  }
+  void Release() {
+    std::lock_guard lock(gate_->mutex);
+    gate_->released = true;
+    gate_->changed.notify_all();
+  }
+
+ private:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    bool released = false;
+  };
+  std::shared_ptr<Gate> gate_;  // shared with the procedure, which may outlive the hold
+};
+
+// The end counts as of the moment the mix reached it: a Stop after that moment
+// voids it even when the notifier only gets to the end later, and a stop that
+// came before a restart leaves the restarted title's end alone.
+TEST_F(PlayerTest, AStopRightAfterTheEndWasReachedVoidsItWhenTheReportComesLater) {
+  const TAudioFile file = PlayerRig::File("tone1.wav");
+  struct Case {
+    const char* name;
+    bool stopAfterEnd;
+    int ends;
+  } const cases[] = {{"stopped after the end was reached", true, 0}, {"not stopped", false, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    rig.events.clear();
+    NotifierHold hold(rig.Layer());
+    rig.Render(0.01);
+    ASSERT_TRUE(hold.WaitHeld());
+
+    player().Play(&file);
+    player().Stop();   // a stop before the restart ...
+    player().Resume(false);
+    rig.Render(1.2);  // ... and the end is reached in the mix, the notifier still held
+    ASSERT_EQ(player().GetState(), audio::kStopped);
+    if (c.stopAfterEnd) player().Stop();
+    EXPECT_EQ(rig.queue.Pending(), 0u) << "the notifier was not held";
+
+    hold.Release();
+    ASSERT_TRUE(rig.queue.WaitFor(1));
+    rig.queue.Drain();
+    EXPECT_EQ(rig.Count("end"), c.ends);
+  }
+}
+
 TEST(PlayerLifetime, AReportArrivingAfterThePlayerIsGoneDoesNothing) {
   ASSERT_EQ(AudioFiles::Get().Error(), "");
   PostQueue queue;
@@ -199,6 +271,67 @@ TEST_F(PlayerTest, ProgressIsClampedAndMeasuredInBytes) {
   ASSERT_TRUE(rig.queue.WaitFor(1));
   rig.queue.Drain();
   EXPECT_EQ(rig.Count("end"), 1);
+}
+
+// A device does not wait for the decoders: whatever is not decoded when it
+// asks is silence, and the stream counts as stalled.
+class DeviceLikeOutput : public audio::ManualOutput {
+ public:
+  bool WaitsForData() const override { return false; }
+};
+
+// A seek is heard at once: the stream keeps playing (the main screen ignores
+// its buttons on a stalled player) and the very next block is already the new
+// position's audio, not a gap while the decoder catches up.
+TEST(PlayerSeek, TheBlockAfterASeekPlaysTheNewPositionAndTheStreamStaysPlaying) {
+  ASSERT_EQ(AudioFiles::Get().Error(), "");
+  PostQueue queue;
+  auto output = std::make_unique<DeviceLikeOutput>();
+  DeviceLikeOutput* device = output.get();
+  audio::AudioLayer layer(std::move(output));
+  TTiluPlayer player(layer, queue.Function());
+  ScriptedDialogs dialogs;
+  player.InitAudio(dialogs);
+  player.SetVolume(1.0f);
+  const TAudioFile file = PlayerRig::File("halves.wav");
+
+  auto heard = [&](int frames) {
+    demo::Pcm pcm;
+    pcm.sampleRate = 44100;
+    for (float v : device->Render(frames)) pcm.samples.push_back(static_cast<std::int16_t>(std::lround(v * 32767.0f)));
+    return pcm;
+  };
+  struct Case {
+    const char* name;
+    double progress;
+    double hz;
+  } const cases[] = {{"into the second half", 0.625, 880.0},
+                     {"back into the first half", 0.125, 440.0},
+                     {"into the second half again", 0.75, 880.0}};
+
+  player.Play(&file);
+  ASSERT_EQ(player.GetState(), audio::kPlaying);
+  demo::Pcm block = heard(1024);
+  EXPECT_GT(demo::RmsLevel(block, 0.005, 0.005), 0.1) << "the start was not ready";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    player.SetProgress(c.progress);
+    EXPECT_EQ(player.GetState(), audio::kPlaying);
+    block = heard(1024);
+    EXPECT_EQ(player.GetState(), audio::kPlaying);
+    // The first frames already sound, and at the new position's pitch.
+    EXPECT_GT(demo::RmsLevel(block, 0.0, 0.005), 0.1);
+    EXPECT_GT(demo::RmsLevel(block, 0.018, 0.005), 0.1);
+    EXPECT_NEAR(demo::DominantFrequency(block, 0.0, 1024.0 / 44100.0), c.hz, 60.0);
+  }
+  // The same while paused: the resumed stream starts at the new position.
+  player.Pause();
+  player.SetProgress(0.25);
+  player.Resume(false);
+  block = heard(1024);
+  EXPECT_EQ(player.GetState(), audio::kPlaying);
+  EXPECT_GT(demo::RmsLevel(block, 0.0, 0.005), 0.1);
+  EXPECT_NEAR(demo::DominantFrequency(block, 0.0, 1024.0 / 44100.0), 440.0, 60.0);
 }
 
 TEST_F(PlayerTest, UpperCaseMp3IsOpenedWithTheExactScan) {

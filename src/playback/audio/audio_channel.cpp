@@ -8,6 +8,16 @@ namespace {
 
 // 64 chunks of 1024 frames: about 1.5 s at 44.1 kHz, enough to ride out a slow disk.
 constexpr std::size_t kRingChunks = 64;
+// While playing on, the decoder fills the ring only this far. The rest is kept
+// free for the first chunks after a seek, which must be ready before the mixer
+// has thrown the old ones away, or the seek is heard as a gap.
+constexpr std::size_t kFillChunks = 48;
+// Chunks decoded at a new position before a seek returns: more than one device
+// block (1024 frames), so the decoder is well ahead when the mixer gets there.
+constexpr int kSeekChunks = 4;
+// How long a seek waits for them. A decoder slower than this is a disk that
+// would stall the stream anyway; the user-interface thread must not hang on it.
+constexpr auto kSeekWait = std::chrono::milliseconds(50);
 // A test output waits at most this long for a decoder before rendering silence.
 constexpr auto kWaitForDecoder = std::chrono::seconds(20);
 constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << 48) - 1;
@@ -41,6 +51,7 @@ void AudioChannel::DecoderLoop() {
   std::uint32_t generation = 0;
   bool ended = false;
   bool failed = false;  // the decoder threw; a seek gives it another chance
+  int sinceSeek = 0;    // chunks written for this generation
   for (;;) {
     const std::uint32_t seen = wake_.load(std::memory_order_acquire);
     if (quit_.load(std::memory_order_acquire)) return;
@@ -49,13 +60,15 @@ void AudioChannel::DecoderLoop() {
       generation = requested;
       ended = false;
       failed = false;
+      sinceSeek = 0;
       try {
         decoder_->Seek(seekTarget_.load(std::memory_order_acquire));
       } catch (...) {
         failed = true;
       }
     }
-    if (!ended) {
+    const bool seeking = sinceSeek < kSeekChunks;
+    if (!ended && (seeking || ring_.Size() < kFillChunks)) {
       if (AudioChunk* chunk = ring_.BeginWrite()) {
         const std::int64_t start = decoder_->SourcePosition();
         int frames = 0;
@@ -80,6 +93,8 @@ void AudioChannel::DecoderLoop() {
             exactLength_.store(decoder_->SourcePosition(), std::memory_order_release);
         }
         ring_.CommitWrite();
+        if (seeking && (++sinceSeek == kSeekChunks || ended))
+          seekReady_.store(generation, std::memory_order_release);
         continue;
       }
     }
@@ -94,29 +109,46 @@ void AudioChannel::Seek(std::int64_t frame) {
   seekTarget_.store(frame, std::memory_order_release);
   uiGeneration_ = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
   WakeDecoder();
+  // The first blocks at the new position are decoded before the call returns,
+  // so the next output block already plays them: no silent gap, and the
+  // stream never looks stalled merely because it was moved.
+  const auto deadline = std::chrono::steady_clock::now() + kSeekWait;
+  while (seekReady_.load(std::memory_order_acquire) != uiGeneration_) {
+    if (std::chrono::steady_clock::now() > deadline) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  stalled_.store(false, std::memory_order_release);
 }
 
 void AudioChannel::Play(bool restart) {
-  if (restart || state_.load(std::memory_order_acquire) == kEnded) Seek(0);
+  if (restart || State() == kEnded) Seek(0);
   stalled_.store(false, std::memory_order_release);
-  state_.store(kPlay, std::memory_order_release);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (!status_.compare_exchange_weak(s, Pack(EpochOf(s) + 1, kPlay), std::memory_order_acq_rel)) {
+  }
 }
 
 bool AudioChannel::Pause() {
-  int expected = kPlay;
-  return state_.compare_exchange_strong(expected, kPause, std::memory_order_acq_rel);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (StateOf(s) == kPlay) {
+    if (status_.compare_exchange_weak(s, Pack(EpochOf(s), kPause), std::memory_order_acq_rel)) return true;
+  }
+  return false;
 }
 
 bool AudioChannel::Stop() {
-  int s = state_.load(std::memory_order_acquire);
-  while (s == kPlay || s == kPause) {
-    if (state_.compare_exchange_weak(s, kIdle, std::memory_order_acq_rel)) return true;
+  // The epoch moves on even for a stream that already ended: that end, not yet
+  // handled, no longer counts.
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  for (;;) {
+    const int state = StateOf(s);
+    const int next = (state == kPlay || state == kPause) ? kIdle : state;
+    if (status_.compare_exchange_weak(s, Pack(EpochOf(s) + 1, next), std::memory_order_acq_rel)) return true;
   }
-  return s == kIdle || s == kEnded;
 }
 
 int AudioChannel::ActiveState() const {
-  switch (state_.load(std::memory_order_acquire)) {
+  switch (State()) {
     case kPlay: return stalled_.load(std::memory_order_acquire) ? 2 : 1;
     case kPause: return 3;
     default: return 0;
@@ -171,8 +203,10 @@ std::int64_t AudioChannel::LengthFrames() const {
 
 void AudioChannel::SetPositionFrames(std::int64_t frame) {
   // A finished stream moved elsewhere waits there, stopped, for the next play.
-  int ended = kEnded;
-  state_.compare_exchange_strong(ended, kIdle, std::memory_order_acq_rel);
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (StateOf(s) == kEnded &&
+         !status_.compare_exchange_weak(s, Pack(EpochOf(s), kIdle), std::memory_order_acq_rel)) {
+  }
   Seek(frame);
 }
 
@@ -237,9 +271,22 @@ void AudioChannel::PublishPosition(std::uint32_t generation, std::int64_t frame)
                   std::memory_order_release);
 }
 
+void AudioChannel::DropStaleChunks() {
+  const std::uint32_t latest = generation_.load(std::memory_order_acquire);
+  if (latest == mixGeneration_) return;
+  mixGeneration_ = latest;
+  chunkOffset_ = 0;
+  while (AudioChunk* chunk = ring_.Front()) {
+    if (chunk->generation == latest) break;
+    ring_.PopFront();
+    WakeDecoder();
+  }
+}
+
 void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
   TakeVolumeCommand();
-  if (state_.load(std::memory_order_acquire) != kPlay) {
+  if (State() != kPlay) {
+    DropStaleChunks();  // frees the room the next seek decodes into
     AdvanceRamp(frames);  // slides run in output time, playing or not
     volumeNow_.store(volume_, std::memory_order_release);
     return;
@@ -312,8 +359,12 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
   if (ended) {
     // A pause or stop that raced in wins: the end chunk stays, and the next
     // play reaches the end again instead of stalling on an empty ring.
-    int expected = kPlay;
-    if (state_.compare_exchange_strong(expected, kEnded, std::memory_order_acq_rel)) {
+    std::uint64_t s = status_.load(std::memory_order_acquire);
+    bool took = false;
+    while (StateOf(s) == kPlay && !took)
+      took = status_.compare_exchange_weak(s, Pack(EpochOf(s), kEnded), std::memory_order_acq_rel);
+    if (took) {
+      endEpoch_.store(EpochOf(s), std::memory_order_release);
       const AudioChunk* last = ring_.Front();
       PublishPosition(generation, last->sourceStart + last->sourceFrames);
       ring_.PopFront();

@@ -28,6 +28,10 @@ class AudioChannel {
   bool Pause();
   bool Stop();
   int ActiveState() const;  // 0 stopped, 1 playing, 2 stalled, 3 paused
+  // Counts Play and Stop calls. An end carries the count it was reached under,
+  // so whoever handles the end later can tell whether a stop or a new start
+  // came after it, however long the report took to arrive.
+  std::uint32_t Epoch() const { return EpochOf(status_.load(std::memory_order_acquire)); }
   void SetVolume(float volume);
   void SlideVolume(float target, std::uint32_t ms);
   float Volume() const;
@@ -43,14 +47,29 @@ class AudioChannel {
   // waits (bounded) for the decoder instead of stalling: only for test outputs.
   void MixInto(float* mix, int frames, bool waitForData);
 
-  // ---- notifier thread: true once for each time the channel played to its end.
-  bool TakeEndEvent() { return endPending_.exchange(false, std::memory_order_acq_rel); }
+  // ---- notifier thread: true once for each time the channel played to its end,
+  // with the epoch the end was reached under.
+  bool TakeEndEvent(std::uint32_t* epoch) {
+    if (!endPending_.exchange(false, std::memory_order_acq_rel)) return false;
+    *epoch = endEpoch_.load(std::memory_order_acquire);
+    return true;
+  }
   void DiscardEndEvent() { endPending_.store(false, std::memory_order_release); }
 
   static constexpr int kHistory = 4096;
 
  private:
   enum State : int { kIdle = 0, kPlay = 1, kPause = 3, kEnded = 4 };
+  // State and epoch share one atomic word, so the output thread's step from
+  // playing to ended records exactly the epoch it ended under: a Stop either
+  // comes before that step (and there is no end) or after it (and bumps the
+  // epoch past the recorded one).
+  static int StateOf(std::uint64_t status) { return static_cast<int>(status & 0xFF); }
+  static std::uint32_t EpochOf(std::uint64_t status) { return static_cast<std::uint32_t>(status >> 8); }
+  static std::uint64_t Pack(std::uint32_t epoch, int state) {
+    return (static_cast<std::uint64_t>(epoch) << 8) | static_cast<std::uint64_t>(state);
+  }
+  int State() const { return StateOf(status_.load(std::memory_order_acquire)); }
   void DecoderLoop();
   void WakeDecoder();
   void Seek(std::int64_t frame);
@@ -59,6 +78,7 @@ class AudioChannel {
   void RampTo(std::int64_t left);
   void AdvanceRamp(int frames);
   void PublishPosition(std::uint32_t generation, std::int64_t frame);
+  void DropStaleChunks();  // output thread, while not playing
 
   std::unique_ptr<MediaDecoder> decoder_;  // decoder thread only
   const int sourceRate_;
@@ -76,9 +96,12 @@ class AudioChannel {
   std::atomic<std::int64_t> seekTarget_{0};
   std::atomic<std::uint32_t> generation_{0};
   std::uint32_t uiGeneration_ = 0;    // UI copy
+  // The last generation whose first chunks the decoder has written.
+  std::atomic<std::uint32_t> seekReady_{0};
   std::int64_t uiSeekTarget_ = 0;     // UI copy
 
-  std::atomic<int> state_{kIdle};
+  std::atomic<std::uint64_t> status_{Pack(0, kIdle)};
+  std::atomic<std::uint32_t> endEpoch_{0};
   std::atomic<bool> stalled_{false};
   std::atomic<bool> endPending_{false};
   // Generation (high 16 bits) and frame position the output has reached.

@@ -29,6 +29,11 @@ struct SyncEntry {
   SyncProc proc;
 };
 
+struct DueSync {
+  SyncEntry entry;
+  std::uint32_t epoch;
+};
+
 // Every public call answers its failure value instead of letting an exception
 // (std::bad_alloc on a starved machine, std::system_error when no thread can be
 // started) reach the user-interface thread, where nothing would catch it.
@@ -90,19 +95,20 @@ struct AudioLayer::Impl {
       const std::uint32_t seen = endWake.load(std::memory_order_acquire);
       if (quitNotifier.load(std::memory_order_acquire)) return;
       try {
-        std::vector<SyncEntry> due;
+        std::vector<DueSync> due;
         {
           std::lock_guard lock(mutex);
           for (auto& [handle, channel] : channels) {
-            if (!channel->TakeEndEvent()) continue;
+            std::uint32_t epoch = 0;
+            if (!channel->TakeEndEvent(&epoch)) continue;
             for (const SyncEntry& s : syncs)
-              if (s.channel == handle) due.push_back(s);
+              if (s.channel == handle) due.push_back({s, epoch});
           }
         }
         // Outside the lock: a procedure may take as long as it likes.
-        for (const SyncEntry& s : due) {
+        for (const DueSync& d : due) {
           try {
-            s.proc(s.sync, s.channel);
+            d.entry.proc(d.entry.sync, d.entry.channel, d.epoch);
           } catch (...) {
             // The caller's procedure failed; the other procedures still run.
           }
@@ -275,6 +281,11 @@ bool AudioLayer::ChannelStop(Handle h) noexcept {
 int AudioLayer::ChannelIsActive(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->ActiveState() : kStopped;
+}
+
+std::uint32_t AudioLayer::ChannelEpoch(Handle h) noexcept {
+  AudioChannel* c = impl_->Find(h);
+  return c ? c->Epoch() : 0;
 }
 
 bool AudioLayer::ChannelSetVolume(Handle h, float volume) noexcept {

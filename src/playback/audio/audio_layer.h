@@ -60,8 +60,9 @@ std::unique_ptr<AudioOutput> MakeSdlOutput();
 std::unique_ptr<AudioOutput> MakeNullOutput();
 
 // The notification procedure of an end-of-stream sync: called once, on an audio
-// thread, when the channel plays to its end.
-using SyncProc = std::function<void(Handle sync, Handle channel)>;
+// thread, when the channel plays to its end. epoch is the stream's
+// ChannelEpoch at the moment the mix reached the end.
+using SyncProc = std::function<void(Handle sync, Handle channel, std::uint32_t epoch)>;
 
 class AudioLayer {
  public:
@@ -106,6 +107,10 @@ class AudioLayer {
   bool ChannelPause(Handle h) noexcept;
   bool ChannelStop(Handle h) noexcept;
   int ChannelIsActive(Handle h) noexcept;
+  // Counts the stream's ChannelPlay and ChannelStop calls (0 on a bad handle).
+  // An end report whose epoch differs from this one was overtaken by a stop or
+  // a new start on its way, however short the moment between them.
+  std::uint32_t ChannelEpoch(Handle h) noexcept;
 
   // Volumes are clamped to 0..1. A slide is a linear ramp applied sample by
   // sample in output time (it runs on while the stream is paused); a later

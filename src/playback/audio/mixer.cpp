@@ -1,5 +1,6 @@
 #include "playback/audio/mixer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -40,13 +41,33 @@ bool Mixer::Detach(AudioChannel* channel) {
   return true;
 }
 
-float Mixer::Limit(float x) {
-  constexpr float kKnee = 0.9f;
-  constexpr float kRoom = 1.0f - kKnee;
-  const float a = std::fabs(x);
-  if (a <= kKnee) return x;
-  const float bent = kKnee + kRoom * std::tanh((a - kKnee) / kRoom);
-  return std::copysign(bent, x);
+void Mixer::LimitBlock(float* out, int frames) {
+  // Looks ahead only inside a span, so the gains fit on the stack.
+  constexpr int kSpan = 256;
+  constexpr float kAttackStep = 1.0f / kAttackFrames;
+  constexpr float kReleaseStep = 1.0f / kReleaseFrames;
+  float gains[kSpan];
+  for (int start = 0; start < frames; start += kSpan) {
+    const int n = std::min(kSpan, frames - start);
+    float* span = out + 2 * start;
+    bool clips = false;
+    for (int i = 0; i < n; ++i) {
+      const float peak = std::max(std::fabs(span[2 * i]), std::fabs(span[2 * i + 1]));
+      clips = clips || peak > 1.0f;
+      gains[i] = peak > 1.0f ? 1.0f / peak : 1.0f;
+    }
+    if (!clips && limiterGain_ == 1.0f) continue;  // the common case: nothing to do
+    for (int i = n - 2; i >= 0; --i) gains[i] = std::min(gains[i], gains[i + 1] + kAttackStep);
+    for (int i = 0; i < n; ++i) {
+      float g = std::min(gains[i], limiterGain_ + kReleaseStep);
+      if (g >= 1.0f) g = 1.0f;  // exactly 1 again, so quiet material passes untouched
+      limiterGain_ = g;
+      if (g == 1.0f) continue;
+      // 1 / peak times peak may round a hair above 1.
+      span[2 * i] = std::clamp(span[2 * i] * g, -1.0f, 1.0f);
+      span[2 * i + 1] = std::clamp(span[2 * i + 1] * g, -1.0f, 1.0f);
+    }
+  }
 }
 
 void Mixer::Render(float* out, int frames) {
@@ -55,7 +76,7 @@ void Mixer::Render(float* out, int frames) {
   for (auto& slot : slots_) {
     if (AudioChannel* c = slot.load(std::memory_order_seq_cst)) c->MixInto(out, frames, waitForData_);
   }
-  for (int i = 0; i < 2 * frames; ++i) out[i] = Limit(out[i]);
+  LimitBlock(out, frames);
   renderSeq_.fetch_add(1, std::memory_order_seq_cst);
 }
 

@@ -24,15 +24,24 @@ class Mixer {
 
   void Render(float* interleaved, int frames);
 
-  // Soft knee above 0.9: quieter material passes unchanged, peaks bend smoothly
-  // towards full scale and never beyond it.
-  static float Limit(float x);
+  // Frames over which the limiter's gain returns to 1 after the sum stops
+  // clipping (50 ms at 44.1 kHz), and over which it may fall ahead of a peak.
+  static constexpr int kReleaseFrames = 2205;
+  static constexpr int kAttackFrames = 32;
 
  private:
+  // Only a sum beyond full scale is touched: a title alone at full volume must
+  // leave exactly as it was decoded. Where channels together would clip, a
+  // stereo-linked gain dips just far enough, falls over a few frames ahead of
+  // the peak where the block lets it see the peak coming, and recovers slowly,
+  // which sounds far better than cutting the tops off.
+  void LimitBlock(float* interleaved, int frames);
+
   std::array<std::atomic<AudioChannel*>, kSlots> slots_{};
   // Odd while a block is being rendered.
   std::atomic<std::uint64_t> renderSeq_{0};
   const bool waitForData_;
+  float limiterGain_ = 1.0f;  // output thread
 };
 
 }  // namespace orvela::audio
