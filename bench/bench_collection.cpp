@@ -422,6 +422,74 @@ void BM_LoadPeakMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadPeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
+// The search on a million titles, as the main window's keyboard drives it: every
+// key press sets the whole expression and switches the filter on, "löschen" takes
+// the last character back, and the empty text switches the filter off. Reports
+// each step (ms_<typed text>, ms_off for the last "löschen") and the slowest one
+// (worst_ms); the time is per key press.
+std::unique_ptr<TCollectionTable> LoadedMillion() {
+  auto t = std::make_unique<TCollectionTable>(TCollectionTable::CollectionWidths(), true);
+  t->SetIndexFieldNames("Interpret;Titel");
+  t->LoadFromFile(MillionTitlesFile());
+  return t;
+}
+
+void ApplySearch(TCollectionTable& t, const std::string& typed) {
+  if (typed.empty()) {
+    t.SetFiltered(false);
+  } else {
+    t.SetFilter("Interpret like'%" + typed + "%'");
+    t.SetFiltered(true);
+  }
+  benchmark::DoNotOptimize(t.RecordCount());
+  benchmark::DoNotOptimize(t.FieldAsString("Pfad"));
+}
+
+void BM_MillionKeyPresses(benchmark::State& state) {
+  auto t = LoadedMillion();
+  ApplySearch(*t, "E");  // the folded forms of the field exist from here on
+  ApplySearch(*t, "");
+  const std::string word = "ERIS";
+  std::vector<std::string> steps;
+  for (std::size_t n = 1; n <= word.size(); ++n) steps.push_back(word.substr(0, n));
+  for (std::size_t n = word.size(); n-- > 0;) steps.push_back(word.substr(0, n));
+  std::vector<double> total(steps.size(), 0.0);
+  double worst = 0;
+  for (auto _ : state) {
+    double all = 0;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      ApplySearch(*t, steps[i]);
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      total[i] += ms;
+      worst = std::max(worst, ms);
+      all += ms;
+    }
+    state.SetIterationTime(all / 1000.0 / static_cast<double>(steps.size()));
+  }
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::string name = "ms_" + (steps[i].empty() ? std::string("off") : steps[i]) + (i >= word.size() ? "<" : "");
+    state.counters[name] = total[i] / static_cast<double>(state.iterations());
+  }
+  state.counters["worst_ms"] = worst;
+}
+BENCHMARK(BM_MillionKeyPresses)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The mode button on a million titles: a new sort key list with the filter off
+// (Arg 0) and with "ER" typed (Arg 1).
+void BM_MillionSortChange(benchmark::State& state) {
+  auto t = LoadedMillion();
+  const char* orders[] = {"Titel;Interpret", "Interpret;Titel"};
+  t->SetIndexFieldNames(orders[0]);  // the ranks of both fields exist from here on
+  if (state.range(0) == 1) ApplySearch(*t, "ER");
+  int i = 0;
+  for (auto _ : state) {
+    t->SetIndexFieldNames(orders[i ^= 1]);
+    benchmark::DoNotOptimize(t->RecNo());
+  }
+}
+BENCHMARK(BM_MillionSortChange)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 #ifdef ORVELA_HAVE_SQLITE
 // The same search in SQLite, in memory, with an index that serves the ORDER BY.
 void BM_SqliteKeyPress(benchmark::State& state) {

@@ -51,11 +51,18 @@ std::string_view CutValue(std::string_view value, std::size_t width) {
 struct CompiledTerm {
   int field;
   TFilterExpression::Kind kind;
+  std::string text;                     // the literal as written
   std::string form;                    // Equal and Prefix
   std::optional<TLikePattern> pattern;  // Like
 
+  bool IsContains() const { return kind == TFilterExpression::Kind::Like && pattern->IsContains(); }
+
   bool Matches(std::string_view rawValue, std::string_view valueForm) const {
     if (rawValue.empty()) return false;  // a field without value satisfies no comparison
+    return MatchesForm(valueForm);
+  }
+
+  bool MatchesForm(std::string_view valueForm) const {
     switch (kind) {
       case TFilterExpression::Kind::Equal: return valueForm == form;
       case TFilterExpression::Kind::Prefix: return valueForm.substr(0, form.size()) == form;
@@ -63,7 +70,73 @@ struct CompiledTerm {
     }
     return false;
   }
+
+  bool SameAs(const CompiledTerm& other) const {
+    if (field != other.field || kind != other.kind) return false;
+    if (kind != TFilterExpression::Kind::Like) return form == other.form;
+    if (IsContains() && other.IsContains()) return pattern->Needle() == other.pattern->Needle();
+    return text == other.text;
+  }
+
+  // Whether every value this term accepts is accepted by `wider` as well: the
+  // guest typed one more letter of the same search.
+  bool Implies(const CompiledTerm& wider) const {
+    if (SameAs(wider)) return true;
+    if (field != wider.field) return false;
+    const bool contains = IsContains();
+    const bool exact = kind != TFilterExpression::Kind::Like;
+    const std::string_view mine = contains ? std::string_view(pattern->Needle()) : std::string_view(form);
+    if (!contains && !exact) return false;
+    if (wider.IsContains()) return mine.find(wider.pattern->Needle()) != std::string_view::npos;
+    if (contains) return false;
+    if (wider.kind == TFilterExpression::Kind::Prefix) return mine.substr(0, wider.form.size()) == wider.form;
+    return false;
+  }
 };
+
+// Every alternative of `narrower` implies one of `wider`: the rows it lets pass
+// are among the rows `wider` lets pass.
+bool Narrows(const std::vector<CompiledTerm>& narrower, const std::vector<CompiledTerm>& wider) {
+  if (narrower.empty() || wider.empty()) return false;
+  return std::all_of(narrower.begin(), narrower.end(), [&](const CompiledTerm& n) {
+    return std::any_of(wider.begin(), wider.end(), [&](const CompiledTerm& w) { return n.Implies(w); });
+  });
+}
+
+bool SameTerms(const std::vector<CompiledTerm>& a, const std::vector<CompiledTerm>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](const CompiledTerm& x, const CompiledTerm& y) { return x.SameAs(y); });
+}
+
+// Marks the rows whose form contains `needle` and returns how many were newly
+// marked. Hits come in storage order, so the row of a hit is found by galloping
+// forward from the previous one rather than by a search over all rows.
+std::uint32_t MarkContaining(const TTableIndex::FormColumn& column, std::string_view needle, std::uint8_t* pass) {
+  const char* base = column.bytes.data();
+  const char* p = base;
+  const char* end = base + column.bytes.size();
+  const std::uint32_t* start = column.start.data();
+  const auto rowCount = static_cast<std::uint32_t>(column.start.size() - 1);
+  std::uint32_t row = 0;  // start[row] <= every later hit
+  std::uint32_t marked = 0;
+  while (p < end) {
+    const void* hit = memmem(p, static_cast<std::size_t>(end - p), needle.data(), needle.size());
+    if (hit == nullptr) break;
+    const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
+    std::uint32_t step = 1;
+    while (row + step < rowCount && start[row + step] <= offset) {
+      row += step;
+      step *= 2;
+    }
+    const std::uint32_t* upper = start + std::min(row + step, rowCount);
+    row = static_cast<std::uint32_t>(std::upper_bound(start + row, upper, offset) - start - 1);
+    marked += pass[row] == 0 ? 1u : 0u;
+    pass[row] = 1;
+    ++row;  // the 0 after each form keeps a hit within one row: go on with the next
+    p = base + start[row];
+  }
+  return marked;
+}
 
 }  // namespace
 
@@ -88,6 +161,14 @@ class TCollectionTable::Impl {
   // rebuild (finding and erasing it would cost a scan per deletion).
   TRowView order;
   TRowView filteredView;             // the rows of `order` that pass the switched-on filter
+  // The views of the wider filters typed on the way to the current one, widest
+  // first, each with its terms: valid only while rows and sort order stay as they
+  // are, so every change of either forgets them.
+  struct WiderView {
+    std::vector<CompiledTerm> terms;
+    TRowView view;
+  };
+  std::vector<WiderView> widerViews;
   int current = -1;                  // position in the view, -1 when the view is empty
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
@@ -99,7 +180,7 @@ class TCollectionTable::Impl {
   std::vector<CompiledTerm> Compile(const TFilterExpression& expr) const {
     std::vector<CompiledTerm> compiled;
     for (const auto& term : expr.Terms()) {
-      CompiledTerm c{term.field, term.kind, {}, std::nullopt};
+      CompiledTerm c{term.field, term.kind, term.text, {}, std::nullopt};
       if (term.kind == TFilterExpression::Kind::Like)
         c.pattern.emplace(term.text, caseInsensitive);
       else
@@ -160,47 +241,115 @@ class TCollectionTable::Impl {
     order.assign(std::move(sorted));
   }
 
-  // Which stored rows pass the filter, evaluated column-wise.
-  std::vector<std::uint8_t> PassingRows() {
+  // Whether a row passes one term, read from the term's form column alone: a
+  // form is empty whenever the value is, so the row itself is read only then.
+  bool TermPasses(const CompiledTerm& term, const TTableIndex::FormColumn& column, std::uint32_t row) const {
+    const std::string_view form = column.Form(row);
+    if (form.empty() && rows.Field(row, term.field).empty()) return false;
+    return term.MatchesForm(form);
+  }
+
+  // Which stored rows pass a filter, evaluated column-wise; *count is how many.
+  std::vector<std::uint8_t> PassingRows(const std::vector<CompiledTerm>& filter, std::size_t* count) {
     const std::uint32_t n = rows.Size();
     std::vector<std::uint8_t> pass(n, 0);
-    for (const auto& term : terms) {
+    std::size_t passing = 0;
+    for (const auto& term : filter) {
       const TTableIndex::FormColumn& column = index.Forms(term.field);
-      if (term.kind == TFilterExpression::Kind::Like && term.pattern->IsContains()) {
-        // One scan over all forms; the 0 after each row keeps hits within a row.
-        const std::string& needle = term.pattern->Needle();
-        const char* base = column.bytes.data();
-        const char* p = base;
-        const char* end = base + column.bytes.size();
-        while (p < end) {
-          const void* hit = memmem(p, static_cast<std::size_t>(end - p), needle.data(), needle.size());
-          if (hit == nullptr) break;
-          const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
-          const auto it = std::upper_bound(column.start.begin(), column.start.end(), offset);
-          const auto row = static_cast<std::uint32_t>(it - column.start.begin() - 1);
-          pass[row] = 1;
-          p = base + column.start[row + 1];
-        }
+      if (term.IsContains()) {
+        passing += MarkContaining(column, term.pattern->Needle(), pass.data());
         continue;
       }
       for (std::uint32_t r = 0; r < n; ++r)
-        if (!pass[r] && term.Matches(rows.Field(r, term.field), column.Form(r))) pass[r] = 1;
+        if (!pass[r] && TermPasses(term, column, r)) {
+          pass[r] = 1;
+          ++passing;
+        }
     }
+    *count = passing;
     return pass;
   }
 
   void BuildView() {
+    ForgetWiderViews();
     if (order.size() != rows.LiveCount()) order.remove_if([this](std::uint32_t r) { return !rows.Live(r); });
     filteredView.release();
     if (!FilterActive()) return;
-    const std::vector<std::uint8_t> pass = PassingRows();
+    std::size_t count = 0;
+    const std::vector<std::uint8_t> pass = PassingRows(terms, &count);
+    std::vector<std::uint32_t> view;
+    view.reserve(count);
     for (std::uint32_t r : order)
-      if (pass[r]) filteredView.push_back(r);
+      if (pass[r]) view.push_back(r);
+    filteredView.assign(std::move(view));
   }
+
+  // The view of `narrower` terms taken from the current filtered view, which
+  // holds every row they can let pass, in sort order already.
+  TRowView NarrowedView(const std::vector<CompiledTerm>& narrower) {
+    std::vector<std::uint32_t> view;
+    // A short view is checked row by row; a long one costs less as one pass over
+    // the packed forms and a look-up per row of the view.
+    if (filteredView.size() * 16 < rows.Size()) {
+      std::vector<const TTableIndex::FormColumn*> columns;
+      for (const auto& term : narrower) columns.push_back(&index.Forms(term.field));
+      for (std::uint32_t r : filteredView) {
+        for (std::size_t i = 0; i < narrower.size(); ++i)
+          if (TermPasses(narrower[i], *columns[i], r)) {
+            view.push_back(r);
+            break;
+          }
+      }
+    } else {
+      std::size_t count = 0;
+      const std::vector<std::uint8_t> pass = PassingRows(narrower, &count);
+      view.reserve(count);
+      for (std::uint32_t r : filteredView)
+        if (pass[r]) view.push_back(r);
+    }
+    TRowView result;
+    result.assign(std::move(view));
+    return result;
+  }
+
+  // A new expression while the filter is on. One letter more narrows the view
+  // that is shown; a letter taken back returns to the view kept from before.
+  void ApplyTerms(std::vector<CompiledTerm> next) {
+    if (FilterActive() && SameTerms(next, terms)) {
+      terms = std::move(next);
+      return;
+    }
+    for (std::size_t k = widerViews.size(); k-- > 0;) {
+      if (!SameTerms(next, widerViews[k].terms)) continue;
+      filteredView = std::move(widerViews[k].view);
+      terms = std::move(next);
+      widerViews.resize(k);
+      return;
+    }
+    if (FilterActive() && Narrows(next, terms)) {
+      TRowView narrowed = NarrowedView(next);
+      widerViews.push_back({std::move(terms), std::move(filteredView)});
+      filteredView = std::move(narrowed);
+      terms = std::move(next);
+      // Kept views cost at most as much as one more view of all rows.
+      std::size_t kept = 0;
+      for (const auto& w : widerViews) kept += w.view.size();
+      while (!widerViews.empty() && kept > rows.LiveCount()) {
+        kept -= widerViews.front().view.size();
+        widerViews.erase(widerViews.begin());
+      }
+      return;
+    }
+    terms = std::move(next);
+    BuildView();
+  }
+
+  void ForgetWiderViews() { widerViews.clear(); }
 
   void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
+    ForgetWiderViews();
     rows.Clear();
     index.Reset();
     order.release();
@@ -309,6 +458,7 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
   TTableRows::Fields values{interpret, titel, pfad, genre, jahr, dauer};
   for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
   const std::uint32_t row = d.rows.Add(values, true);
+  d.ForgetWiderViews();
 
   // Keep order and view sorted by inserting rather than re-sorting: building a
   // collection appends thousands of rows one by one.
@@ -338,6 +488,7 @@ void TCollectionTable::DeleteCurrent() {
   d.RequireActive("delete a record");
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const auto at = static_cast<std::size_t>(d.current);
+  d.ForgetWiderViews();
   if (d.FilterActive()) {
     // The row stays in `order` as a deleted row until the next rebuild.
     d.rows.Remove(d.filteredView[at]);
@@ -405,11 +556,12 @@ void TCollectionTable::SetFilter(std::string expression) {
   Impl& d = *impl_;
   if (d.filtered) {
     std::vector<CompiledTerm> terms = d.Compile(TFilterExpression::Parse(expression));
-    d.terms = std::move(terms);
     d.filterText = std::move(expression);
     if (d.active) {
-      d.BuildView();
+      d.ApplyTerms(std::move(terms));
       d.FirstRecord();
+    } else {
+      d.terms = std::move(terms);
     }
     return;
   }
@@ -455,6 +607,7 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
   if (!d.active) return;
 
   const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
+  d.ForgetWiderViews();
   if (d.FilterActive()) {
     // The filter has not changed: keep its verdicts and only re-order them.
     std::vector<std::uint8_t> inView(d.rows.Size(), 0);
