@@ -9,6 +9,10 @@
 #include <optional>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "collection/collation.h"
 #include "collection/collection_file.h"
 #include "collection/filter_expression.h"
@@ -108,6 +112,31 @@ bool SameTerms(const std::vector<CompiledTerm>& a, const std::vector<CompiledTer
                                             [](const CompiledTerm& x, const CompiledTerm& y) { return x.SameAs(y); });
 }
 
+// The first place of `needle` (not empty) in [p, end), or nullptr. The C
+// library's memmem compares a byte at a time; here sixteen places are tried at
+// once on their first and last needle byte, and only places where both agree are
+// compared in full.
+const char* FindNeedle(const char* p, const char* end, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n == 1) return static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(end - p)));
+#ifdef __SSE2__
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[n - 1]);
+  for (; end - p >= static_cast<std::ptrdiff_t>(n - 1 + 16); p += 16) {
+    const __m128i atFirst = _mm_cmpeq_epi8(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    const __m128i atLast = _mm_cmpeq_epi8(last, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
+    while (mask != 0) {
+      const char* at = p + __builtin_ctz(mask);
+      if (std::memcmp(at + 1, needle.data() + 1, n - 2) == 0) return at;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  if (end - p < static_cast<std::ptrdiff_t>(n)) return nullptr;
+  return static_cast<const char*>(memmem(p, static_cast<std::size_t>(end - p), needle.data(), n));
+}
+
 // Marks the rows whose form contains `needle` and returns how many were newly
 // marked. Hits come in storage order, so the row of a hit is found by galloping
 // forward from the previous one rather than by a search over all rows.
@@ -120,9 +149,9 @@ std::uint32_t MarkContaining(const TTableIndex::FormColumn& column, std::string_
   std::uint32_t row = 0;  // start[row] <= every later hit
   std::uint32_t marked = 0;
   while (p < end) {
-    const void* hit = memmem(p, static_cast<std::size_t>(end - p), needle.data(), needle.size());
+    const char* hit = FindNeedle(p, end, needle);
     if (hit == nullptr) break;
-    const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
+    const auto offset = static_cast<std::uint32_t>(hit - base);
     std::uint32_t step = 1;
     while (row + step < rowCount && start[row + step] <= offset) {
       row += step;
