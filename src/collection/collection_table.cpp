@@ -198,6 +198,32 @@ class TCollectionTable::Impl {
     TRowView view;
   };
   std::vector<WiderView> widerViews;
+  // The order of the sort key list before the current one, for the mode button's
+  // way back: 4 bytes a row, valid only while the rows stay as they are.
+  std::vector<int> spareFields;
+  TRowView spareOrder;
+  bool spareValid = false;
+
+  void ForgetSpareOrder() {
+    spareOrder.release();
+    spareValid = false;
+  }
+
+  // `order` for the new sort key list; the old one becomes the spare.
+  void Reorder(const std::vector<int>& previousFields) {
+    const bool clean = order.size() == rows.LiveCount();
+    if (clean && previousFields == sortFields) return;
+    if (spareValid && spareFields == sortFields) {
+      std::swap(order, spareOrder);
+    } else {
+      TRowView previous = std::move(order);
+      BuildOrder();
+      spareOrder = std::move(previous);
+    }
+    spareFields = previousFields;
+    spareValid = clean;
+    if (!spareValid) spareOrder.release();
+  }
   int current = -1;                  // position in the view, -1 when the view is empty
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
@@ -388,6 +414,7 @@ class TCollectionTable::Impl {
 
   void DropRows() {
     ForgetWiderViews();
+    ForgetSpareOrder();
     rows.Clear();
     index.Reset();
     order.release();
@@ -497,6 +524,7 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
   for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
   const std::uint32_t row = d.rows.Add(values, true);
   d.ForgetWiderViews();
+  d.ForgetSpareOrder();
 
   // Keep order and view sorted by inserting rather than re-sorting: building a
   // collection appends thousands of rows one by one.
@@ -527,6 +555,7 @@ void TCollectionTable::DeleteCurrent() {
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const auto at = static_cast<std::size_t>(d.current);
   d.ForgetWiderViews();
+  d.ForgetSpareOrder();
   if (d.FilterActive()) {
     // The row stays in `order` as a deleted row until the next rebuild.
     d.rows.Remove(d.filteredView[at]);
@@ -641,8 +670,12 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
     pos = end + 1;
   }
   d.indexFieldNames = std::move(names);
+  std::vector<int> previousFields = std::move(d.sortFields);
   d.sortFields = std::move(fields);
-  if (!d.active) return;
+  if (!d.active) {
+    d.ForgetSpareOrder();
+    return;
+  }
 
   const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
   d.ForgetWiderViews();
@@ -650,12 +683,12 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
     // The filter has not changed: keep its verdicts and only re-order them.
     std::vector<std::uint8_t> inView(d.rows.Size(), 0);
     for (std::uint32_t r : d.filteredView) inView[r] = 1;
+    const std::size_t count = d.filteredView.size();
     d.filteredView.release();
-    d.BuildOrder();
-    for (std::uint32_t r : d.order)
-      if (inView[r]) d.filteredView.push_back(r);
+    d.Reorder(previousFields);
+    d.filteredView.assign(Impl::Passing(d.order, inView, count));
   } else {
-    d.BuildOrder();
+    d.Reorder(previousFields);
   }
   d.FirstRecord();
   if (currentRow >= 0) {

@@ -87,6 +87,11 @@ TEST(CollectionSearchSteps, EveryWayToASearchGivesTheFreshView) {
       {"delete while narrowed", 400, {T("E"), T("R"), del, del, T("I"), del, back, back, del, back}},
       {"search erased at once", 400, {T("E"), T("R"), T("I"), clear, T("E"), back}},
       {"short view checked row by row", 3000, {T("E"), T("R"), T("I"), T("K"), T("A"), back, back, back, back}},
+      {"modes back and forth", 400, {M("titel"), M("interpret"), M("titel"), A("Eris"), M("interpret"), M("titel"), del,
+                                     M("interpret"), M("genre"), M("interpret"), M("jahr"), M("jahr")}},
+      {"modes back and forth with text typed", 400, {T("E"), M("titel"), M("interpret"), T("R"), M("titel"), del,
+                                                    M("interpret"), M("titel"), A("Heris"), M("interpret"), back,
+                                                    M("titel"), back, M("interpret")}},
       {"empty table", 0, {T("E"), A("Eris"), T("R"), A("Heris"), back, back}},
   };
   for (const auto& c : cases) {
