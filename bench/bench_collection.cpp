@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -371,6 +372,91 @@ void BM_LoadPeakMemory(benchmark::State& state) {
   state.counters["peak_per_file_MB"] = (figures.peakMB - figures.baseMB) / fileMB;
 }
 BENCHMARK(BM_LoadPeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// The search on a million titles, as the main window's keyboard drives it: every
+// key press sets the whole expression and switches the filter on, "löschen" takes
+// the last character back, and the empty text switches the filter off. Reports
+// each step's thread CPU time (cpu_ms_<typed text>, "<" after a "löschen", off
+// for the last one) and the slowest step (worst_ms, worst_cpu_ms); the time is per
+// key press.
+std::unique_ptr<TCollectionTable> LoadedMillion() {
+  auto t = std::make_unique<TCollectionTable>(TCollectionTable::CollectionWidths(), true);
+  t->SetIndexFieldNames("Interpret;Titel");
+  t->LoadFromFile(MillionTitlesFile());
+  return t;
+}
+
+void ApplySearch(TCollectionTable& t, const std::string& typed) {
+  if (typed.empty()) {
+    t.SetFiltered(false);
+  } else {
+    t.SetFilter("Interpret like'%" + typed + "%'");
+    t.SetFiltered(true);
+  }
+  benchmark::DoNotOptimize(t.RecordCount());
+  benchmark::DoNotOptimize(t.FieldAsString("Pfad"));
+}
+
+double ThreadCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+void BM_MillionKeyPresses(benchmark::State& state) {
+  auto t = LoadedMillion();
+  ApplySearch(*t, "E");  // the folded forms of the field exist from here on
+  ApplySearch(*t, "");
+  const std::string word = "ERIS";
+  std::vector<std::string> steps;
+  for (std::size_t n = 1; n <= word.size(); ++n) steps.push_back(word.substr(0, n));
+  for (std::size_t n = word.size(); n-- > 0;) steps.push_back(word.substr(0, n));
+  // Thread CPU time as well as wall time: on a busy machine the wall time also
+  // holds the time other programs ran.
+  std::vector<double> total(steps.size(), 0.0);
+  double worst = 0, worstCpu = 0;
+  for (auto _ : state) {
+    double all = 0;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      const double cpuStart = ThreadCpuMs();
+      ApplySearch(*t, steps[i]);
+      const double cpu = ThreadCpuMs() - cpuStart;
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      total[i] += cpu;
+      worst = std::max(worst, ms);
+      worstCpu = std::max(worstCpu, cpu);
+      all += ms;
+    }
+    state.SetIterationTime(all / 1000.0 / static_cast<double>(steps.size()));
+  }
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::string name = "cpu_ms_" + (steps[i].empty() ? std::string("off") : steps[i]) + (i >= word.size() ? "<" : "");
+    state.counters[name] = total[i] / static_cast<double>(state.iterations());
+  }
+  state.counters["worst_ms"] = worst;
+  state.counters["worst_cpu_ms"] = worstCpu;
+}
+BENCHMARK(BM_MillionKeyPresses)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The mode button on a million titles: a new sort key list with the filter off
+// (Arg 0), with "ER" typed (Arg 1), and going round three sort key lists with the
+// filter off (Arg 2), so that no change returns to the order just left.
+void BM_MillionSortChange(benchmark::State& state) {
+  auto t = LoadedMillion();
+  const std::vector<const char*> orders = state.range(0) == 2
+                                              ? std::vector<const char*>{"Titel;Interpret", "Genre;Interpret;Titel",
+                                                                         "Interpret;Titel"}
+                                              : std::vector<const char*>{"Titel;Interpret", "Interpret;Titel"};
+  for (const char* o : orders) t->SetIndexFieldNames(o);  // the ranks of every field exist from here on
+  if (state.range(0) == 1) ApplySearch(*t, "ER");
+  std::size_t i = 0;
+  for (auto _ : state) {
+    t->SetIndexFieldNames(orders[i++ % orders.size()]);
+    benchmark::DoNotOptimize(t->RecNo());
+  }
+}
+BENCHMARK(BM_MillionSortChange)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 #ifdef ORVELA_HAVE_SQLITE
 // The same search in SQLite, in memory, with an index that serves the ORDER BY.

@@ -9,6 +9,10 @@
 #include <optional>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "collection/collation.h"
 #include "collection/collection_file.h"
 #include "collection/filter_expression.h"
@@ -51,11 +55,18 @@ std::string_view CutValue(std::string_view value, std::size_t width) {
 struct CompiledTerm {
   int field;
   TFilterExpression::Kind kind;
+  std::string text;                     // the literal as written
   std::string form;                    // Equal and Prefix
   std::optional<TLikePattern> pattern;  // Like
 
+  bool IsContains() const { return kind == TFilterExpression::Kind::Like && pattern->IsContains(); }
+
   bool Matches(std::string_view rawValue, std::string_view valueForm) const {
     if (rawValue.empty()) return false;  // a field without value satisfies no comparison
+    return MatchesForm(valueForm);
+  }
+
+  bool MatchesForm(std::string_view valueForm) const {
     switch (kind) {
       case TFilterExpression::Kind::Equal: return valueForm == form;
       case TFilterExpression::Kind::Prefix: return valueForm.substr(0, form.size()) == form;
@@ -63,7 +74,98 @@ struct CompiledTerm {
     }
     return false;
   }
+
+  bool SameAs(const CompiledTerm& other) const {
+    if (field != other.field || kind != other.kind) return false;
+    if (kind != TFilterExpression::Kind::Like) return form == other.form;
+    if (IsContains() && other.IsContains()) return pattern->Needle() == other.pattern->Needle();
+    return text == other.text;
+  }
+
+  // Whether every value this term accepts is accepted by `wider` as well: the
+  // guest typed one more letter of the same search.
+  bool Implies(const CompiledTerm& wider) const {
+    if (SameAs(wider)) return true;
+    if (field != wider.field) return false;
+    const bool contains = IsContains();
+    const bool exact = kind != TFilterExpression::Kind::Like;
+    const std::string_view mine = contains ? std::string_view(pattern->Needle()) : std::string_view(form);
+    if (!contains && !exact) return false;
+    if (wider.IsContains()) return mine.find(wider.pattern->Needle()) != std::string_view::npos;
+    if (contains) return false;
+    if (wider.kind == TFilterExpression::Kind::Prefix) return mine.substr(0, wider.form.size()) == wider.form;
+    return false;
+  }
 };
+
+// Every alternative of `narrower` implies one of `wider`: the rows it lets pass
+// are among the rows `wider` lets pass.
+bool Narrows(const std::vector<CompiledTerm>& narrower, const std::vector<CompiledTerm>& wider) {
+  if (narrower.empty() || wider.empty()) return false;
+  return std::all_of(narrower.begin(), narrower.end(), [&](const CompiledTerm& n) {
+    return std::any_of(wider.begin(), wider.end(), [&](const CompiledTerm& w) { return n.Implies(w); });
+  });
+}
+
+bool SameTerms(const std::vector<CompiledTerm>& a, const std::vector<CompiledTerm>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](const CompiledTerm& x, const CompiledTerm& y) { return x.SameAs(y); });
+}
+
+// The first place of `needle` (not empty) in [p, end), or nullptr. The C
+// library's memmem compares a byte at a time; here sixteen places are tried at
+// once on their first and last needle byte, and only places where both agree are
+// compared in full.
+const char* FindNeedle(const char* p, const char* end, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n == 1) return static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(end - p)));
+#ifdef __SSE2__
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[n - 1]);
+  for (; end - p >= static_cast<std::ptrdiff_t>(n - 1 + 16); p += 16) {
+    const __m128i atFirst = _mm_cmpeq_epi8(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    const __m128i atLast = _mm_cmpeq_epi8(last, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
+    while (mask != 0) {
+      const char* at = p + __builtin_ctz(mask);
+      if (std::memcmp(at + 1, needle.data() + 1, n - 2) == 0) return at;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  if (end - p < static_cast<std::ptrdiff_t>(n)) return nullptr;
+  return static_cast<const char*>(memmem(p, static_cast<std::size_t>(end - p), needle.data(), n));
+}
+
+// Marks the rows whose form contains `needle` and returns how many were newly
+// marked. Hits come in storage order, so the row of a hit is found by galloping
+// forward from the previous one rather than by a search over all rows.
+std::uint32_t MarkContaining(const TTableIndex::FormColumn& column, std::string_view needle, std::uint8_t* pass) {
+  const char* base = column.bytes.data();
+  const char* p = base;
+  const char* end = base + column.bytes.size();
+  const std::uint32_t* start = column.start.data();
+  const auto rowCount = static_cast<std::uint32_t>(column.start.size() - 1);
+  std::uint32_t row = 0;  // start[row] <= every later hit
+  std::uint32_t marked = 0;
+  while (p < end) {
+    const char* hit = FindNeedle(p, end, needle);
+    if (hit == nullptr) break;
+    const auto offset = static_cast<std::uint32_t>(hit - base);
+    std::uint32_t step = 1;
+    while (row + step < rowCount && start[row + step] <= offset) {
+      row += step;
+      step *= 2;
+    }
+    const std::uint32_t* upper = start + std::min(row + step, rowCount);
+    row = static_cast<std::uint32_t>(std::upper_bound(start + row, upper, offset) - start - 1);
+    marked += pass[row] == 0 ? 1u : 0u;
+    pass[row] = 1;
+    ++row;  // the 0 after each form keeps a hit within one row: go on with the next
+    p = base + start[row];
+  }
+  return marked;
+}
 
 }  // namespace
 
@@ -88,6 +190,40 @@ class TCollectionTable::Impl {
   // rebuild (finding and erasing it would cost a scan per deletion).
   TRowView order;
   TRowView filteredView;             // the rows of `order` that pass the switched-on filter
+  // The views of the wider filters typed on the way to the current one, widest
+  // first, each with its terms: valid only while rows and sort order stay as they
+  // are, so every change of either forgets them.
+  struct WiderView {
+    std::vector<CompiledTerm> terms;
+    TRowView view;
+  };
+  std::vector<WiderView> widerViews;
+  // The order of the sort key list before the current one, for the mode button's
+  // way back: 4 bytes a row, valid only while the rows stay as they are.
+  std::vector<int> spareFields;
+  TRowView spareOrder;
+  bool spareValid = false;
+
+  void ForgetSpareOrder() {
+    spareOrder.release();
+    spareValid = false;
+  }
+
+  // `order` for the new sort key list; the old one becomes the spare.
+  void Reorder(const std::vector<int>& previousFields) {
+    const bool clean = order.size() == rows.LiveCount();
+    if (clean && previousFields == sortFields) return;
+    if (spareValid && spareFields == sortFields) {
+      std::swap(order, spareOrder);
+    } else {
+      TRowView previous = std::move(order);
+      BuildOrder();
+      spareOrder = std::move(previous);
+    }
+    spareFields = previousFields;
+    spareValid = clean;
+    if (!spareValid) spareOrder.release();
+  }
   int current = -1;                  // position in the view, -1 when the view is empty
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
@@ -99,7 +235,7 @@ class TCollectionTable::Impl {
   std::vector<CompiledTerm> Compile(const TFilterExpression& expr) const {
     std::vector<CompiledTerm> compiled;
     for (const auto& term : expr.Terms()) {
-      CompiledTerm c{term.field, term.kind, {}, std::nullopt};
+      CompiledTerm c{term.field, term.kind, term.text, {}, std::nullopt};
       if (term.kind == TFilterExpression::Kind::Like)
         c.pattern.emplace(term.text, caseInsensitive);
       else
@@ -160,47 +296,125 @@ class TCollectionTable::Impl {
     order.assign(std::move(sorted));
   }
 
-  // Which stored rows pass the filter, evaluated column-wise.
-  std::vector<std::uint8_t> PassingRows() {
+  // Whether a row passes one term, read from the term's form column alone: a
+  // form is empty whenever the value is, so the row itself is read only then.
+  bool TermPasses(const CompiledTerm& term, const TTableIndex::FormColumn& column, std::uint32_t row) const {
+    const std::string_view form = column.Form(row);
+    if (form.empty() && rows.Field(row, term.field).empty()) return false;
+    return term.MatchesForm(form);
+  }
+
+  // The rows of `from` marked in `pass`, in their order. Whether a row passes is
+  // as good as random, so it decides how far to move on rather than a branch.
+  static std::vector<std::uint32_t> Passing(const TRowView& from, const std::vector<std::uint8_t>& pass,
+                                            std::size_t count) {
+    std::vector<std::uint32_t> out(count + 1);
+    std::size_t k = 0;
+    for (std::uint32_t r : from) {
+      out[k] = r;
+      k += pass[r];
+      if (k > count) break;  // more marks than counted cannot happen; never write past the end
+    }
+    out.resize(std::min(k, count));
+    return out;
+  }
+
+  // Which stored rows pass a filter, evaluated column-wise; *count is how many.
+  std::vector<std::uint8_t> PassingRows(const std::vector<CompiledTerm>& filter, std::size_t* count) {
     const std::uint32_t n = rows.Size();
     std::vector<std::uint8_t> pass(n, 0);
-    for (const auto& term : terms) {
+    std::size_t passing = 0;
+    for (const auto& term : filter) {
       const TTableIndex::FormColumn& column = index.Forms(term.field);
-      if (term.kind == TFilterExpression::Kind::Like && term.pattern->IsContains()) {
-        // One scan over all forms; the 0 after each row keeps hits within a row.
-        const std::string& needle = term.pattern->Needle();
-        const char* base = column.bytes.data();
-        const char* p = base;
-        const char* end = base + column.bytes.size();
-        while (p < end) {
-          const void* hit = memmem(p, static_cast<std::size_t>(end - p), needle.data(), needle.size());
-          if (hit == nullptr) break;
-          const auto offset = static_cast<std::uint32_t>(static_cast<const char*>(hit) - base);
-          const auto it = std::upper_bound(column.start.begin(), column.start.end(), offset);
-          const auto row = static_cast<std::uint32_t>(it - column.start.begin() - 1);
-          pass[row] = 1;
-          p = base + column.start[row + 1];
-        }
+      if (term.IsContains()) {
+        passing += MarkContaining(column, term.pattern->Needle(), pass.data());
         continue;
       }
       for (std::uint32_t r = 0; r < n; ++r)
-        if (!pass[r] && term.Matches(rows.Field(r, term.field), column.Form(r))) pass[r] = 1;
+        if (!pass[r] && TermPasses(term, column, r)) {
+          pass[r] = 1;
+          ++passing;
+        }
     }
+    *count = passing;
     return pass;
   }
 
   void BuildView() {
+    ForgetWiderViews();
     if (order.size() != rows.LiveCount()) order.remove_if([this](std::uint32_t r) { return !rows.Live(r); });
     filteredView.release();
     if (!FilterActive()) return;
-    const std::vector<std::uint8_t> pass = PassingRows();
-    for (std::uint32_t r : order)
-      if (pass[r]) filteredView.push_back(r);
+    std::size_t count = 0;
+    const std::vector<std::uint8_t> pass = PassingRows(terms, &count);
+    filteredView.assign(Passing(order, pass, count));
   }
+
+  // The view of `narrower` terms taken from the current filtered view, which
+  // holds every row they can let pass, in sort order already.
+  TRowView NarrowedView(const std::vector<CompiledTerm>& narrower) {
+    std::vector<std::uint32_t> view;
+    // A short view is checked row by row; a long one costs less as one pass over
+    // the packed forms and a look-up per row of the view.
+    if (filteredView.size() * 16 < rows.Size()) {
+      std::vector<const TTableIndex::FormColumn*> columns;
+      for (const auto& term : narrower) columns.push_back(&index.Forms(term.field));
+      for (std::uint32_t r : filteredView) {
+        for (std::size_t i = 0; i < narrower.size(); ++i)
+          if (TermPasses(narrower[i], *columns[i], r)) {
+            view.push_back(r);
+            break;
+          }
+      }
+    } else {
+      std::size_t count = 0;
+      const std::vector<std::uint8_t> pass = PassingRows(narrower, &count);
+      view = Passing(filteredView, pass, count);
+    }
+    TRowView result;
+    result.assign(std::move(view));
+    return result;
+  }
+
+  // A new expression while the filter is on. One letter more narrows the view
+  // that is shown; a letter taken back returns to the view kept from before.
+  void ApplyTerms(std::vector<CompiledTerm> next) {
+    if (FilterActive() && SameTerms(next, terms)) {
+      terms = std::move(next);
+      return;
+    }
+    for (std::size_t k = widerViews.size(); k-- > 0;) {
+      if (!SameTerms(next, widerViews[k].terms)) continue;
+      filteredView = std::move(widerViews[k].view);
+      terms = std::move(next);
+      widerViews.resize(k);
+      return;
+    }
+    if (FilterActive() && Narrows(next, terms)) {
+      TRowView narrowed = NarrowedView(next);
+      widerViews.push_back({std::move(terms), std::move(filteredView)});
+      filteredView = std::move(narrowed);
+      terms = std::move(next);
+      // Kept views cost at most as much as one more view of all rows.
+      std::size_t kept = 0;
+      for (const auto& w : widerViews) kept += w.view.size();
+      while (!widerViews.empty() && kept > rows.LiveCount()) {
+        kept -= widerViews.front().view.size();
+        widerViews.erase(widerViews.begin());
+      }
+      return;
+    }
+    terms = std::move(next);
+    BuildView();
+  }
+
+  void ForgetWiderViews() { widerViews.clear(); }
 
   void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
+    ForgetWiderViews();
+    ForgetSpareOrder();
     rows.Clear();
     index.Reset();
     order.release();
@@ -309,6 +523,8 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
   TTableRows::Fields values{interpret, titel, pfad, genre, jahr, dauer};
   for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
   const std::uint32_t row = d.rows.Add(values, true);
+  d.ForgetWiderViews();
+  d.ForgetSpareOrder();
 
   // Keep order and view sorted by inserting rather than re-sorting: building a
   // collection appends thousands of rows one by one.
@@ -338,6 +554,8 @@ void TCollectionTable::DeleteCurrent() {
   d.RequireActive("delete a record");
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const auto at = static_cast<std::size_t>(d.current);
+  d.ForgetWiderViews();
+  d.ForgetSpareOrder();
   if (d.FilterActive()) {
     // The row stays in `order` as a deleted row until the next rebuild.
     d.rows.Remove(d.filteredView[at]);
@@ -405,11 +623,12 @@ void TCollectionTable::SetFilter(std::string expression) {
   Impl& d = *impl_;
   if (d.filtered) {
     std::vector<CompiledTerm> terms = d.Compile(TFilterExpression::Parse(expression));
-    d.terms = std::move(terms);
     d.filterText = std::move(expression);
     if (d.active) {
-      d.BuildView();
+      d.ApplyTerms(std::move(terms));
       d.FirstRecord();
+    } else {
+      d.terms = std::move(terms);
     }
     return;
   }
@@ -451,20 +670,25 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
     pos = end + 1;
   }
   d.indexFieldNames = std::move(names);
+  std::vector<int> previousFields = std::move(d.sortFields);
   d.sortFields = std::move(fields);
-  if (!d.active) return;
+  if (!d.active) {
+    d.ForgetSpareOrder();
+    return;
+  }
 
   const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
+  d.ForgetWiderViews();
   if (d.FilterActive()) {
     // The filter has not changed: keep its verdicts and only re-order them.
     std::vector<std::uint8_t> inView(d.rows.Size(), 0);
     for (std::uint32_t r : d.filteredView) inView[r] = 1;
+    const std::size_t count = d.filteredView.size();
     d.filteredView.release();
-    d.BuildOrder();
-    for (std::uint32_t r : d.order)
-      if (inView[r]) d.filteredView.push_back(r);
+    d.Reorder(previousFields);
+    d.filteredView.assign(Impl::Passing(d.order, inView, count));
   } else {
-    d.BuildOrder();
+    d.Reorder(previousFields);
   }
   d.FirstRecord();
   if (currentRow >= 0) {
