@@ -17,52 +17,47 @@ namespace orvela {
 namespace {
 
 constexpr const char* kCollectionWriteFailedText = "Kann musikliste.xml nicht finden!";
-constexpr const char* kOutOfMemoryText = "Nicht gen\xFCgend Arbeitsspeicher: der Titel wurde nicht \xFCbernommen.";
 
 }  // namespace
 
 void TForm1::Abspielliste_uebernehmen_SpeedBtnClick() {
   if (!player_) return;
-  try {
-    TSelectionRequest request;
-    request.queuedTitles = static_cast<std::int32_t>(player_->Items.size());
-    request.hasRecord = collectionTable_->RecordCount() > 0;
-    if (request.hasRecord) {
-      request.interpret = collectionTable_->FieldAsString("Interpret");
-      request.titel = collectionTable_->FieldAsString("Titel");
-      request.titleNumber = collectionTable_->StorageNumber();
-    }
-    request.queueCaptions.reserve(player_->Items.size());
-    for (const auto& item : player_->Items) request.queueCaptions.push_back(item->GetDisplayName());
-
-    switch (SelectTitle(State, request)) {
-      case TSelection::QueueFull:
-        services_.dialogs->Information("", kQueueFullText);
-        return;
-      case TSelection::NoRecord:
-        return;
-      case TSelection::Duplicate:
-        services_.dialogs->Information("", kDuplicateText);
-        return;
-      case TSelection::AlreadyPlayed:
-        services_.dialogs->Information("", kAlreadyPlayedText);
-        return;
-      case TSelection::AddLastOfOnce:
-        services_.dialogs->ShowMessage(kAllTitlesPlayedText);
-        try {
-          // Off at the next start too.
-          TIniFile(State.ProgramDir + "Jukebox.ini").WriteBool("Programm", "EinmalSpielen", false);
-        } catch (const IniWriteError& e) {
-          services_.dialogs->Error(e.what());
-        }
-        break;
-      case TSelection::Add:
-        break;
-    }
-    AddSelectedTitle();
-  } catch (const std::bad_alloc&) {
-    services_.dialogs->ShowMessage(kOutOfMemoryText);
+  TSelectionRequest request;
+  request.queuedTitles = static_cast<std::int32_t>(player_->Items.size());
+  request.hasRecord = collectionTable_->RecordCount() > 0;
+  if (request.hasRecord) {
+    request.interpret = collectionTable_->FieldAsString("Interpret");
+    request.titel = collectionTable_->FieldAsString("Titel");
+    request.titleNumber = collectionTable_->StorageNumber();
   }
+  request.queueCaptions.reserve(player_->Items.size());
+  for (const auto& item : player_->Items) request.queueCaptions.push_back(item->GetDisplayName());
+
+  switch (SelectTitle(State, request)) {
+    case TSelection::QueueFull:
+      services_.dialogs->Information("", kQueueFullText);
+      return;
+    case TSelection::NoRecord:
+      return;
+    case TSelection::Duplicate:
+      services_.dialogs->Information("", kDuplicateText);
+      return;
+    case TSelection::AlreadyPlayed:
+      services_.dialogs->Information("", kAlreadyPlayedText);
+      return;
+    case TSelection::AddLastOfOnce:
+      services_.dialogs->ShowMessage(kAllTitlesPlayedText);
+      try {
+        // Off at the next start too.
+        TIniFile(State.ProgramDir + "Jukebox.ini").WriteBool("Programm", "EinmalSpielen", false);
+      } catch (const IniWriteError& e) {
+        services_.dialogs->Error(e.what());
+      }
+      break;
+    case TSelection::Add:
+      break;
+  }
+  AddSelectedTitle();
 }
 
 void TForm1::AddSelectedTitle() {
