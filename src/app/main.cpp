@@ -3,8 +3,6 @@
 // created, so a failed start shows its message before any other window exists.
 #include <QApplication>
 #include <QMetaObject>
-#include <chrono>
-#include <thread>
 
 #include "app/collection_builder_window.h"
 #include "app/guarded_application.h"
@@ -39,21 +37,14 @@ int main(int argc, char** argv) {
   // Outlives the main window, whose player releases it at shut-down.
   orvela::audio::AudioLayer audioLayer(orvela::audio::MakeSdlOutput());
 
-  orvela::TForm1Services services;
-  services.dialogs = &dialogs;
-  services.screenSaver = &screenSaver;
-  services.mousePointer = &mousePointer;
-  services.clock = &clock;
+  orvela::TForm1Services services =
+      orvela::RealServices(dialogs, screenSaver, mousePointer, clock, audioLayer);
   services.programDir = orvela::ProgramDirectory();
   // The loop is not running yet while the window is created: the request
   // waits in the queue and ends the loop as soon as it starts.
   services.terminate = [&app] {
     QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
   };
-  services.audioLayerAvailable = &orvela::audio::AudioLayer::IsAvailable;
-  services.wmaPluginAvailable = &orvela::audio::AudioLayer::HasWmaPlugin;
-  services.audioLayer = &audioLayer;
-  services.sleepOneMillisecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
 
   orvela::TForm1 form1(services);
   orvela::TFormMenu formMenu(&form1);

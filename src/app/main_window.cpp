@@ -8,9 +8,11 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "app/collection_grid.h"
 #include "app/lamp_label.h"
@@ -73,6 +75,20 @@ TForm1::~TForm1() {
 
 // A folder or a pipe of the same name is no data file: the one would read as
 // empty settings, the other would block the start.
+TForm1Services RealServices(Dialogs& dialogs, ScreenSaver& screenSaver, MousePointer& mousePointer,
+                            Clock& clock, audio::AudioLayer& audioLayer) {
+  TForm1Services services;
+  services.dialogs = &dialogs;
+  services.screenSaver = &screenSaver;
+  services.mousePointer = &mousePointer;
+  services.clock = &clock;
+  services.audioLayerAvailable = &audio::AudioLayer::IsAvailable;
+  services.wmaPluginAvailable = &audio::AudioLayer::HasWmaPlugin;
+  services.audioLayer = &audioLayer;
+  services.sleepOneMillisecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+  return services;
+}
+
 bool TForm1::FileInProgramDir(const std::string& name) const {
   return IsRegularFile(ResolveCodePagePath(State.ProgramDir + name));
 }

@@ -64,6 +64,12 @@ struct TForm1Services {
   std::function<void()> sleepOneMillisecond;
 };
 
+// The services of a real run: the given platform services, the audio layer
+// with its availability answers, and a real millisecond's sleep. The program
+// folder and the terminate request are the caller's.
+TForm1Services RealServices(Dialogs& dialogs, ScreenSaver& screenSaver, MousePointer& mousePointer,
+                            Clock& clock, audio::AudioLayer& audioLayer);
+
 class TForm1 : public QWidget {
   Q_OBJECT
 

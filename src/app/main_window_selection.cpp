@@ -61,8 +61,8 @@ void TForm1::Abspielliste_uebernehmen_SpeedBtnClick() {
 }
 
 void TForm1::AddSelectedTitle() {
+  // The add event appends the row and moves the count.
   player_->Add(collectionTable_->FieldAsString("Pfad"));
-  LabelTitelJukeWert->setText(QString::number(player_->Items.size()));
   // The guest sees when the chosen title is expected to start.
   SelectQueueRow(2);
   UpdateStartTimeEstimate();

@@ -83,6 +83,13 @@ class MainWindowTest : public ::testing::Test {
  protected:
 
   // On the scratch folder, or on another program folder (code page, with "/").
+  // Gives the window an audio layer on a manual output, for tests that play.
+  void UseManualOutput() {
+    auto output = std::make_unique<audio::ManualOutput>();
+    manualOutput = output.get();
+    audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
+  }
+
   std::unique_ptr<TForm1> MakeForm(const std::string& programDir = {}) {
     TForm1Services services;
     services.dialogs = &dialogs;

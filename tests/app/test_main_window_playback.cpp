@@ -24,11 +24,7 @@ namespace {
 
 class PlaybackTest : public MainWindowTest {
  protected:
-  PlaybackTest() {
-    auto output = std::make_unique<audio::ManualOutput>();
-    manualOutput = output.get();
-    audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
-  }
+  PlaybackTest() { UseManualOutput(); }
 
   // Starts the window with fade on or off and three titles of 2, 3 and 2 seconds.
   void Start(bool fade) {

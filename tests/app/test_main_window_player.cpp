@@ -11,11 +11,7 @@ namespace {
 
 class MainWindowPlayerTest : public MainWindowTest {
  protected:
-  MainWindowPlayerTest() {
-    auto output = std::make_unique<audio::ManualOutput>();
-    manualOutput = output.get();
-    audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
-  }
+  MainWindowPlayerTest() { UseManualOutput(); }
 
   // A tone long enough to be still playing when the window closes.
   std::string WriteTone() {

@@ -57,10 +57,7 @@ struct DemoCleanup {
 
 class SelectionTest : public MainWindowTest {
  protected:
-  SelectionTest() {
-    auto output = std::make_unique<audio::ManualOutput>();
-    audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
-  }
+  SelectionTest() { UseManualOutput(); }
   // Settings: queue limit, duplicates allowed, play-once, automatic off.
   void Start(int max, bool duplicates, bool playOnce) {
     folder.WriteAll(kPlainIni, {});

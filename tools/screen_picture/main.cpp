@@ -10,10 +10,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
@@ -51,18 +49,11 @@ int main(int argc, char** argv) {
   orvela::QtMousePointer mousePointer;
   orvela::SystemClock clock;
   orvela::audio::AudioLayer audioLayer(orvela::audio::MakeSdlOutput());
-  orvela::TForm1Services services;
-  services.dialogs = &dialogs;
-  services.screenSaver = &screenSaver;
-  services.mousePointer = &mousePointer;
-  services.clock = &clock;
+  orvela::TForm1Services services =
+      orvela::RealServices(dialogs, screenSaver, mousePointer, clock, audioLayer);
   services.programDir = orvela::NativePathToCp1252(argv[1]);
   if (services.programDir.empty() || services.programDir.back() != '/') services.programDir += '/';
   services.terminate = [] {};
-  services.audioLayerAvailable = &orvela::audio::AudioLayer::IsAvailable;
-  services.wmaPluginAvailable = &orvela::audio::AudioLayer::HasWmaPlugin;
-  services.audioLayer = &audioLayer;
-  services.sleepOneMillisecond = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
 
   orvela::TForm1 form(services);
   if (form.StartFailed() || form.Player() == nullptr) {
