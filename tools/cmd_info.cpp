@@ -3,7 +3,6 @@
 // escaped as field_escape.h says. Unreadable files print their default values;
 // the exit status is 0 all the same, so a script can run it over a whole folder.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,16 +22,9 @@ int RunInfo(const std::vector<std::string>& args) {
   std::string line;
   for (const std::string& arg : args) {
     TAudioFile file;
-    // A named pipe or a device is no audio file, and opening a pipe waits for
-    // a writer: such a name gets the values of a file that cannot be read,
-    // decided from the name alone.
-    std::error_code statError;
-    const auto status = std::filesystem::status(arg, statError);
-    if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-      file.LoadFromBuffer(NativePathToCp1252(arg), {});
-    } else {
-      file.LoadFromFile(NativePathToCp1252(arg));
-    }
+    // The readers open regular files only and never wait: a named pipe or a
+    // device gets the values of a file that cannot be read.
+    file.LoadFromFile(NativePathToCp1252(arg));
     line.clear();
     AppendEscapedField(arg, &line);
     for (const std::string* text : {&file.Artist, &file.Title, &file.Year, &file.Genre}) {

@@ -44,8 +44,8 @@ int RunList(const std::vector<std::string>& args) {
     return 2;
   }
 
-  // A named pipe in the collection's place would keep the read waiting for a
-  // writer; the name alone tells, without opening it.
+  // The reader would only find a named pipe in the collection's place
+  // unreadable; say what it is.
   std::error_code statError;
   const auto status = std::filesystem::status(std::filesystem::path(*folder) / "Musikliste.xml", statError);
   if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {

@@ -34,17 +34,15 @@ bool LoadPlaylistFile(const char* command, TTiluPlaylist& queue, const std::stri
     std::fprintf(stderr, "%s: %s is not an M3U playlist\n", command, EscapeField(nativePath).c_str());
     return false;
   }
-  // The queue reads with a plain open, which waits for a writer on a named
-  // pipe; the name alone tells, without opening it.
+  // The reader would only find it unreadable; say what it is.
   if (!IsPlainFileOrMissing(nativePath)) {
     std::fprintf(stderr, "%s: %s is not a file\n", command, EscapeField(nativePath).c_str());
     return false;
   }
   const std::string path = PlaylistPath(nativePath);
   try {
-    // The readers of the titles open them plainly too, and a named pipe listed
-    // as a title would keep them waiting for a writer: such a playlist is
-    // refused before any title is read.
+    // A named pipe listed as a title is no title a venue can test: such a
+    // playlist is refused before any title is read.
     for (const std::string& listed : ReadM3UFile(path).Paths) {
       const std::string native = Cp1252ToNativePath(listed);
       if (!IsPlainFileOrMissing(native)) {

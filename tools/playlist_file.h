@@ -10,9 +10,9 @@
 namespace orvela::tool {
 
 // False for a name that exists and is no regular file (a named pipe, a device,
-// a folder), told without opening it: the readers of playlists and titles open
-// plainly, and on a named pipe that waits for a writer. A missing file is left
-// to the reader, which reports it in its own words.
+// a folder). The readers would only find it unreadable; the tool names the
+// reason instead. A missing file is left to the reader, which reports it in
+// its own words.
 bool IsPlainFileOrMissing(const std::string& nativePath);
 
 // Whether the queue takes this command-line path for a playlist (".m3u", case aside).
