@@ -4,9 +4,16 @@
 
 namespace orvela {
 
+class TForm1;
+
 class TFormMenu : public TOperatorWindow {
+  Q_OBJECT
+
  public:
-  explicit TFormMenu(QWidget* parent = nullptr);
+  explicit TFormMenu(TForm1& form1, QWidget* parent = nullptr);
+
+ private:
+  TForm1& form1_;
 };
 
 }  // namespace orvela

@@ -47,9 +47,9 @@ int main(int argc, char** argv) {
   };
 
   orvela::TForm1 form1(services);
-  orvela::TFormMenu formMenu(&form1);
-  orvela::THauptmenu hauptmenu(&form1);
-  orvela::TFormFilter formFilter(&form1);
+  orvela::TFormMenu formMenu(form1, &form1);
+  orvela::TFormFilter formFilter(form1, &form1);
+  orvela::THauptmenu hauptmenu(form1, formMenu, formFilter, &form1);
   form1.SetSettingsMenu([&hauptmenu] { hauptmenu.exec(); });
 
   if (!form1.StartFailed()) {

@@ -38,6 +38,7 @@ class TDigitalClock;
 class TLampLabel;
 class TLedLamp;
 class TAudioFile;
+class THauptmenu;
 class TSpectrumBox;
 class TTiluPlayer;
 class TTiluPlaylist;
@@ -102,6 +103,10 @@ class TForm1 : public QWidget {
 
   // How the settings menu is opened modally; set once that window exists.
   void SetSettingsMenu(std::function<void()> openModal) { openSettingsMenu_ = std::move(openModal); }
+  // The settings window, or none while it does not exist (during start-up).
+  // The window registers itself when it is created and leaves when destroyed.
+  void SetSettingsMenuWindow(THauptmenu* menu) { settingsMenuWindow_ = menu; }
+  THauptmenu* SettingsMenuWindow() const { return settingsMenuWindow_; }
 
   // Lights the player status lamp named "Play", "Stop", "Pause" or "leer" and
   // switches the other three off; any other text leaves all four off.
@@ -156,6 +161,25 @@ class TForm1 : public QWidget {
   void AddSelectedTitle();
   // Appends an audio file to the collection as a title record, fields as they are.
   void AppendTitleRecord(const TAudioFile& file);
+
+  // Collection building's updates of the main screen (main_window_collection.cpp).
+
+  // End of collection building's part.
+
+  // The jukebox automatic (main_window_automatic.cpp).
+  void StartAutomatic();
+  void StopAutomatic();
+  void FillQueueAutomatic();
+
+  // End of the automatic's part.
+
+  // Jingles and birthday mode (main_window_jingles.cpp).
+
+  // End of the jingles' and birthday's part.
+
+  // The restriction filter's updates of the main screen (main_window_restriction.cpp).
+
+  // End of the restriction filter's part.
 
   // 1 while the position bar is held, 0 otherwise.
   int MainScrollbarTag = 0;
@@ -345,6 +369,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<TTiluPlaylist> player_;
   bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
+  THauptmenu* settingsMenuWindow_ = nullptr;
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;
   bool startFailed_ = false;

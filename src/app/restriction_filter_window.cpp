@@ -1,9 +1,11 @@
 #include "app/restriction_filter_window.h"
 
+#include "app/main_window.h"
+
 namespace orvela {
 
-TFormFilter::TFormFilter(QWidget* parent)
-    : TOperatorWindow(QStringLiteral("FormFilter"), parent) {
+TFormFilter::TFormFilter(TForm1& form1, QWidget* parent)
+    : TOperatorWindow(QStringLiteral("FormFilter"), parent), form1_(form1) {
   setObjectName(QStringLiteral("FormFilter"));
 }
 

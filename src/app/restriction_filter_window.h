@@ -5,9 +5,16 @@
 
 namespace orvela {
 
+class TForm1;
+
 class TFormFilter : public TOperatorWindow {
+  Q_OBJECT
+
  public:
-  explicit TFormFilter(QWidget* parent = nullptr);
+  explicit TFormFilter(TForm1& form1, QWidget* parent = nullptr);
+
+ private:
+  TForm1& form1_;
 };
 
 }  // namespace orvela

@@ -10,10 +10,14 @@
 namespace orvela::testing {
 namespace {
 
-TEST(OperatorWindowTest, CaptionSizeAndFrame) {
-  TFormMenu menu;
-  THauptmenu hauptmenu;
-  TFormFilter filter;
+using OperatorWindowTest = MainWindowTest;
+
+TEST_F(OperatorWindowTest, CaptionSizeAndFrame) {
+  folder.WriteAll(kPlainIni, {});
+  auto form = MakeForm();
+  TFormMenu menu(*form);
+  TFormFilter filter(*form);
+  THauptmenu hauptmenu(*form, menu, filter);
   const struct {
     QDialog* window;
     QString caption;
@@ -34,18 +38,25 @@ TEST(OperatorWindowTest, CaptionSizeAndFrame) {
   }
 }
 
-TEST(OperatorWindowTest, SettingsMenuClosesByTouch) {
-  THauptmenu hauptmenu;
-  hauptmenu.show();
-  ASSERT_TRUE(hauptmenu.isVisible());
-  QPushButton* close = hauptmenu.findChild<QPushButton*>(QStringLiteral("BitBtnSchliessen"));
+TEST_F(OperatorWindowTest, SettingsMenuRegistersAndClosesByTouch) {
+  folder.WriteAll(kPlainIni, {});
+  auto form = MakeForm();
+  TFormMenu menu(*form);
+  TFormFilter filter(*form);
+  auto hauptmenu = std::make_unique<THauptmenu>(*form, menu, filter);
+  EXPECT_EQ(form->SettingsMenuWindow(), hauptmenu.get());
+  hauptmenu->show();
+  ASSERT_TRUE(hauptmenu->isVisible());
+  QPushButton* close = hauptmenu->findChild<QPushButton*>(QStringLiteral("BitBtnSchliessen"));
   ASSERT_NE(close, nullptr);
   EXPECT_EQ(close->text(), QString::fromUtf8("Schließen"));
-  EXPECT_TRUE(QRect(QPoint(0, 0), hauptmenu.size()).contains(close->geometry()));
+  EXPECT_TRUE(QRect(QPoint(0, 0), hauptmenu->size()).contains(close->geometry()));
   EXPECT_GE(close->height(), 48);  // a finger, not a mouse pointer
   close->click();
-  EXPECT_FALSE(hauptmenu.isVisible());
-  EXPECT_EQ(hauptmenu.result(), QDialog::Rejected);
+  EXPECT_FALSE(hauptmenu->isVisible());
+  EXPECT_EQ(hauptmenu->result(), QDialog::Rejected);
+  hauptmenu.reset();
+  EXPECT_EQ(form->SettingsMenuWindow(), nullptr);
 }
 
 TEST(ScreenFontTest, ArialResolvesToAMetricCompatibleFace) {
