@@ -174,6 +174,8 @@ class TForm1 : public QWidget {
   // End of the automatic's part.
 
   // Jingles and birthday mode (main_window_jingles.cpp).
+  // The settings menu's birthday "Stop".
+  void SpeedButtonGeburtstagsongStopClick();
 
   // End of the jingles' and birthday's part.
 
