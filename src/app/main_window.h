@@ -163,6 +163,13 @@ class TForm1 : public QWidget {
   void AppendTitleRecord(const TAudioFile& file);
 
   // Collection building's updates of the main screen (main_window_collection.cpp).
+  // After titles were added: the counters, and the status text with its lamp
+  // when the collection holds titles; the grid shows the new view.
+  void ShowCollectionExtended();
+  // After the collection was removed: empty counters, the title line blanked,
+  // the queue cleared (which stops the music), "Musiksammlung ohne Titel" and
+  // the lamp off in red.
+  void ShowCollectionRemoved();
 
   // End of collection building's part.
 
