@@ -98,6 +98,9 @@ void TFormMenu::CreateControls() {
   ShellTreeView1->setIconSize(QSize(32, 32));
   ShellTreeView1->setIndentation(28);
   ShellTreeView1->setGeometry(16, 64, 520, 420);
+  // Scroll bars a finger can hold.
+  ShellTreeView1->setStyleSheet(
+      QStringLiteral("QScrollBar:vertical { width: 36px; } QScrollBar:horizontal { height: 36px; }"));
   // Opened where the operator's music usually is: the home folder.
   const QModelIndex home = folderModel_->index(QDir::homePath());
   for (QModelIndex at = home.parent(); at.isValid(); at = at.parent()) ShellTreeView1->expand(at);
