@@ -95,6 +95,11 @@ int RunScan(const std::vector<std::string>& args) {
   const std::filesystem::path collectionFile = std::filesystem::path(paths[1]) / "Musikliste.xml";
   const std::string shownFile = EscapeField(collectionFile.string());
 
+  std::error_code folderError;
+  if (!std::filesystem::is_directory(folder, folderError)) {
+    std::fprintf(stderr, "scan: %s is not a folder; nothing was scanned\n", EscapeField(folder).c_str());
+    return 1;
+  }
   // Nothing is read before the collection is known to be there: a scan of
   // hours into a file that cannot be written back would be lost.
   std::error_code statError;

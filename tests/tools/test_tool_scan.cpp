@@ -96,21 +96,24 @@ TEST_F(ToolScanTest, FilesTheCollectionCannotNameAreCountedInTheSummary) {
   EXPECT_EQ(StoredPaths().size(), 5u);
 }
 
-TEST_F(ToolScanTest, WithoutAReadableCollectionFileNothingChanges) {
+TEST_F(ToolScanTest, WithoutAReadableCollectionFileOrAFolderNothingChanges) {
   const struct {
     const char* name;
     const char* content;  // nullptr: no collection file at all
+    const char* folder;   // inside the music folder
     const char* message;
   } cases[] = {
-      {"missing", nullptr, "does not exist; nothing was scanned"},
-      {"not a collection", "kein XML", "cannot load the collection, nothing was scanned"},
+      {"missing", nullptr, "", "does not exist; nothing was scanned"},
+      {"not a collection", "kein XML", "", "cannot load the collection, nothing was scanned"},
+      {"no such folder", kEmptyCollection, "gibt es nicht", "is not a folder; nothing was scanned"},
+      {"a file, not a folder", kEmptyCollection, "b.mp3", "is not a folder; nothing was scanned"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path file = program / "Musikliste.xml";
     fs::remove(file);
     if (c.content != nullptr) WriteFileBytes(file, c.content);
-    const ToolRun run = RunTool({"scan", "--recursive", music.string(), program.string()});
+    const ToolRun run = RunTool({"scan", "--recursive", (music / c.folder).string(), program.string()});
     EXPECT_TRUE(run.exited && run.status == 1) << run.How();
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
