@@ -47,16 +47,29 @@ std::string LeftOutText(std::size_t count) {
 }
 
 // While a scan runs, the guest screen's title counter changes with every file;
-// it is let through to the screen only at the repaint moments.
+// it is let through to the screen only at the repaint moments (painting it
+// after every file cost more than reading the file). Between them the screen
+// keeps the count last painted. Its size is held too: a label whose size may
+// change asks its layout to be worked out again with every new text.
 class HeldRepaints {
  public:
-  explicit HeldRepaints(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
-  ~HeldRepaints() { widget_->setUpdatesEnabled(true); }
+  explicit HeldRepaints(QWidget* widget)
+      : widget_(widget), minimum_(widget->minimumSize()), maximum_(widget->maximumSize()) {
+    widget_->setUpdatesEnabled(false);
+    widget_->setFixedSize(widget_->size());
+  }
+  ~HeldRepaints() {
+    widget_->setMinimumSize(minimum_);
+    widget_->setMaximumSize(maximum_);
+    widget_->setUpdatesEnabled(true);
+  }
   HeldRepaints(const HeldRepaints&) = delete;
   HeldRepaints& operator=(const HeldRepaints&) = delete;
 
  private:
   QWidget* widget_;
+  QSize minimum_;
+  QSize maximum_;
 };
 
 }  // namespace
