@@ -248,6 +248,7 @@ void TFormMenu::ScanButton(bool recursive, const char* question) {
   if (!dialogs.Question("", question)) return;
   DisableControls();
   leftOut_ = 0;
+  titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   form1_.CollectionTable().SetFiltered(false);
   ScanFolder(folder, kMask, recursive);
   FinishAddition();
@@ -268,6 +269,7 @@ void TFormMenu::SpeedButton_Titel_hinzufugenClick() {
   if (files.empty()) return;
   DisableControls();
   leftOut_ = 0;
+  titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   const std::size_t maxPath = form1_.CollectionTable().FieldWidth(TCollectionTable::Pfad);
   for (const std::string& path : files) {
     // The dialog answers in code-page text: a name with characters the code
@@ -293,7 +295,7 @@ void TFormMenu::FinishAddition() {
     dialogs.Error(e.what());
   }
   EnableControls();
-  form1_.ShowCollectionExtended();
+  form1_.ShowCollectionExtended(titlesBefore_);
   if (saved) {
     if (THauptmenu* menu = form1_.SettingsMenuWindow(); menu != nullptr && menu->CheckBoxEinschraenken != nullptr) {
       menu->CheckBoxEinschraenken->setEnabled(true);

@@ -84,6 +84,7 @@ class TFormMenu : public TOperatorWindow {
   TForm1& form1_;
   QFileSystemModel* folderModel_ = nullptr;
   std::size_t leftOut_ = 0;
+  int titlesBefore_ = 0;
   QElapsedTimer sinceRepaint_;
 };
 

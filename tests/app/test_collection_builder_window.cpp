@@ -216,9 +216,15 @@ TEST_F(CollectionBuilderTest, ScanningTwiceDoublesEveryTitleWithOneWriteEach) {
   EXPECT_TRUE(form->JvLED2->Active());
   EXPECT_EQ(form->JvLED2->Color(), QColor(0x00, 0xFF, 0x00));
   EXPECT_TRUE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  // Play-once (on by default) lets each new title be chosen once.
+  ASSERT_TRUE(form->State.PlayOnceEnabled);
+  EXPECT_EQ(form->State.PlayOnceList.Numbers(), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+  ASSERT_TRUE(form->State.PlayOnceList.Take(2));  // a guest chose title 2
 
   dialogs.questionAnswers = {true};
   menu->SpeedButton_Musiksammlung_neu_erstellenClick();
+  // Title 2 stays chosen; the five new ones join.
+  EXPECT_EQ(form->State.PlayOnceList.Numbers(), (std::vector<std::int32_t>{1, 3, 4, 5, 6, 7, 8, 9, 10}));
   std::vector<std::string> twice = once;
   twice.insert(twice.end(), once.begin(), once.end());
   EXPECT_EQ(StoredPaths(), twice);
@@ -329,6 +335,7 @@ TEST_F(CollectionBuilderTest, RemovingTheCollectionEmptiesFileScreenAndQueue) {
   EXPECT_TRUE(form->Player()->Items.empty());
   EXPECT_EQ(form->PlaylistView->topLevelItemCount(), 0);
   EXPECT_FALSE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  EXPECT_TRUE(form->State.PlayOnceList.Empty());
 
   // An empty collection: nothing asked, nothing written, the queue left alone.
   form->Player()->Add(musicRoot + "/b.mp3");
