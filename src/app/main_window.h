@@ -166,6 +166,15 @@ class TForm1 : public QWidget {
   void AppendTitleRecord(const TAudioFile& file);
 
   // Collection building's updates of the main screen (main_window_collection.cpp).
+  // After titles were added to the `titlesBefore` the table held: the counters,
+  // and the status text with its lamp when the collection holds titles; the
+  // grid shows the new view. With play-once on, the new titles may be chosen
+  // once too, and those chosen before stay chosen.
+  void ShowCollectionExtended(int titlesBefore);
+  // After the collection was removed: empty counters, the title line blanked,
+  // the queue cleared (which stops the music), "Musiksammlung ohne Titel" and
+  // the lamp off in red; the play-once list starts again.
+  void ShowCollectionRemoved();
 
   // End of collection building's part.
 

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "collection/collection_table.h"
+#include "collection/title_record.h"
 #include "common/dialogs.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/playback_time.h"
@@ -70,8 +71,7 @@ void TForm1::AddSelectedTitle() {
 
 void TForm1::AppendTitleRecord(const TAudioFile& file) {
   try {
-    collectionTable_->AppendRecord(file.Artist, file.Title, file.FilePath, file.Genre, file.Year,
-                                   FormatMinutesSeconds(file.Duration));
+    orvela::AppendTitleRecord(*collectionTable_, file);
     StaticText_titel_vorhanden->setText(QString::number(collectionTable_->RecordCount()) +
                                         QStringLiteral(" Titel in Musiksammlung vorhanden"));
   } catch (const std::exception&) {

@@ -112,17 +112,6 @@ std::string TagFor(const DemoTrack& t, std::size_t index) {
 
 const std::vector<DemoTrack>& DemoTracks() { return kTracks; }
 
-std::string FormatDauer(std::int32_t seconds) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2d:%.2d", seconds / 60, seconds % 60);
-  return buf;
-}
-
-void AppendTitleRecord(TCollectionTable& table, const TAudioFile& file) {
-  table.AppendRecord(file.Artist, file.Title, file.FilePath, file.Genre, file.Year,
-                     FormatDauer(file.Duration));
-}
-
 std::string DemoFileName(std::size_t index) {
   if (index >= kTracks.size()) return {};
   char num[24];

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collection/collection_table.h"
+#include "collection/title_record.h"
 #include "metadata/audio_file.h"
 
 namespace orvela::demo {
@@ -29,12 +30,9 @@ struct DemoTrack {
 
 const std::vector<DemoTrack>& DemoTracks();
 
-// "%.2d:%.2d" of minutes and seconds: 225 -> "03:45", 6000 -> "100:00".
-std::string FormatDauer(std::int32_t seconds);
-
-// Appends one audio file to the table as a title record: the fields as they are,
-// Duration as FormatDauer. The table's own errors propagate (TableError).
-void AppendTitleRecord(TCollectionTable& table, const TAudioFile& file);
+// The collection builder's own record, under the names the demo's callers know.
+using orvela::AppendTitleRecord;
+using orvela::FormatDauer;
 
 // File name of a track inside the demo folder ("01 - Artist - Title.mp3", UTF-8).
 std::string DemoFileName(std::size_t index);

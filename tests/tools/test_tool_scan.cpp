@@ -1,0 +1,190 @@
+// scan: a folder tree appended to a program folder's collection file from the
+// terminal, in the order the window's scan appends it; interrupted, it keeps
+// what it read; without a collection file it changes nothing.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "collection/collection_table.h"
+#include "support/mp3_tree.h"
+#include "tool_process.h"
+
+namespace orvela::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kEmptyCollection[] =
+    "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+    "<FIELD attrname=\"Interpret\" fieldtype=\"string\" WIDTH=\"500\"/>"
+    "<FIELD attrname=\"Titel\" fieldtype=\"string\" WIDTH=\"500\"/>"
+    "<FIELD attrname=\"Pfad\" fieldtype=\"string\" WIDTH=\"500\"/>"
+    "<FIELD attrname=\"Genre\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "</FIELDS><PARAMS/></METADATA><ROWDATA></ROWDATA></DATAPACKET>";
+
+bool ToolBuilt() { return fs::exists(ToolPath()); }
+
+class ToolScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ToolBuilt()) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+    program = scratch.Path() / "programm";
+    music = scratch.Path() / "musik";
+    fs::create_directories(program);
+    WriteFileBytes(program / "Musikliste.xml", kEmptyCollection);
+    for (const char* name : {"b.mp3", "A.MP3", "sub/c.mp3", "sub/tief/d.mp3", "zwei/e.mp3"}) WriteTinyMp3(music / name);
+  }
+
+  std::vector<std::string> StoredPaths() const {
+    TCollectionTable table(TCollectionTable::CollectionWidths(), true);
+    table.LoadFromFile((program / "Musikliste.xml").string());
+    std::vector<std::string> paths;
+    for (int row = 0; row < table.RecordCount(); ++row) paths.push_back(table.ViewField(row, TCollectionTable::Pfad));
+    return paths;
+  }
+
+  std::vector<std::string> Music(const std::vector<std::string>& names) const {
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back((music / name).string());
+    return paths;
+  }
+
+  ScratchFolder scratch;
+  fs::path program;
+  fs::path music;
+};
+
+TEST_F(ToolScanTest, AppendsInWalkOrderAndTwiceDoublesEveryTitle) {
+  const std::vector<std::string> recursive = Music({"A.MP3", "b.mp3", "sub/c.mp3", "sub/tief/d.mp3", "zwei/e.mp3"});
+  const ToolRun first = RunTool({"scan", "--recursive", music.string(), program.string()});
+  ASSERT_TRUE(first.exited && first.status == 0) << first.How() << first.err;
+  EXPECT_EQ(StoredPaths(), recursive);
+  EXPECT_EQ(first.out.rfind("5 titles added in ", 0), 0u) << first.out;
+  EXPECT_EQ(first.out.find("left out"), std::string::npos);
+  EXPECT_TRUE(first.err.empty()) << first.err;  // no progress line off a terminal
+
+  const ToolRun second = RunTool({"scan", "--recursive", music.string() + "/", program.string()});
+  ASSERT_TRUE(second.exited && second.status == 0) << second.How() << second.err;
+  std::vector<std::string> twice = recursive;
+  twice.insert(twice.end(), recursive.begin(), recursive.end());
+  EXPECT_EQ(StoredPaths(), twice);
+
+  // Without --recursive the folder's own files only.
+  const ToolRun own = RunTool({"scan", (music / "sub").string(), program.string()});
+  ASSERT_TRUE(own.exited && own.status == 0) << own.How() << own.err;
+  EXPECT_EQ(StoredPaths().back(), (music / "sub/c.mp3").string());
+  EXPECT_EQ(StoredPaths().size(), 11u);
+}
+
+TEST_F(ToolScanTest, FilesTheCollectionCannotNameAreCountedInTheSummary) {
+  WriteTinyMp3(music / "\xC5\x82\x61.mp3");  // "ła": ł is not in the code page
+  const ToolRun run = RunTool({"scan", "--recursive", music.string(), program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_NE(run.out.find("5 titles added"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 file left out"), std::string::npos) << run.out;
+  EXPECT_EQ(StoredPaths().size(), 5u);
+}
+
+TEST_F(ToolScanTest, WithoutAReadableCollectionFileOrAFolderNothingChanges) {
+  const struct {
+    const char* name;
+    const char* content;  // nullptr: no collection file at all
+    const char* folder;   // inside the music folder
+    const char* message;
+  } cases[] = {
+      {"missing", nullptr, "", "does not exist; nothing was scanned"},
+      {"not a collection", "kein XML", "", "cannot load the collection, nothing was scanned"},
+      {"no such folder", kEmptyCollection, "gibt es nicht", "is not a folder; nothing was scanned"},
+      {"a file, not a folder", kEmptyCollection, "b.mp3", "is not a folder; nothing was scanned"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = program / "Musikliste.xml";
+    fs::remove(file);
+    if (c.content != nullptr) WriteFileBytes(file, c.content);
+    const ToolRun run = RunTool({"scan", "--recursive", (music / c.folder).string(), program.string()});
+    EXPECT_TRUE(run.exited && run.status == 1) << run.How();
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    if (c.content == nullptr) {
+      EXPECT_FALSE(fs::exists(file));
+    } else {
+      EXPECT_EQ(ReadFileBytes(file), c.content);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator()), c.content ? 1 : 0);
+  }
+}
+
+// The file the child has open, if it is one of the slow ones.
+std::string SlowFileOpenIn(pid_t pid) {
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    const std::string target = fs::read_symlink(fd.path(), error).string();
+    if (target.find("/langsam") != std::string::npos) return target;
+  }
+  return {};
+}
+
+// Ctrl-C stops the walk after the file being read, and what was read is saved.
+TEST_F(ToolScanTest, AnInterruptedScanKeepsWhatItRead) {
+  // Files without a frame are read to their end: sparse ones of 32 MiB make
+  // the walk slow enough to be caught in the middle.
+  for (int i = 1; i <= 4; ++i) {
+    const fs::path slow = music / ("zwei/langsam" + std::to_string(i) + ".mp3");
+    WriteFileBytes(slow, "");
+    fs::resize_file(slow, std::uintmax_t{32} << 20);
+  }
+  const std::vector<std::string> order =
+      Music({"A.MP3", "b.mp3", "sub/c.mp3", "sub/tief/d.mp3", "zwei/e.mp3", "zwei/langsam1.mp3", "zwei/langsam2.mp3",
+             "zwei/langsam3.mp3", "zwei/langsam4.mp3"});
+
+  const std::string tool = ToolPath().string();
+  const std::string folderArg = music.string();
+  const std::string programArg = program.string();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+    ::alarm(120);
+    ::execl(tool.c_str(), tool.c_str(), "scan", "--recursive", folderArg.c_str(), programArg.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(child, 0);
+  std::string caught;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (caught.empty() && std::chrono::steady_clock::now() < deadline) {
+    caught = SlowFileOpenIn(child);
+    if (caught.empty()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ::kill(child, SIGINT);
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  ASSERT_FALSE(caught.empty()) << "the scan never reached the slow files";
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 128 + SIGINT) << raw;
+
+  const std::vector<std::string> stored = StoredPaths();
+  const auto reached = std::find(order.begin(), order.end(), caught);
+  ASSERT_NE(reached, order.end()) << caught;
+  const auto atLeast = static_cast<std::size_t>(reached - order.begin()) + 1;
+  // Everything up to the file it was reading, perhaps the next one, never the rest.
+  EXPECT_GE(stored.size(), atLeast);
+  EXPECT_LE(stored.size(), atLeast + 1);
+  EXPECT_LT(stored.size(), order.size());
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end(), order.begin()));
+}
+
+}  // namespace
+}  // namespace orvela::testing

@@ -1,0 +1,176 @@
+// scan [--recursive] FOLDER PROGRAM_FOLDER: what the collection building
+// window's scan does, without a screen: every "*.mp3" file of FOLDER (and with
+// --recursive of its subfolders) is read and appended as a title record to
+// PROGRAM_FOLDER/Musikliste.xml, which is written once at the end.
+//
+// Ctrl-C or SIGTERM stops the walk after the file being read; what was scanned
+// until then is saved all the same, and the status is 128 + the signal's number
+// so a script knows the scan is incomplete. A collection file that is missing
+// or cannot be read ends the run with status 1 before anything is read.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "collection/collection_table.h"
+#include "collection/folder_scan.h"
+#include "collection/title_record.h"
+#include "command.h"
+#include "common/codepage.h"
+#include "field_escape.h"
+#include "metadata/audio_file.h"
+
+namespace orvela::tool {
+namespace {
+
+constexpr const char* kUsage = "usage: orvela-jukebox-tool scan [--recursive] FOLDER PROGRAM_FOLDER\n";
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) { stopSignal = signal; }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double Rate(std::size_t files, double seconds) { return seconds > 0 ? static_cast<double>(files) / seconds : 0.0; }
+
+// One line on the terminal, rewritten in place; a log file or a pipe gets
+// none of it, only the summary.
+class ProgressLine {
+ public:
+  ProgressLine() : shown_(::isatty(STDERR_FILENO) == 1) {}
+
+  void Update(std::size_t files, Clock::time_point start) {
+    if (!shown_) return;
+    const Clock::time_point now = Clock::now();
+    if (now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    std::fprintf(stderr, "\r\033[Kscan: %zu files read, %.0f files/s", files, Rate(files, SecondsSince(start)));
+    std::fflush(stderr);
+    written_ = true;
+  }
+
+  void Clear() {
+    if (written_) std::fprintf(stderr, "\r\033[K");
+    written_ = false;
+  }
+
+ private:
+  bool shown_;
+  bool written_ = false;
+  Clock::time_point last_{};
+};
+
+int RunScan(const std::vector<std::string>& args) {
+  bool recursive = false;
+  std::vector<std::string> paths;
+  for (const std::string& arg : args) {
+    if (arg == "--recursive") {
+      recursive = true;
+    } else if (!arg.empty() && arg[0] != '-') {
+      paths.push_back(arg);
+    } else {
+      std::fprintf(stderr, "%s", kUsage);
+      return 2;
+    }
+  }
+  if (paths.size() != 2) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  const std::string& folder = paths[0];
+  const std::filesystem::path collectionFile = std::filesystem::path(paths[1]) / "Musikliste.xml";
+  const std::string shownFile = EscapeField(collectionFile.string());
+
+  std::error_code folderError;
+  if (!std::filesystem::is_directory(folder, folderError)) {
+    std::fprintf(stderr, "scan: %s is not a folder; nothing was scanned\n", EscapeField(folder).c_str());
+    return 1;
+  }
+  // Nothing is read before the collection is known to be there: a scan of
+  // hours into a file that cannot be written back would be lost.
+  std::error_code statError;
+  const auto status = std::filesystem::status(collectionFile, statError);
+  if (!std::filesystem::exists(status)) {
+    std::fprintf(stderr, "scan: the collection file %s does not exist; nothing was scanned\n", shownFile.c_str());
+    return 1;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "scan: %s is not a file; nothing was scanned\n", shownFile.c_str());
+    return 1;
+  }
+  const std::string storedFile = NativePathToCp1252(collectionFile.string());
+  // Storage order, no sort key: appending stays cheap however large the collection.
+  TCollectionTable table(TCollectionTable::CollectionWidths(), true);
+  try {
+    table.LoadFromFile(storedFile);
+  } catch (const TableError& e) {
+    std::fprintf(stderr, "scan: cannot load the collection, nothing was scanned: %s\n",
+                 Cp1252ToUtf8(e.what()).c_str());
+    return 1;
+  }
+
+  CatchStopSignals();
+  TFolderScanOptions options;
+  options.mask = "*.mp3";
+  options.recursive = recursive;
+  options.maxPathBytes = table.FieldWidth(TCollectionTable::Pfad);
+  ProgressLine progress;
+  const Clock::time_point start = Clock::now();
+  std::size_t appended = 0;
+  TFolderScanCallbacks callbacks;
+  callbacks.file = [&](const std::string& path) {
+    TAudioFile file;
+    file.LoadFromFile(path);
+    AppendTitleRecord(table, file);
+    ++appended;
+  };
+  callbacks.pause = [&] {
+    progress.Update(appended, start);
+    return stopSignal == 0;
+  };
+  const TFolderScanResult result = ScanFolder(folder, options, callbacks);
+  progress.Clear();
+
+  try {
+    table.SaveToFile(storedFile);
+  } catch (const TableError& e) {
+    std::fprintf(stderr, "scan: %zu titles read but not saved: %s\n", appended, Cp1252ToUtf8(e.what()).c_str());
+    return 1;
+  }
+  const double seconds = SecondsSince(start);
+  std::printf("%zu %s added in %.2f s (%.0f files/s)", appended, appended == 1 ? "title" : "titles", seconds,
+              Rate(appended, seconds));
+  if (result.leftOut > 0) {
+    std::printf(", %zu %s left out (names the collection cannot hold)", result.leftOut,
+                result.leftOut == 1 ? "file" : "files");
+  }
+  if (result.unreadableFolders > 0) {
+    std::printf(", %zu %s could not be read", result.unreadableFolders,
+                result.unreadableFolders == 1 ? "folder" : "folders");
+  }
+  if (result.stopped) std::printf(", interrupted: the rest was not scanned");
+  std::printf("\n");
+  return result.stopped && stopSignal != 0 ? 128 + stopSignal : 0;
+}
+
+const CommandRegistration kScan("scan",
+                                "scan [--recursive] FOLDER PROGRAM_FOLDER\n"
+                                "                   append the *.mp3 files of FOLDER to PROGRAM_FOLDER/Musikliste.xml",
+                                RunScan);
+
+}  // namespace
+}  // namespace orvela::tool
