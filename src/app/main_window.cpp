@@ -144,6 +144,12 @@ void TForm1::FormCreate() {
   State.ActiveJingle = 0;
   State.FadeAction = TFadeAction::None;
   State.RestrictionActive = false;
+  // Queued, not started: the music begins when someone presses "Abspielen".
+  if (State.AutomaticEnabled) {
+    StartAutomatic();
+  } else {
+    StopAutomatic();
+  }
 
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
   LabelDiodeFade->SetLit(State.FadeEnabled);

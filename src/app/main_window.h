@@ -28,6 +28,7 @@ namespace orvela {
 
 class Clock;
 class Dialogs;
+class RandomSource;
 class MousePointer;
 class ScreenSaver;
 class TBackgroundImage;
@@ -63,6 +64,8 @@ struct TForm1Services {
   audio::AudioLayer* audioLayer = nullptr;
   // Pauses the user-interface thread for one millisecond: the shut-down fade's wait.
   std::function<void()> sleepOneMillisecond;
+  // The automatic's draws; without one the window seeds its own generator once.
+  RandomSource* random = nullptr;
 };
 
 // The services of a real run: the given platform services, the audio layer
@@ -167,8 +170,11 @@ class TForm1 : public QWidget {
   // End of collection building's part.
 
   // The jukebox automatic (main_window_automatic.cpp).
+  // Refused, with its message, on a collection of fewer than six titles.
   void StartAutomatic();
   void StopAutomatic();
+  // Tops the queue up to five titles drawn over the whole collection; the
+  // guest's search and current record stay as they are.
   void FillQueueAutomatic();
 
   // End of the automatic's part.
@@ -372,6 +378,7 @@ class TForm1 : public QWidget {
   bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
   THauptmenu* settingsMenuWindow_ = nullptr;
+  std::unique_ptr<RandomSource> ownRandom_;
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;
   bool startFailed_ = false;

@@ -125,7 +125,10 @@ void TForm1::BtnStopClick() {
   UpdateStartTimeEstimate();
 }
 
-void TForm1::BtnNextClick() { NextTitle(); }
+void TForm1::BtnNextClick() {
+  NextTitle();
+  if (State.AutomaticEnabled) FillQueueAutomatic();
+}
 
 void TForm1::NextTitle() {
   if (!player_) return;
@@ -325,7 +328,10 @@ void TForm1::OnTiluChange() {
   LabelGenre->setText(ToQString(player_->GetGenre()));
 }
 
-void TForm1::OnTiluEndFile() { NextTitle(); }
+void TForm1::OnTiluEndFile() {
+  NextTitle();
+  if (State.AutomaticEnabled) FillQueueAutomatic();
+}
 
 void TForm1::OnPlaylistAddItem(TAudioFile* item) {
   auto* row = new QTreeWidgetItem(PlaylistView);

@@ -617,6 +617,21 @@ std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
   return std::string(d.rows.Field(d.View()[static_cast<std::size_t>(viewRow)], fieldIndex));
 }
 
+std::string TCollectionTable::StoredField(int storageNumber, int fieldIndex) const {
+  const Impl& d = *impl_;
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  if (!d.active || storageNumber < 1 || storageNumber > static_cast<int>(d.rows.LiveCount())) return {};
+  std::uint32_t row = static_cast<std::uint32_t>(storageNumber - 1);
+  if (d.rows.LiveCount() != d.rows.Size()) {
+    // Deleted rows keep their place in storage: count the live ones.
+    int seen = 0;
+    for (row = 0;; ++row) {
+      if (d.rows.Live(row) && ++seen == storageNumber) break;
+    }
+  }
+  return std::string(d.rows.Field(row, fieldIndex));
+}
+
 const std::string& TCollectionTable::Filter() const { return impl_->filterText; }
 
 void TCollectionTable::SetFilter(std::string expression) {

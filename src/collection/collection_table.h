@@ -109,6 +109,10 @@ class TCollectionTable {
   // field `fieldIndex` of the row at 0-based view position viewRow (that row's RecNo
   // is viewRow + 1). "" outside 0..RecordCount-1.
   std::string ViewField(int viewRow, int fieldIndex) const;
+  // The value of a field of the title with that storage number (see
+  // StorageNumber), whatever the filter and sort order; "" outside
+  // 1..StoredRecordCount.
+  std::string StoredField(int storageNumber, int fieldIndex) const;
 
   // The filter expression. Setting it while the filter is on re-filters at once
   // and makes the first record current; an expression that cannot be parsed then

@@ -73,10 +73,12 @@ class ProgramFolder {
   std::filesystem::path dir_;
 };
 
-// Settings of a bar that wants the window, the pointer and the menu open.
+// Settings of a bar that wants the window, the pointer and the menu open, and
+// fills its queue by hand.
 inline const char* const kPlainIni =
     "[Schalter_Einstellungen]\r\n"
     "[Programm]\r\nPasswortaktiv=1\r\nKiosk=0\r\nBildschirmschoner=0\r\nMaus=0\r\nGeburtstag=0\r\n"
+    "Automatik=0\r\n"
     "[Abspielliste]\r\nmax=20\r\n";
 
 class MainWindowTest : public ::testing::Test {
@@ -102,6 +104,7 @@ class MainWindowTest : public ::testing::Test {
     services.wmaPluginAvailable = [this] { return wmaAvailable; };
     services.audioLayer = audioLayer.get();
     services.sleepOneMillisecond = [this] { ++millisecondsSlept; };
+    services.random = &random;
     auto form = std::make_unique<TForm1>(services);
     form->SetSettingsMenu([this] { ++menuOpenings; });
     return form;
@@ -112,6 +115,7 @@ class MainWindowTest : public ::testing::Test {
   ScriptedScreenSaver screenSaver{true};
   ScriptedMousePointer mousePointer;
   ScriptedClock clock{0.0};
+  ScriptedRandom random;
   bool audioAvailable = true;
   bool wmaAvailable = true;
   int terminateRequests = 0;

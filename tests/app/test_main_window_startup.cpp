@@ -13,6 +13,7 @@
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "common/codepage.h"
+#include "jukebox/jukebox_automatic.h"
 #include "main_window_fixture.h"
 
 namespace orvela::testing {
@@ -139,7 +140,10 @@ TEST_F(MainWindowTest, IniWithoutKeysSwitchesEverythingOn) {
   auto form = MakeForm();
   const TProgramState& s = form->State;
   EXPECT_TRUE(s.NextSwitch && s.StopSwitch && s.MenuCodeActive && s.KioskMode && s.AllowDuplicates &&
-              s.FadeEnabled && s.AutomaticEnabled && s.PlayOnceEnabled);
+              s.FadeEnabled && s.PlayOnceEnabled);
+  // The automatic was on, and refused to run on three titles.
+  EXPECT_FALSE(s.AutomaticEnabled);
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kAutomaticTooFewTitlesText});
   EXPECT_EQ(s.MaxTitles, 0);
   EXPECT_EQ(s.BirthdayTime, 0.0);
   EXPECT_EQ(s.BirthdaySongPath, "");
@@ -188,7 +192,9 @@ TEST_P(IniValuesTest, SettingsReachStateAndControls) {
   EXPECT_EQ(form->LabelDiodeDoppel->Lit(), c.duplicates);
   EXPECT_EQ(s.FadeEnabled, c.fade);
   EXPECT_EQ(form->LabelDiodeFade->Lit(), c.fade);
-  EXPECT_EQ(s.AutomaticEnabled, c.automatic);
+  // Read as on, the automatic refuses to run on three titles.
+  EXPECT_FALSE(s.AutomaticEnabled);
+  EXPECT_EQ(dialogs.Texts().size(), c.automatic ? 1u : 0u);
   EXPECT_EQ(s.PlayOnceEnabled, c.playOnce);
   EXPECT_EQ(form->TimerGeburtstag->isActive(), c.birthday);
   EXPECT_EQ(form->LabelDiodeGeburt->Lit(), c.birthday);

@@ -314,10 +314,16 @@ TEST(CollectionTable, StorageNumbersNameTheSameTitleUnderEveryFilterAndSort) {
     t.SetIndexFieldNames(sort);
     EXPECT_EQ(numberOf("Hound Dog"), 5) << sort;
     EXPECT_EQ(numberOf("Waterloo"), 1) << sort;
+    EXPECT_EQ(t.StoredField(5, TCollectionTable::Titel), "Hound Dog") << sort;
   }
   t.SetFilter("Genre like'%Rock%'");
   t.SetFiltered(true);
   EXPECT_EQ(numberOf("Hound Dog"), 5);
+  // Read by number, a title outside the filter's view is still there.
+  EXPECT_EQ(t.StoredField(1, TCollectionTable::Titel), "Waterloo");
+  for (int outside : {0, -1, static_cast<int>(kRows.size()) + 1}) {
+    EXPECT_EQ(t.StoredField(outside, TCollectionTable::Titel), "") << outside;
+  }
   EXPECT_EQ(t.StoredRecordCount(), static_cast<int>(kRows.size())) << "the filter does not count";
   // A deleted row leaves no gap in the numbering.
   t.SetFiltered(false);
@@ -326,6 +332,9 @@ TEST(CollectionTable, StorageNumbersNameTheSameTitleUnderEveryFilterAndSort) {
   t.DeleteCurrent();
   EXPECT_EQ(t.StoredRecordCount(), static_cast<int>(kRows.size()) - 1);
   EXPECT_EQ(numberOf("Hound Dog"), 4);
+  EXPECT_EQ(t.StoredField(4, TCollectionTable::Titel), "Hound Dog");
+  EXPECT_EQ(t.StoredField(static_cast<int>(kRows.size()), TCollectionTable::Titel), "")
+      << "the last number is gone with the deleted row";
   t.SetFilter("Genre='Jazz'");
   t.SetFiltered(true);
   EXPECT_EQ(t.StorageNumber(), 0);
