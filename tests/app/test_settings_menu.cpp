@@ -28,6 +28,7 @@
 #include "common/codepage.h"
 #include "demo/tone_encoder.h"
 #include "jukebox/date_time.h"
+#include "jukebox/jukebox_automatic.h"
 #include "jukebox/jukebox_ini.h"
 #include "main_window_fixture.h"
 #include "queue/tilu_playlist.h"
@@ -173,6 +174,10 @@ TEST_F(SettingsMenuTest, OpeningShowsTheFileNotTheRunningSettings) {
 // order the menu writes them; the running program follows the controls.
 TEST_F(SettingsMenuTest, ClosingWritesEveryValueOnceInOrderAndAppliesThem) {
   Start("[Schalter_Einstellungen]\r\n[Programm]\r\nKiosk=0\r\n[Jingle]\r\n[Abspielliste]\r\n", kThreeRecords);
+  // The automatic, on by default, refused the three titles at start-up; the
+  // box still shows the file's (default) value.
+  ASSERT_EQ(dialogs.Texts(), std::vector<std::string>{kAutomaticTooFewTitlesText});
+  dialogs.Clear();
   Open();
   // Missing keys read as their defaults: every box ticked, max at least 1.
   for (QCheckBox* box : {menu->CheckBoxNaechsterTitel, menu->CheckBoxStopTitel, menu->CheckBoxJingles,
@@ -754,6 +759,102 @@ TEST_F(SettingsMenuQueueTest, PlaylistFolderMadeWhenMissingForLoadingToo) {
   menu->SpeedButton1->click();
   EXPECT_TRUE(std::filesystem::is_directory(folder.Path() + "Playlisten"));
   EXPECT_EQ(dialogs.shown.at(0).folder, folder.Path() + "Playlisten");
+}
+
+// --- With the automatic --------------------------------------------------
+
+class SettingsMenuAutomaticTest : public SettingsMenuQueueTest {
+ protected:
+  // Eight titles over the three files; the automatic fills five at start-up.
+  void SetUp() override {
+    SettingsMenuQueueTest::SetUp();
+    std::vector<Row> rows;
+    for (int k = 1; k <= 8; ++k) {
+      const std::string file = std::string(1, static_cast<char>('a' + k % 3)) + ".mp3";
+      rows.push_back({"Band " + std::to_string(k), "Song " + std::to_string(k), folder.Path() + file, "Pop",
+                      "1990", "00:03"});
+    }
+    std::string ini = kFullIni;
+    ini.replace(ini.find("Automatik=0"), 11, "Automatik=1");
+    Start(ini, rows);
+    ASSERT_TRUE(form->State.AutomaticEnabled);
+    ASSERT_EQ(Rows(), kAutomaticQueueLength);
+    Open();
+    ASSERT_TRUE(menu->CheckBoxAutomatik->isChecked());
+  }
+  int QueueSeconds() const {
+    int total = 0;
+    for (const auto& item : form->Player()->Items) total += static_cast<int>(item->Duration);
+    return total;
+  }
+};
+
+TEST_F(SettingsMenuAutomaticTest, EmptyingWarnsAsksAndRefills) {
+  form->BtnPlayPauseClick();
+  ASSERT_TRUE(Playing());
+  menu->SpeedButtonJukeboxLeeren->click();  // "No"
+  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{Cp(kRefill), kEmptyQuestion}));
+  EXPECT_TRUE(Playing());
+
+  dialogs.Clear();
+  dialogs.questionAnswers = {true};
+  const TAudioFile* before = form->Player()->Items.front().get();
+  menu->SpeedButtonJukeboxLeeren->click();
+  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{Cp(kRefill), kEmptyQuestion}));
+  EXPECT_FALSE(Playing());
+  EXPECT_EQ(Rows(), kAutomaticQueueLength);
+  EXPECT_EQ(form->Player()->Items.size(), static_cast<std::size_t>(kAutomaticQueueLength));
+  EXPECT_NE(form->Player()->Items.front().get(), before) << "a new queue";
+  EXPECT_EQ(form->LabelTitelJukeWert->text(), QString::number(kAutomaticQueueLength));
+  // The new queue's time alone, not the old one's on top.
+  EXPECT_EQ(form->State.QueueTotalSeconds, QueueSeconds());
+  EXPECT_EQ(form->LabelTitel->text(), QStringLiteral(" "));
+}
+
+TEST_F(SettingsMenuAutomaticTest, RemovingTheLastTitleRefillsOnlyAnEmptiedQueue) {
+  dialogs.questionAnswers = {true, true, true, true, true};
+  for (int left = kAutomaticQueueLength - 1; left >= 1; --left) {
+    menu->SpeedButtonLTitelEntf->click();
+    ASSERT_EQ(Rows(), left);
+    EXPECT_EQ(form->State.QueueTotalSeconds, QueueSeconds());
+  }
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>(4, kRemoveLastQuestion)) << "no refill while titles remain";
+  form->BtnPlayPauseClick();
+  ASSERT_TRUE(Playing());
+  dialogs.Clear();
+  menu->SpeedButtonLTitelEntf->click();
+  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{kRemoveLastQuestion, Cp(kRefill)}));
+  EXPECT_FALSE(Playing());
+  EXPECT_EQ(Rows(), kAutomaticQueueLength);
+  EXPECT_EQ(form->LabelTitelJukeWert->text(), QString::number(kAutomaticQueueLength));
+  EXPECT_EQ(form->State.QueueTotalSeconds, QueueSeconds());
+}
+
+TEST_F(SettingsMenuAutomaticTest, TheAutomaticBoxSwitchesAtOnce) {
+  menu->CheckBoxAutomatik->click();
+  EXPECT_FALSE(form->State.AutomaticEnabled);
+  EXPECT_FALSE(form->LabelDiodeAuto->Lit());
+  form->Player()->Clear();
+  menu->CheckBoxAutomatik->click();
+  EXPECT_TRUE(form->State.AutomaticEnabled);
+  EXPECT_TRUE(form->LabelDiodeAuto->Lit());
+  EXPECT_EQ(Rows(), kAutomaticQueueLength);
+  // Set in code (the file's value at the next opening) it switches nothing.
+  Close();
+  Ini().WriteBool("Programm", "Automatik", false);
+  Open();
+  EXPECT_FALSE(menu->CheckBoxAutomatik->isChecked());
+  EXPECT_TRUE(form->State.AutomaticEnabled);
+}
+
+TEST_F(SettingsMenuQueueTest, TheAutomaticRefusedOnASmallCollectionUnticksItsBox) {
+  ASSERT_FALSE(menu->CheckBoxAutomatik->isChecked());
+  menu->CheckBoxAutomatik->click();
+  EXPECT_FALSE(menu->CheckBoxAutomatik->isChecked());
+  EXPECT_FALSE(form->State.AutomaticEnabled);
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kAutomaticTooFewTitlesText});
+  Close();
+  EXPECT_FALSE(Ini().ReadBool("Programm", "Automatik", true));
 }
 
 }  // namespace
