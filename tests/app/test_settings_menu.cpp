@@ -16,7 +16,8 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
-#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/collection_builder_window.h"
