@@ -4,7 +4,8 @@
 // a damaged or hand-mangled file may look like, and must still cost no more than
 // its reading. Each figure comes from a child process of its own: the time of the
 // 23 reads and the peak resident memory they add (peak_MB). One write of a key
-// (read, change, replace) is measured the same way.
+// (read, change, replace) is measured the same way, and so are the settings
+// menu's twenty values written one by one and as one batch.
 //
 //   cmake -S . -B build-bench -G Ninja -DORVELA_BUILD_BENCH=ON -DORVELA_BUILD_TESTS=OFF
 //   cmake --build build-bench --target bench_jukebox_ini && build-bench/bench/bench_jukebox_ini
@@ -105,6 +106,45 @@ void BM_WriteOneKey(benchmark::State& state) {
   Report(state, figures);
 }
 BENCHMARK(BM_WriteOneKey)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What the settings menu's closing writes: its twenty values, as twenty single
+// writes (each a replacement of the file made durable) and as one batch.
+orvela::TIniBatch MenuValues() {
+  orvela::TIniBatch batch;
+  for (const char* key : {"Schalter_Naechster_Titel", "Schalter_Stop_Titel", "Schalter_Jingle",
+                          "Schalter_Lautstaerkeregler"})
+    batch.WriteBool("Schalter_Einstellungen", key, true);
+  for (const char* key : {"Passwortaktiv", "Kiosk", "Bildschirmschoner", "Geburtstag"}) batch.WriteBool("Programm", key, false);
+  batch.WriteString("Programm", "Geburtstagssong", "/lieder/happy birthday.mp3");
+  batch.WriteString("Programm", "Geburtzeit", "24.12.2026 18:30:00");
+  for (const char* key : {"Maus", "TitelDoppel", "Titelausblenden", "Automatik", "EinmalSpielen"})
+    batch.WriteBool("Programm", key, false);
+  for (const char* key : {"Song_1", "Song_2", "Song_3", "Song_4"}) batch.WriteString("Jingle", key, "/jingles/a.mp3");
+  batch.WriteInteger("Abspielliste", "max", 20);
+  return batch;
+}
+
+void BM_MenuClosingWrites(benchmark::State& state) {
+  const bool asBatch = state.range(0) != 0;
+  ChildFigures figures;
+  for (auto _ : state) {
+    const std::string path = SettingsFile(false);
+    figures = MeasureInChild([&path, asBatch] {
+      TIniFile ini(path);
+      const orvela::TIniBatch batch = MenuValues();
+      if (asBatch) {
+        ini.Write(batch);
+      } else {
+        for (const orvela::TIniEntry& e : batch.Entries()) ini.WriteString(e.section, e.key, e.value);
+      }
+      return ini.ReadInteger("Abspielliste", "max", 0) == 20 && !ini.ReadBool("Programm", "Maus", true);
+    });
+    state.SetIterationTime(figures.seconds);
+  }
+  state.SetLabel(asBatch ? "one batch" : "twenty single writes");
+  Report(state, figures);
+}
+BENCHMARK(BM_MenuClosingWrites)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

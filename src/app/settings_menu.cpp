@@ -1,24 +1,86 @@
 #include "app/settings_menu.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <exception>
+#include <filesystem>
+#include <system_error>
 
+#include "app/collection_builder_window.h"
+#include "app/lamp_label.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "app/restriction_filter_window.h"
+#include "app/spectrum_box.h"
+#include "app/web_link_label.h"
+#include "collection/collection_table.h"
+#include "common/codepage.h"
+#include "common/dialogs.h"
+#include "common/file_open.h"
+#include "common/platform.h"
+#include "jukebox/date_time.h"
+#include "jukebox/jukebox_ini.h"
+#include "jukebox/playback_time.h"
+#include "jukebox/title_selection.h"
+#include "queue/tilu_playlist.h"
 
 namespace orvela {
+
+namespace {
+
+// The operator's texts, in the code page.
+std::string Cp(const char* utf8) { return Utf8ToCp1252(utf8); }
+
+const char* const kIniMissingText =
+    "Kann Jukebox.ini nicht finden! Orvela Jukebox wird nicht ordnungsgemäß ausgeführt.";
+const char* const kFilterFilesMissingText =
+    "Es sind nicht alle benötigten Dateien vorhanden. Musiksammlung kann nicht eingeschränkt werden.";
+const char* const kFilterRefusedText =
+    "Solange die Jukeboxautomatik aktiv ist oder keine Titel vorhanden sind, steht Ihnen diese Funktion nicht "
+    "zur Verfügung.";
+const char* const kCollectionRefusedText =
+    "Solange die Jukeboxautomatik oder die Musiksammlung einschränken aktiv ist, steht Ihnen diese Funktion "
+    "nicht zur Verfügung.";
+const char* const kCollectionFilesMissingText =
+    "Es sind nicht alle benötigten Dateien vorhanden. Die Musiksammlung kann nicht bearbeitet werden.";
+// No blank after the first full stop: the operators know it so.
+const char* const kAutomaticRefillText =
+    "Achtung Jukeboxautomatik ist aktiv.Jukebox wird nach dem löschen mit neuen Titeln bestückt!";
+const char* const kEmptyQueueQuestion =
+    "Achtung diese Funktion entfernt alle Songs aus der Jukebox(Playlist). Fortsetzen ?";
+const char* const kRemoveLastQuestion =
+    "Achtung diese Funktion entfernt den letzten Titel aus der Jukebox(Playlist). Fortsetzen ?";
+const char* const kNothingToSaveText = "Es befinden sich keine Titel in der Jukebox (Playlist)";
+const char* const kEndProgramQuestion = "Orvela Jukebox beenden ?";
+const char* const kPlaylistFilter = "M3U-Listen|*m3u";
+
+constexpr const char* kSwitches = "Schalter_Einstellungen";
+constexpr const char* kProgram = "Programm";
+constexpr const char* kJingle = "Jingle";
+constexpr const char* kQueue = "Abspielliste";
+
+}  // namespace
 
 THauptmenu::THauptmenu(TForm1& form1, TFormMenu& formMenu, TFormFilter& formFilter, QWidget* parent)
     : TOperatorWindow(QString::fromUtf8("Hauptmenü"), parent),
       form1_(form1),
       formMenu_(formMenu),
-      formFilter_(formFilter) {
+      formFilter_(formFilter),
+      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
   setObjectName(QStringLiteral("Hauptmenu"));
+  // The controls others hold on to are made first, under their names.
   BitBtnSchliessen = new QPushButton(QString::fromUtf8("Schließen"), this);
   BitBtnSchliessen->setObjectName(QStringLiteral("BitBtnSchliessen"));
-  // Finger-sized, bottom right, where operator windows keep their way out.
-  BitBtnSchliessen->setGeometry(kClientWidth - 16 - 200, kClientHeight - 16 - 64, 200, 64);
-  connect(BitBtnSchliessen, &QPushButton::clicked, this, &QDialog::reject);
-
   CheckBoxAutomatik = new QCheckBox(QStringLiteral("Jukebox Automatik"), this);
   CheckBoxAutomatik->setObjectName(QStringLiteral("CheckBoxAutomatik"));
   CheckBoxEinschraenken = new QCheckBox(QString::fromUtf8("Musiksammlung einschränken..."), this);
@@ -28,9 +90,448 @@ THauptmenu::THauptmenu(TForm1& form1, TFormMenu& formMenu, TFormFilter& formFilt
   SpeedButtonGeburtstagsongStop->setObjectName(QStringLiteral("SpeedButtonGeburtstagsongStop"));
   SpeedButtonGeburtstagsongStop->setEnabled(false);
 
+  CreateControls();
+  SetJingleFieldsEnabled(false);
+  SetBirthdayFieldsEnabled(false);
+  ConnectControls();
+
   form1_.SetSettingsMenuWindow(this);
 }
 
 THauptmenu::~THauptmenu() { form1_.SetSettingsMenuWindow(nullptr); }
+
+void THauptmenu::ConnectControls() {
+  connect(BitBtnSchliessen, &QPushButton::clicked, this, &QDialog::reject);
+  // clicked is the operator's click only; a tick set in code does not emit it.
+  connect(CheckBoxJingles, &QCheckBox::clicked, this, [this] { CheckBoxJinglesClick(); });
+  connect(CheckBoxAutomatik, &QCheckBox::clicked, this, [this] { CheckBoxAutomatikClick(); });
+  connect(CheckBoxEinmal, &QCheckBox::clicked, this, [this] { CheckBoxEinmalClick(); });
+  connect(CheckBoxDoppelt, &QCheckBox::clicked, this, [this] { CheckBoxDoppeltClick(); });
+  connect(CheckBoxEinschraenken, &QCheckBox::clicked, this, [this] { CheckBoxEinschraenkenClick(); });
+  connect(CheckBoxGeburtstag, &QCheckBox::clicked, this, [this] { ShowBirthdayFields(); });
+  // The pointer follows this box whoever changes it, the file's value included.
+  connect(CheckBoxMaus, &QCheckBox::toggled, this, [this] { CheckBoxMausChange(); });
+
+  connect(SpeedButtonMusiksammlung, &QPushButton::clicked, this, [this] { SpeedButtonMusiksammlungClick(); });
+  connect(SpeedButtonJukeboxLeeren, &QPushButton::clicked, this, [this] { SpeedButtonJukeboxLeerenClick(); });
+  connect(SpeedButtonLTitelEntf, &QPushButton::clicked, this, [this] { SpeedButtonLTitelEntfClick(); });
+  connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+  connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+  connect(SpeedButtonBeenden, &QPushButton::clicked, this, [this] { SpeedButtonBeendenClick(); });
+  connect(SpeedButtonGeburtstagsongStop, &QPushButton::clicked, this,
+          [this] { form1_.SpeedButtonGeburtstagsongStopClick(); });
+
+  for (TFileField* field : {&Jingles[0], &Jingles[1], &Jingles[2], &Jingles[3], &Geburtstagssong}) {
+    connect(field->browse, &QPushButton::clicked, this, [this, field] { BrowseClick(*field); });
+    field->edit->installEventFilter(this);
+  }
+  LabelWebsite->SetOnClick([this] { LabelWebsiteClick(); });
+}
+
+bool THauptmenu::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    for (TFileField* field : {&Jingles[0], &Jingles[1], &Jingles[2], &Jingles[3], &Geburtstagssong}) {
+      if (watched == field->edit) {
+        FileFieldDoubleClick(*field);
+        return true;
+      }
+    }
+  }
+  return TOperatorWindow::eventFilter(watched, event);
+}
+
+void THauptmenu::showEvent(QShowEvent* event) {
+  // A window the desktop merely uncovers is not a new opening.
+  if (!event->spontaneous()) {
+    endingProgram_ = false;
+    FormShow();
+  }
+  TOperatorWindow::showEvent(event);
+}
+
+void THauptmenu::done(int result) {
+  if (!endingProgram_ && isVisible()) {
+    FormClose();
+  }
+  TOperatorWindow::done(result);
+}
+
+bool THauptmenu::FileInProgramDir(const std::string& name) const {
+  return IsRegularFile(ResolveCodePagePath(form1_.State.ProgramDir + name));
+}
+
+void THauptmenu::SetJingleFieldsEnabled(bool enabled) {
+  for (TFileField& field : Jingles) {
+    field.edit->setEnabled(enabled);
+    field.browse->setEnabled(enabled);
+  }
+}
+
+void THauptmenu::SetBirthdayFieldsEnabled(bool enabled) {
+  Geburtstagssong.edit->setEnabled(enabled);
+  Geburtstagssong.browse->setEnabled(enabled);
+  DateTimePickerGeburtstDatum->setEnabled(enabled);
+  for (TSpinField* spin : {&SpinEditStunde, &SpinEditMinute, &SpinEditSekunde}) {
+    spin->minus->setEnabled(enabled);
+    spin->box->setEnabled(enabled);
+    spin->plus->setEnabled(enabled);
+  }
+}
+
+void THauptmenu::ShowQueueCount() {
+  form1_.LabelTitelJukeWert->setText(QString::number(form1_.PlaylistView->topLevelItemCount()));
+}
+
+// --- Opening and closing ---------------------------------------------------
+
+void THauptmenu::FormShow() {
+  CheckBoxEinschraenken->setChecked(form1_.State.RestrictionActive);
+  CheckBoxEinschraenken->setEnabled(!form1_.CollectionTable().IsEmpty());
+  LoadMenuSettings();
+  ShowBirthdayFields();
+}
+
+void THauptmenu::LoadMenuSettings() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (!FileInProgramDir("Jukebox.ini")) {
+    dialogs.ShowMessage(Cp(kIniMissingText));
+    return;
+  }
+  const TIniFile ini(form1_.State.ProgramDir + "Jukebox.ini");
+  CheckBoxNaechsterTitel->setChecked(ini.ReadBool(kSwitches, "Schalter_Naechster_Titel", true));
+  CheckBoxStopTitel->setChecked(ini.ReadBool(kSwitches, "Schalter_Stop_Titel", true));
+  CheckBoxJingles->setChecked(ini.ReadBool(kSwitches, "Schalter_Jingle", true));
+  // The box clamps: a stored 0 (or no value) shows as 1.
+  SpinEditMax.box->setValue(ini.ReadInteger(kQueue, "max", 0));
+  CheckBoxCode->setChecked(ini.ReadBool(kProgram, "Passwortaktiv", true));
+  CheckBoxKiosk->setChecked(ini.ReadBool(kProgram, "Kiosk", true));
+  CheckBoxBildschirmschoner->setChecked(ini.ReadBool(kProgram, "Bildschirmschoner", true));
+  CheckBoxGeburtstag->setChecked(ini.ReadBool(kProgram, "Geburtstag", true));
+  Geburtstagssong.edit->setText(ToQString(ini.ReadString(kProgram, "Geburtstagssong", "")));
+  CheckBoxMaus->setChecked(ini.ReadBool(kProgram, "Maus", true));
+  CheckBoxDoppelt->setChecked(ini.ReadBool(kProgram, "TitelDoppel", true));
+  CheckBoxAusblenden->setChecked(ini.ReadBool(kProgram, "Titelausblenden", true));
+  CheckBoxAutomatik->setChecked(ini.ReadBool(kProgram, "Automatik", true));
+  CheckBoxEinmal->setChecked(ini.ReadBool(kProgram, "EinmalSpielen", true));
+
+  SetJingleFieldsEnabled(CheckBoxJingles->isChecked());
+  // Filled even while jingles are off: the closing writes the fields back, and
+  // switching jingles off for an evening must not lose the four files.
+  const char* const songKeys[] = {"Song_1", "Song_2", "Song_3", "Song_4"};
+  for (std::size_t i = 0; i < Jingles.size(); ++i) {
+    Jingles[i].edit->setText(ToQString(ini.ReadString(kJingle, songKeys[i], "")));
+  }
+  CheckBoxLautstaerke->setChecked(ini.ReadBool(kSwitches, "Schalter_Lautstaerkeregler", true));
+}
+
+void THauptmenu::ShowBirthdayFields() {
+  if (CheckBoxGeburtstag->isChecked()) {
+    const double moment = form1_.State.BirthdayTime;
+    const DateParts date = DecodeDate(moment);
+    const TimeParts time = DecodeTime(moment);
+    DateTimePickerGeburtstDatum->setDate(QDate(date.year, date.month, date.day));
+    SpinEditStunde.box->setValue(time.hour);
+    SpinEditMinute.box->setValue(time.minute);
+    SpinEditSekunde.box->setValue(time.second);
+    SetBirthdayFieldsEnabled(true);
+  } else {
+    // The birthday timer unticks the mode when it fires: an operator who comes
+    // in while the song plays finds the way to stop it here.
+    if (form1_.TimerGeburtsongPlay->isActive()) {
+      SpeedButtonGeburtstagsongStop->setEnabled(true);
+    }
+    SetBirthdayFieldsEnabled(false);
+  }
+}
+
+void THauptmenu::ApplyBirthdayTime() {
+  if (!CheckBoxGeburtstag->isChecked()) {
+    form1_.TimerGeburtstag->stop();
+    form1_.LabelDiodeGeburt->SetLit(false);
+    return;
+  }
+  const QDate date = DateTimePickerGeburtstDatum->date();
+  form1_.State.BirthdayTime =
+      CombineDateTime(EncodeDate(date.year(), date.month(), date.day()),
+                      EncodeTime(SpinEditStunde.box->value(), SpinEditMinute.box->value(),
+                                 SpinEditSekunde.box->value()));
+  form1_.TimerGeburtstag->start();
+  form1_.LabelDiodeGeburt->SetLit(true);
+}
+
+void THauptmenu::FormClose() {
+  TProgramState& state = form1_.State;
+  const TForm1Services& services = form1_.Services();
+  services.mousePointer->Show(!CheckBoxMaus->isChecked());
+
+  state.FadeEnabled = CheckBoxAusblenden->isChecked();
+  state.AllowDuplicates = CheckBoxDoppelt->isChecked();
+  state.BirthdaySongPath = FromQString(Geburtstagssong.edit->text());
+  state.MaxTitles = SpinEditMax.box->value();
+  state.JingleSong1 = FromQString(Jingles[0].edit->text());
+  state.JingleSong2 = FromQString(Jingles[1].edit->text());
+  state.JingleSong3 = FromQString(Jingles[2].edit->text());
+  state.JingleSong4 = FromQString(Jingles[3].edit->text());
+  state.MenuCodeActive = CheckBoxCode->isChecked();
+  state.KioskMode = CheckBoxKiosk->isChecked();
+  form1_.Labelmaxwert->setText(QString::number(state.MaxTitles));
+  form1_.LabelDiodeDoppel->SetLit(state.AllowDuplicates);
+  form1_.LabelDiodeFade->SetLit(state.FadeEnabled);
+
+  // While the birthday song plays its end gives the guests their buttons back.
+  if (!form1_.TimerGeburtsongPlay->isActive()) {
+    form1_.BtnNext->setEnabled(CheckBoxNaechsterTitel->isChecked());
+    form1_.BtnStop->setEnabled(CheckBoxStopTitel->isChecked());
+    state.StopSwitch = CheckBoxStopTitel->isChecked();
+    state.NextSwitch = CheckBoxNaechsterTitel->isChecked();
+  }
+  for (QPushButton* jingle : {form1_.SpeedButton_Jingle4, form1_.SpeedButton_Jingle3, form1_.SpeedButton_Jingle2,
+                              form1_.SpeedButton_Jingle1}) {
+    jingle->setEnabled(CheckBoxJingles->isChecked());
+  }
+  form1_.SliderEdit1->setEnabled(CheckBoxLautstaerke->isChecked());
+  form1_.ApplyWindowFrame(state.KioskMode);
+  services.screenSaver->SetActive(!CheckBoxBildschirmschoner->isChecked());
+  ApplyBirthdayTime();
+  SaveMenuSettings();
+}
+
+void THauptmenu::SaveMenuSettings() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (!FileInProgramDir("Jukebox.ini")) {
+    dialogs.ShowMessage(Cp(kIniMissingText));
+    return;
+  }
+  TIniBatch batch;
+  batch.WriteBool(kSwitches, "Schalter_Naechster_Titel", CheckBoxNaechsterTitel->isChecked());
+  batch.WriteBool(kSwitches, "Schalter_Stop_Titel", CheckBoxStopTitel->isChecked());
+  batch.WriteBool(kSwitches, "Schalter_Jingle", CheckBoxJingles->isChecked());
+  batch.WriteBool(kSwitches, "Schalter_Lautstaerkeregler", CheckBoxLautstaerke->isChecked());
+  batch.WriteBool(kProgram, "Passwortaktiv", CheckBoxCode->isChecked());
+  batch.WriteBool(kProgram, "Kiosk", CheckBoxKiosk->isChecked());
+  batch.WriteBool(kProgram, "Bildschirmschoner", CheckBoxBildschirmschoner->isChecked());
+  batch.WriteBool(kProgram, "Geburtstag", CheckBoxGeburtstag->isChecked());
+  batch.WriteString(kProgram, "Geburtstagssong", FromQString(Geburtstagssong.edit->text()));
+  batch.WriteDateTime(kProgram, "Geburtzeit", form1_.State.BirthdayTime);
+  batch.WriteBool(kProgram, "Maus", CheckBoxMaus->isChecked());
+  batch.WriteBool(kProgram, "TitelDoppel", CheckBoxDoppelt->isChecked());
+  batch.WriteBool(kProgram, "Titelausblenden", CheckBoxAusblenden->isChecked());
+  batch.WriteBool(kProgram, "Automatik", CheckBoxAutomatik->isChecked());
+  batch.WriteBool(kProgram, "EinmalSpielen", CheckBoxEinmal->isChecked());
+  const char* const songKeys[] = {"Song_1", "Song_2", "Song_3", "Song_4"};
+  for (std::size_t i = 0; i < Jingles.size(); ++i) {
+    batch.WriteString(kJingle, songKeys[i], FromQString(Jingles[i].edit->text()));
+  }
+  batch.WriteInteger(kQueue, "max", SpinEditMax.box->value());
+  // One replacement of the file for all of them: the operator waits for the
+  // window to close, and each replacement waits for the disk.
+  try {
+    TIniFile(form1_.State.ProgramDir + "Jukebox.ini").Write(batch);
+  } catch (const IniWriteError& e) {
+    dialogs.Error(e.what());
+  }
+}
+
+// --- Check boxes that act at once ------------------------------------------
+
+void THauptmenu::CheckBoxJinglesClick() { SetJingleFieldsEnabled(CheckBoxJingles->isChecked()); }
+
+void THauptmenu::CheckBoxAutomatikClick() {
+  if (CheckBoxAutomatik->isChecked()) {
+    form1_.StartAutomatic();
+  } else {
+    form1_.StopAutomatic();
+  }
+}
+
+void THauptmenu::CheckBoxEinmalClick() {
+  if (CheckBoxEinmal->isChecked()) {
+    StartPlayOnce(form1_.State, form1_.CollectionTable().StoredRecordCount());
+    CheckBoxDoppelt->setChecked(false);
+  } else {
+    StopPlayOnce(form1_.State);
+  }
+}
+
+void THauptmenu::CheckBoxDoppeltClick() {
+  // Duplicates cannot be allowed while each title may be chosen only once.
+  if (CheckBoxEinmal->isChecked()) {
+    CheckBoxDoppelt->setChecked(false);
+  }
+}
+
+void THauptmenu::CheckBoxMausChange() { form1_.Services().mousePointer->Show(!CheckBoxMaus->isChecked()); }
+
+void THauptmenu::CheckBoxEinschraenkenClick() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (!form1_.State.AutomaticEnabled && !form1_.CollectionTable().IsEmpty()) {
+    for (const char* name : {"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml", "TempGenre.text",
+                             "TempInterpret.text", "TempJahr.text"}) {
+      if (!FileInProgramDir(name)) {
+        dialogs.ShowMessage(Cp(kFilterFilesMissingText));
+        return;
+      }
+    }
+    // Its "Schließen" sets this box to what the collection now is.
+    formFilter_.exec();
+    return;
+  }
+  CheckBoxEinschraenken->setChecked(!CheckBoxEinschraenken->isChecked());
+  dialogs.ShowMessage(Cp(kFilterRefusedText));
+}
+
+// --- Buttons ----------------------------------------------------------------
+
+void THauptmenu::SpeedButtonMusiksammlungClick() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (form1_.State.AutomaticEnabled || CheckBoxEinschraenken->isChecked()) {
+    dialogs.ShowMessage(Cp(kCollectionRefusedText));
+    return;
+  }
+  if (FileInProgramDir("Jukebox.ini") && FileInProgramDir("Musikliste.xml")) {
+    formMenu_.exec();
+  } else {
+    dialogs.ShowMessage(Cp(kCollectionFilesMissingText));
+  }
+}
+
+void THauptmenu::SpeedButtonJukeboxLeerenClick() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  const bool automatic = form1_.State.AutomaticEnabled;
+  if (automatic) {
+    dialogs.ShowMessage(Cp(kAutomaticRefillText));
+  }
+  if (!dialogs.Question("", Cp(kEmptyQueueQuestion))) {
+    return;
+  }
+  form1_.PlaylistView->clear();
+  if (TTiluPlaylist* queue = form1_.Player()) {
+    queue->Clear();
+  }
+  // An empty queue has no playing time and nothing playing; without this the
+  // old total would stay on the screen and grow with every title added.
+  form1_.State.QueueTotalSeconds = 0;
+  form1_.LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+  form1_.ShowStatus("leer");
+  form1_.SpectrumPaintbox->Clear();
+  if (automatic) {
+    form1_.FillQueueAutomatic();
+  }
+  form1_.LabelTitel->setText(QStringLiteral(" "));
+  ShowQueueCount();
+}
+
+void THauptmenu::SpeedButtonLTitelEntfClick() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (!dialogs.Question("", Cp(kRemoveLastQuestion))) {
+    return;
+  }
+  QTreeWidget* list = form1_.PlaylistView;
+  const int rows = list->topLevelItemCount();
+  TTiluPlaylist* queue = form1_.Player();
+  if (rows > 1) {
+    // The row's own "m:ss" is what the queue time added for it.
+    TProgramState& state = form1_.State;
+    state.QueueTotalSeconds -=
+        static_cast<std::int32_t>(MinSecToSeconds(FromQString(list->topLevelItem(rows - 1)->text(1))));
+    form1_.LabelAbspielJukeWert->setText(QString::fromStdString(FormatMinutesSeconds(state.QueueTotalSeconds)));
+    if (queue != nullptr) {
+      queue->RemoveItem(false);
+    }
+    delete list->takeTopLevelItem(rows - 1);
+  } else {
+    list->clear();
+    if (queue != nullptr) {
+      queue->Clear();
+    }
+    form1_.LabelTitel->setText(QString(45, QLatin1Char(':')));
+    form1_.LabelInterpret->setText(QString(45, QLatin1Char(':')));
+    form1_.LabelJahr->setText(QStringLiteral("0000"));
+    form1_.LabelGenre->setText(QString(20, QLatin1Char(':')));
+    form1_.LabelDauer->setText(QStringLiteral("00:00"));
+    form1_.ShowStatus("leer");
+    form1_.State.QueueTotalSeconds = 0;
+    form1_.LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+    form1_.SpectrumPaintbox->Clear();
+    if (form1_.State.AutomaticEnabled) {
+      dialogs.ShowMessage(Cp(kAutomaticRefillText));
+      form1_.FillQueueAutomatic();
+    }
+  }
+  ShowQueueCount();
+}
+
+std::string THauptmenu::PlaylistFolder() {
+  const std::string folder = form1_.State.ProgramDir + "Playlisten";
+  std::error_code ec;
+  // A folder the program cannot make leaves the dialog to start where it likes.
+  std::filesystem::create_directories(Cp1252ToNativePath(folder), ec);
+  return folder;
+}
+
+void THauptmenu::SpeedButton1Click() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  const std::vector<std::string> chosen = dialogs.OpenFiles("", kPlaylistFilter, PlaylistFolder(), false);
+  if (!chosen.empty() && form1_.Player() != nullptr) {
+    try {
+      form1_.Player()->LoadPlaylist(chosen.front());
+    } catch (const std::exception& e) {
+      // The titles read before the failure stay queued and counted.
+      dialogs.Error(e.what());
+    }
+  }
+  ShowQueueCount();
+}
+
+void THauptmenu::SpeedButton2Click() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  if (form1_.PlaylistView->topLevelItemCount() == 0 || form1_.Player() == nullptr) {
+    dialogs.ShowMessage(kNothingToSaveText);
+    return;
+  }
+  const std::string path = dialogs.SaveFile("", kPlaylistFilter, PlaylistFolder(), "m3u");
+  if (path.empty()) {
+    return;
+  }
+  try {
+    form1_.Player()->SavePlaylist(path);
+  } catch (const std::exception& e) {
+    dialogs.Error(e.what());
+  }
+}
+
+void THauptmenu::SpeedButtonBeendenClick() {
+  if (!form1_.Services().dialogs->Question("", kEndProgramQuestion)) {
+    return;
+  }
+  // Saved, not applied: the program ends anyway.
+  ApplyBirthdayTime();
+  SaveMenuSettings();
+  if (form1_.Services().terminate) {
+    form1_.Services().terminate();
+  }
+  endingProgram_ = true;
+  done(QDialog::Rejected);
+}
+
+void THauptmenu::BrowseClick(TFileField& field) {
+  const std::vector<std::string> chosen =
+      form1_.Services().dialogs->OpenFiles("", field.filter, "", false);
+  if (!chosen.empty()) {
+    field.edit->setText(ToQString(chosen.front()));
+  }
+}
+
+void THauptmenu::FileFieldDoubleClick(TFileField& field) {
+  if (field.edit->isEnabled()) {
+    field.edit->clear();
+  }
+}
+
+void THauptmenu::LabelWebsiteClick() {
+  if (openUrl_) {
+    openUrl_(QUrl(QString::fromLatin1(kWebSiteAddress)));
+  }
+}
 
 }  // namespace orvela

@@ -247,6 +247,71 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
+// The text of the file with one entry written: the key's value replaced in
+// place, or the key added at the end of its section, or the section at the end
+// of the file. The new text goes to put(piece) a piece at a time rather than as
+// a second copy of the old; false when put refused a piece.
+template <class Put>
+bool RewriteWithEntry(std::string_view text, const TIniEntry& entry, Put put) {
+  const std::string sectionName = OneLine(entry.section);
+  const std::string keyName = OneLine(entry.key);
+  const std::string wantedSection = FoldName(sectionName);
+  const std::string wantedKey = FoldName(keyName);
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t sectionAt = kNone;    // the first header of the section
+  std::size_t sectionEnd = kNone;   // the next header after it
+  std::size_t keyAt = kNone;        // the key's first line in the section
+  std::size_t keyNameLength = 0;    // the key as the file spells it, blanks included
+  std::size_t lastFilled = kNone;   // the section's last line that is not blank
+  ForEachLine(text, [&](std::size_t index, std::string_view line) {
+    if (sectionEnd != kNone) return;
+    const ParsedLine p = Parse(Judged(line));
+    if (p.kind == LineKind::Section) {
+      if (sectionAt != kNone) {
+        sectionEnd = index;
+      } else if (NameIs(p.name, wantedSection)) {
+        sectionAt = index;
+      }
+      return;
+    }
+    if (sectionAt == kNone) return;
+    if (!IsBlank(line)) lastFilled = index;
+    if (keyAt == kNone && p.kind == LineKind::Entry && NameIs(p.name, wantedKey)) {
+      keyAt = index;
+      keyNameLength = static_cast<std::size_t>(p.value.data() - 1 - line.data());
+    }
+  });
+  // A new key goes after the section's last non-blank line, so that a blank line
+  // separating it from the next section stays where it is.
+  const std::size_t insertAt =
+      sectionAt == kNone || keyAt != kNone ? kNone : (lastFilled == kNone ? sectionAt + 1 : lastFilled + 1);
+
+  const std::string value = OneLine(entry.value);
+  const std::string line = keyName + "=" + value;
+  std::string out;
+  bool written = true;
+  const auto flush = [&](std::size_t atLeast) {
+    if (out.size() < atLeast) return;
+    written = written && put(out);
+    out.clear();
+  };
+  const std::size_t lineCount = ForEachLine(text, [&](std::size_t index, std::string_view current) {
+    if (index == insertAt) out.append(line).append("\r\n");
+    if (index == keyAt) {
+      // Only the value changes; the key keeps the spelling the file gave it.
+      out.append(current.substr(0, keyNameLength)).append("=").append(value);
+    } else {
+      out.append(current);
+    }
+    out.append("\r\n");
+    flush(kReadBlockBytes);
+  });
+  if (insertAt == lineCount) out.append(line).append("\r\n");
+  if (sectionAt == kNone) out.append("[").append(sectionName).append("]\r\n").append(line).append("\r\n");
+  flush(0);
+  return written;
+}
+
 // Closes a descriptor when the scope ends, whichever way it ends.
 class TFileCloser {
  public:
@@ -361,6 +426,14 @@ double TIniFile::ReadDateTime(const std::string& section, const std::string& key
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
+  TIniBatch batch;
+  batch.WriteString(section, key, value);
+  Write(batch);
+}
+
+void TIniFile::Write(const TIniBatch& batch) {
+  const std::vector<TIniEntry>& entries = batch.Entries();
+  if (entries.empty()) return;
   // The atomic writer refuses read-only files and folders, writes through a link
   // and keeps the file's mode; see common/atomic_file.h.
   TAtomicFileWriter writer;
@@ -373,64 +446,37 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     if (!current) throw IniWriteError(path_);
     text = std::move(*current);
   }
-
-  const std::string sectionName = OneLine(section);
-  const std::string keyName = OneLine(key);
-  const std::string wantedSection = FoldName(sectionName);
-  const std::string wantedKey = FoldName(keyName);
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::size_t sectionAt = kNone;    // the first header of the section
-  std::size_t sectionEnd = kNone;   // the next header after it
-  std::size_t keyAt = kNone;        // the key's first line in the section
-  std::size_t keyNameLength = 0;    // the key as the file spells it, blanks included
-  std::size_t lastFilled = kNone;   // the section's last line that is not blank
-  ForEachLine(text, [&](std::size_t index, std::string_view line) {
-    if (sectionEnd != kNone) return;
-    const ParsedLine p = Parse(Judged(line));
-    if (p.kind == LineKind::Section) {
-      if (sectionAt != kNone) {
-        sectionEnd = index;
-      } else if (NameIs(p.name, wantedSection)) {
-        sectionAt = index;
-      }
-      return;
-    }
-    if (sectionAt == kNone) return;
-    if (!IsBlank(line)) lastFilled = index;
-    if (keyAt == kNone && p.kind == LineKind::Entry && NameIs(p.name, wantedKey)) {
-      keyAt = index;
-      keyNameLength = static_cast<std::size_t>(p.value.data() - 1 - line.data());
-    }
-  });
-  // A new key goes after the section's last non-blank line, so that a blank line
-  // separating it from the next section stays where it is.
-  const std::size_t insertAt =
-      sectionAt == kNone || keyAt != kNone ? kNone : (lastFilled == kNone ? sectionAt + 1 : lastFilled + 1);
-
-  // The new file goes out a piece at a time rather than as a second copy of the old.
-  const std::string entry = keyName + "=" + OneLine(value);
-  std::string out;
-  bool written = true;
-  const auto flush = [&](std::size_t atLeast) {
-    if (out.size() < atLeast) return;
-    written = written && writer.Write(out);
-    out.clear();
-  };
-  const std::size_t lineCount = ForEachLine(text, [&](std::size_t index, std::string_view line) {
-    if (index == insertAt) out.append(entry).append("\r\n");
-    if (index == keyAt) {
-      // Only the value changes; the key keeps the spelling the file gave it.
-      out.append(line.substr(0, keyNameLength)).append("=").append(OneLine(value));
-    } else {
-      out.append(line);
-    }
-    out.append("\r\n");
-    flush(kReadBlockBytes);
-  });
-  if (insertAt == lineCount) out.append(entry).append("\r\n");
-  if (sectionAt == kNone) out.append("[").append(sectionName).append("]\r\n").append(entry).append("\r\n");
-  flush(0);
+  // Each entry but the last rewrites the text in memory, exactly as a write of
+  // its own would rewrite the file; the last one goes out to the file.
+  for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+    std::string next;
+    next.reserve(text.size() + 64);
+    RewriteWithEntry(text, entries[i], [&next](std::string& piece) {
+      next += piece;
+      return true;
+    });
+    text = std::move(next);
+  }
+  const bool written =
+      RewriteWithEntry(text, entries.back(), [&writer](std::string& piece) { return writer.Write(piece); });
   if (!written || !writer.Commit()) throw IniWriteError(path_);
+}
+
+void TIniBatch::WriteString(const std::string& section, const std::string& key,
+                            const std::string& value) {
+  entries_.push_back({section, key, value});
+}
+
+void TIniBatch::WriteBool(const std::string& section, const std::string& key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniBatch::WriteInteger(const std::string& section, const std::string& key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniBatch::WriteDateTime(const std::string& section, const std::string& key, double value) {
+  WriteString(section, key, FormatGermanDateTime(value));
 }
 
 void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {

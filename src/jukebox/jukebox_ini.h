@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace orvela {
 
@@ -23,6 +24,29 @@ class IniWriteError : public std::runtime_error {
 
  private:
   std::string path_;
+};
+
+// One "Key=Value" to be written into a section.
+struct TIniEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+// Writes gathered for one replacement of the file (TIniFile::Write). The typed
+// writers format their values exactly as TIniFile's single writers do.
+class TIniBatch {
+ public:
+  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  void WriteBool(const std::string& section, const std::string& key, bool value);  // "1" / "0"
+  void WriteInteger(const std::string& section, const std::string& key, int value);
+  void WriteDateTime(const std::string& section, const std::string& key, double value);
+
+  const std::vector<TIniEntry>& Entries() const { return entries_; }
+  bool Empty() const { return entries_.empty(); }
+
+ private:
+  std::vector<TIniEntry> entries_;
 };
 
 class TIniFile {
@@ -60,6 +84,13 @@ class TIniFile {
   void WriteBool(const std::string& section, const std::string& key, bool value);  // "1" / "0"
   void WriteInteger(const std::string& section, const std::string& key, int value);
   void WriteDateTime(const std::string& section, const std::string& key, double value);
+
+  // Every entry of the batch, in its order, with the result the single writers
+  // would give one after another, but the file is read once and replaced once:
+  // each replacement is made durable on disk, and a closing settings window that
+  // writes twenty values must not wait for twenty of them. All or nothing: on
+  // IniWriteError the file is left as it was. An empty batch touches nothing.
+  void Write(const TIniBatch& batch);
 
  private:
   std::string path_;

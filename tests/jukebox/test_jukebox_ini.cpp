@@ -401,6 +401,74 @@ TEST_F(IniTest, LongLinesAndBlankRunsReadLikeShortOnes) {
   EXPECT_NE(Get().find("Maus=0\r\nAutomatik=0\r\n"), std::string::npos);
 }
 
+// A batch must leave exactly the file that the same writes one after another
+// leave: same places for new keys and sections, last value wins, spelling of
+// existing keys kept, BOM and LF-only lines normalised the same way.
+TEST_F(IniTest, BatchWritesAsTheSingleWritesWouldOneAfterAnother) {
+  const TIniEntry entries[] = {
+      {"Schalter_Einstellungen", "Schalter_Jingle", "0"},
+      {"Programm", "kiosk", "1"},
+      {"Programm", "Geburtstagssong", "C:\\Lieder\\Happy Birthday.mp3"},
+      {"Programm", "Neu", "a"},
+      {"Programm", "Neu", "b"},
+      {"Jingle", "Song_1", "x=y"},
+      {"Jingle", "Song_2", "zwei\r\nSong_3=drei"},
+      {"abspielliste", "max", "7"},
+      {"Abspielliste", "MAX", "8"},
+  };
+  const std::string starts[] = {
+      "",
+      "; delivered\r\n[Programm]\r\nKIOSK=0\r\n\r\n[Filter]\r\n Filtermenge=3\r\n",
+      "\xEF\xBB\xBF[Jingle]\nSong_1=alt\n[Programm]\nNeu=0\nKiosk=0",
+      "[Programm]\r\nKiosk=0\r\n[Programm]\r\nKiosk=1\r\n[Abspielliste]\r\n\r\n\r\n",
+  };
+  for (const std::string& start : starts) {
+    SCOPED_TRACE(start);
+    Put(start);
+    TIniFile one = Ini();
+    for (const TIniEntry& e : entries) one.WriteString(e.section, e.key, e.value);
+    const std::string expected = Get();
+
+    Put(start);
+    TIniBatch batch;
+    for (const TIniEntry& e : entries) batch.WriteString(e.section, e.key, e.value);
+    Ini().Write(batch);
+    EXPECT_EQ(Get(), expected);
+  }
+  // A missing file too, which the writes create.
+  fs::remove(file_);
+  TIniBatch batch;
+  batch.WriteBool("Programm", "Maus", false);
+  batch.WriteInteger("Abspielliste", "max", 0);
+  batch.WriteDateTime("Programm", "Geburtzeit", EncodeDate(2008, 12, 24));
+  Ini().Write(batch);
+  EXPECT_EQ(Get(), "[Programm]\r\nMaus=0\r\nGeburtzeit=24.12.2008\r\n[Abspielliste]\r\nmax=0\r\n");
+}
+
+TEST_F(IniTest, BatchIsAllOrNothingAndAnEmptyOneTouchesNothing) {
+  TIniFile ini = Ini();
+  ini.Write(TIniBatch());
+  EXPECT_FALSE(fs::exists(file_)) << "an empty batch created the file";
+
+  const std::string original = "[Programm]\r\nKiosk=1\r\n";
+  Put(original);
+  fs::permissions(file_, fs::perms::owner_read);
+  TIniBatch batch;
+  batch.WriteBool("Programm", "Kiosk", false);
+  batch.WriteBool("Programm", "Maus", false);
+  try {
+    ini.Write(batch);
+    ADD_FAILURE() << "a read-only file was written";
+  } catch (const IniWriteError& e) {
+    EXPECT_EQ(e.Path(), ini.FileName());
+  }
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Get(), original);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++entries;
+  EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
 // An older system wrote the program folder's name in Latin-1 bytes; the program
 // gets it as a code-page path and must still find and write Jukebox.ini there.
 TEST_F(IniTest, ProgramFolderNamedInLatin1Bytes) {

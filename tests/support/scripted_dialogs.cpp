@@ -22,9 +22,9 @@ bool ScriptedDialogs::Question(const std::string& caption, const std::string& te
 
 std::vector<std::string> ScriptedDialogs::OpenFiles(const std::string& title,
                                                     const std::string& filter,
-                                                    const std::string& /*folder*/,
+                                                    const std::string& folder,
                                                     bool /*multiple*/) {
-  shown.push_back({Kind::OpenFiles, title, filter});
+  shown.push_back({Kind::OpenFiles, title, filter, folder});
   if (openAnswers.empty()) return {};
   auto answer = openAnswers.front();
   openAnswers.pop_front();
@@ -32,9 +32,9 @@ std::vector<std::string> ScriptedDialogs::OpenFiles(const std::string& title,
 }
 
 std::string ScriptedDialogs::SaveFile(const std::string& title, const std::string& filter,
-                                      const std::string& /*folder*/,
+                                      const std::string& folder,
                                       const std::string& /*defaultExt*/) {
-  shown.push_back({Kind::SaveFile, title, filter});
+  shown.push_back({Kind::SaveFile, title, filter, folder});
   if (saveAnswers.empty()) return {};
   auto answer = saveAnswers.front();
   saveAnswers.pop_front();

@@ -15,6 +15,8 @@ class ScriptedDialogs : public Dialogs {
     Kind kind;
     std::string caption;
     std::string text;
+    // File dialogs: the folder they start in.
+    std::string folder;
   };
 
   void ShowMessage(const std::string& text) override;
