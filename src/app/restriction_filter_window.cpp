@@ -112,7 +112,8 @@ void TFormFilter::CreateControls() {
       combo->setObjectName(QStringLiteral("ComboBox") + KindName(kind) + QString::number(k));
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
-      combo->setFont(ArialPixels(16, false));
+      combo->setFont(ArialPixels(17, false));
+      combo->lineEdit()->setFont(ArialPixels(17, false));
       combo->setGeometry(x + kBoxWidth + 2, y, kColumnWidth - kBoxWidth - 2, kSlotHeight);
       combo->setEnabled(false);
       // Artists' names are longer than the box; the list shows them whole.
@@ -213,6 +214,8 @@ void TFormFilter::ShowModel() {
         combo->setCurrentIndex(-1);
         combo->setEditText(ToQString(slot.text));
       }
+      // A name longer than the box shows its beginning.
+      combo->lineEdit()->setCursorPosition(0);
       combo->setEnabled(slot.comboEnabled);
     }
   }
