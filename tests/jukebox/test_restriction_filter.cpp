@@ -331,6 +331,26 @@ TEST_F(RestrictionFilterTest, AMissingSectionOpensWithEveryBoxTickedAndNothingCh
   EXPECT_TRUE(b.inverseTicked);
 }
 
+TEST_F(RestrictionFilterTest, TheDeliveredSettingsOpenWithNothingChosen) {
+  const fs::path delivered = fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets/data/Jukebox.ini";
+  const std::string bytes = ReadBytes(delivered);
+  ASSERT_FALSE(bytes.empty()) << delivered;
+  Install({Title("A", "Rock")}, bytes);
+  filter.FormShow();
+  EXPECT_EQ(filter.FilterSelection(), 0);
+  for (K kind : kFilterKinds) {
+    for (int k = 1; k <= 5; ++k) {
+      EXPECT_FALSE(filter.Slot(kind, k).ticked);
+      EXPECT_EQ(filter.Slot(kind, k).boxEnabled, k == 1);
+      EXPECT_FALSE(filter.Slot(kind, k).comboEnabled);
+    }
+  }
+  EXPECT_FALSE(filter.Buttons().inverseTicked);
+  // Saving what was loaded leaves the file as delivered.
+  filter.SaveFilterSettings();
+  EXPECT_EQ(Read("Jukebox.ini"), bytes);
+}
+
 TEST_F(RestrictionFilterTest, SettingsAreWrittenInTheirOrderAndReadBack) {
   Install({Title("A", "Rock")}, "[Programm]\r\nKiosk=0\r\n[Filter]\r\n");
   filter.SetItems(K::Jahr, {"1980", "1981", "1982"});
