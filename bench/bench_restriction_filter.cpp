@@ -151,6 +151,28 @@ void BM_BuildGenreList(benchmark::State& s) {
   }
 }
 
+// The 32 keys of section "Filter", each written as its own atomic replacement.
+void BM_SaveFilterSettings(benchmark::State& s) {
+  Venue& v = TheVenue();
+  ChooseFiveGenres(v.filter);
+  for (auto _ : s) v.filter.SaveFilterSettings();
+}
+
+// The inverse mode's byte copy of Musikliste.xml, replaced atomically (data on disk first).
+void BM_CopyCollectionFile(benchmark::State& s) {
+  Venue& v = TheVenue();
+  for (auto _ : s) CopyFileToProgramDir(v.state.ProgramDir, "Musikliste.xml", "TempMusikliste.xml");
+}
+
+// Loading the whole collection, as both modes and "Filter deaktivieren" do once.
+void BM_LoadCollection(benchmark::State& s) {
+  Venue& v = TheVenue();
+  for (auto _ : s) v.LoadWhole();
+}
+
+BENCHMARK(BM_CopyCollectionFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadCollection)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SaveFilterSettings)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ActivateNormal)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ActivateInverse)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_BuildArtistList)->Unit(benchmark::kMillisecond)->Iterations(5);
