@@ -136,10 +136,6 @@ void TCollation::AppendSortKey(std::string_view text, std::string* out) const {
   AppendSortKeyWith(collator_, text, out);
 }
 
-int TCollation::CompareIgnoringCase(std::string_view a, std::string_view b) const {
-  return CompareWith(caseFreeCollator_, a, b);
-}
-
 void TCollation::AppendCaseFreeSortKey(std::string_view text, std::string* out) const {
   AppendSortKeyWith(caseFreeCollator_, text, out);
 }

@@ -34,10 +34,9 @@ class TCollation {
   // Appends the sort key of `text` (without the collator's final 0) to *out.
   void AppendSortKey(std::string_view text, std::string* out) const;
 
-  // The same comparison with letter case ignored (accents still count): the
-  // order and sameness of the restriction filter's value lists.
-  int CompareIgnoringCase(std::string_view a, std::string_view b) const;
-  // Sort key of that comparison: equal keys for texts that differ only in case.
+  // The sort key of the same comparison with letter case ignored (accents
+  // still count): equal keys for texts that differ only in case. The order and
+  // sameness of the restriction filter's value lists.
   void AppendCaseFreeSortKey(std::string_view text, std::string* out) const;
 
   // Appends the case-folded units of `text` to *out.
