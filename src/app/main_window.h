@@ -195,6 +195,16 @@ class TForm1 : public QWidget {
   // End of the jingles' and birthday's part.
 
   // The restriction filter's updates of the main screen (main_window_restriction.cpp).
+  // The counters and the grid after the collection table's content changed:
+  // "n Titel in TempMusiksammlung vorhanden" while restricted, "n Titel in
+  // Musiksammlung vorhanden" otherwise, and "n Titel" found.
+  void ShowRestrictionTitleCount(int count, bool restricted);
+  // The status text and the collection lamp, lit yellow while restricted and
+  // lime while the whole collection is there.
+  void ShowRestrictionState(bool restricted);
+  // The settings menu's "Musiksammlung einschränken...", ticked in code (no
+  // click handler runs); nothing while that window does not exist.
+  void SetRestrictionMenuBox(bool ticked);
 
   // End of the restriction filter's part.
 

@@ -45,6 +45,50 @@ std::vector<std::vector<uint32_t>> LettersOf(UCollator* collator, const std::u16
   return letters;
 }
 
+// The German rules with the given strength: tertiary orders base letters, then
+// accents, then case with lower case first; secondary leaves case out.
+UCollator* OpenGermanCollator(UColAttributeValue strength) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCollator* collator = ucol_open("de", &status);
+  if (U_FAILURE(status) || collator == nullptr) {
+    if (collator != nullptr) ucol_close(collator);
+    throw TableError("the German collator of ICU cannot be opened");
+  }
+  ucol_setStrength(collator, strength);
+  return collator;
+}
+
+int CompareWith(UCollator* collator, std::string_view a, std::string_view b) {
+  const std::u16string ua = Cp1252ToUtf16(a);
+  const std::u16string ub = Cp1252ToUtf16(b);
+  return ucol_strcoll(collator, reinterpret_cast<const UChar*>(ua.data()), static_cast<int32_t>(ua.size()),
+                      reinterpret_cast<const UChar*>(ub.data()), static_cast<int32_t>(ub.size()));
+}
+
+void AppendSortKeyWith(UCollator* collator, std::string_view text, std::string* out) {
+  // Every code-page character is one UTF-16 unit; reuse one buffer for all keys.
+  static thread_local std::u16string u;
+  u.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) u[i] = static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(text[i])));
+  const auto* src = reinterpret_cast<const UChar*>(u.data());
+  const auto len = static_cast<int32_t>(u.size());
+  const std::size_t base = out->size();
+  // Sort keys of short Latin text stay within a few bytes per character; retry once
+  // with the exact size when that guess is short.
+  std::size_t guess = u.size() * 4 + 16;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    out->resize(base + guess);
+    const int32_t need = ucol_getSortKey(collator, src, len, reinterpret_cast<uint8_t*>(out->data() + base),
+                                         static_cast<int32_t>(guess));
+    if (need > 0 && static_cast<std::size_t>(need) <= guess) {
+      out->resize(base + static_cast<std::size_t>(need) - 1);  // drop the final 0
+      return;
+    }
+    guess = static_cast<std::size_t>(need);
+  }
+  out->resize(base);
+}
+
 }  // namespace
 
 const TCollation& TCollation::Instance() {
@@ -53,12 +97,13 @@ const TCollation& TCollation::Instance() {
 }
 
 TCollation::TCollation() {
-  UErrorCode status = U_ZERO_ERROR;
-  collator_ = ucol_open("de", &status);
-  if (U_FAILURE(status) || collator_ == nullptr)
-    throw TableError("the German collator of ICU cannot be opened");
-  // Tertiary strength: base letters, then accents, then case with lower case first.
-  ucol_setStrength(collator_, UCOL_TERTIARY);
+  collator_ = OpenGermanCollator(UCOL_TERTIARY);
+  try {
+    caseFreeCollator_ = OpenGermanCollator(UCOL_SECONDARY);
+  } catch (...) {
+    ucol_close(collator_);
+    throw;
+  }
 
   std::vector<std::vector<std::vector<uint32_t>>> perByte(256);
   std::map<std::vector<uint32_t>, int> codes;
@@ -81,38 +126,18 @@ TCollation::TCollation() {
 }
 
 TCollation::~TCollation() {
+  if (caseFreeCollator_ != nullptr) ucol_close(caseFreeCollator_);
   if (collator_ != nullptr) ucol_close(collator_);
 }
 
-int TCollation::Compare(std::string_view a, std::string_view b) const {
-  const std::u16string ua = Cp1252ToUtf16(a);
-  const std::u16string ub = Cp1252ToUtf16(b);
-  return ucol_strcoll(collator_, reinterpret_cast<const UChar*>(ua.data()), static_cast<int32_t>(ua.size()),
-                      reinterpret_cast<const UChar*>(ub.data()), static_cast<int32_t>(ub.size()));
-}
+int TCollation::Compare(std::string_view a, std::string_view b) const { return CompareWith(collator_, a, b); }
 
 void TCollation::AppendSortKey(std::string_view text, std::string* out) const {
-  // Every code-page character is one UTF-16 unit; reuse one buffer for all keys.
-  static thread_local std::u16string u;
-  u.resize(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) u[i] = static_cast<char16_t>(Cp1252ToCodePoint(static_cast<unsigned char>(text[i])));
-  const auto* src = reinterpret_cast<const UChar*>(u.data());
-  const auto len = static_cast<int32_t>(u.size());
-  const std::size_t base = out->size();
-  // Sort keys of short Latin text stay within a few bytes per character; retry once
-  // with the exact size when that guess is short.
-  std::size_t guess = u.size() * 4 + 16;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    out->resize(base + guess);
-    const int32_t need = ucol_getSortKey(collator_, src, len, reinterpret_cast<uint8_t*>(out->data() + base),
-                                         static_cast<int32_t>(guess));
-    if (need > 0 && static_cast<std::size_t>(need) <= guess) {
-      out->resize(base + static_cast<std::size_t>(need) - 1);  // drop the final 0
-      return;
-    }
-    guess = static_cast<std::size_t>(need);
-  }
-  out->resize(base);
+  AppendSortKeyWith(collator_, text, out);
+}
+
+void TCollation::AppendCaseFreeSortKey(std::string_view text, std::string* out) const {
+  AppendSortKeyWith(caseFreeCollator_, text, out);
 }
 
 }  // namespace orvela

@@ -34,6 +34,11 @@ class TCollation {
   // Appends the sort key of `text` (without the collator's final 0) to *out.
   void AppendSortKey(std::string_view text, std::string* out) const;
 
+  // The sort key of the same comparison with letter case ignored (accents
+  // still count): equal keys for texts that differ only in case. The order and
+  // sameness of the restriction filter's value lists.
+  void AppendCaseFreeSortKey(std::string_view text, std::string* out) const;
+
   // Appends the case-folded units of `text` to *out.
   void AppendFolded(std::string_view text, std::string* out) const {
     for (unsigned char c : text) {
@@ -51,6 +56,7 @@ class TCollation {
     unsigned char count = 0;
   };
   UCollator* collator_ = nullptr;
+  UCollator* caseFreeCollator_ = nullptr;
   std::array<FoldEntry, 256> fold_{};
 };
 

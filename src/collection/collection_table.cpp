@@ -437,7 +437,8 @@ int TCollectionTable::FieldIndexOf(std::string_view name) {
 }
 
 TCollectionTable::Widths TCollectionTable::CollectionWidths() { return {500, 500, 500, 20, 20, 20}; }
-TCollectionTable::Widths TCollectionTable::TransferWidths() { return {200, 200, 200, 200, 4, 10}; }
+// The path keeps the collection's width: a restricted title must still play.
+TCollectionTable::Widths TCollectionTable::TransferWidths() { return {200, 200, 500, 200, 4, 10}; }
 
 TCollectionTable::TCollectionTable(const Widths& widths, bool caseInsensitiveFilter)
     : impl_(std::make_unique<Impl>(widths, caseInsensitiveFilter)) {}

@@ -37,7 +37,8 @@ class TCollectionTable {
 
   // 500, 500, 500, 20, 20, 20: Musikliste.xml.
   static Widths CollectionWidths();
-  // 200, 200, 200, 200, 4, 10: TempMusikliste.xml.
+  // 200, 200, 500, 200, 4, 10: TempMusikliste.xml. The path is as wide as in
+  // the collection: cut, it would name no file and the title could not play.
   static Widths TransferWidths();
 
   // A new table is open (active), with no rows, the filter off and an empty sort
