@@ -185,7 +185,8 @@ class TForm1 : public QWidget {
   // Every second while the birthday mode is armed: starts the interruption once
   // the moment has passed.
   void TimerGeburtstagTimer();
-  // 3000 ms into the interruption, with fade on: the faded music is paused.
+  // 3000 ms into the interruption, with fade on: the faded music is paused,
+  // unless the interruption has already ended and brought it back.
   void TimerGeburstagausblendenTimer();
   // Every 500 ms while the birthday song plays: ends the interruption with it.
   void TimerGeburtsongPlayTimer();
