@@ -189,9 +189,33 @@ class TForm1 : public QWidget {
   // End of the automatic's part.
 
   // Jingles and birthday mode (main_window_jingles.cpp).
+  // Jingle button n (1..4) pressed and released: while it is held the music is
+  // at half its volume and the jingle sounds. One jingle at a time.
+  void JingleButtonPressed(int n);
+  void JingleButtonReleased(int n);
+  void StartJingle(const std::string& path);
+  void ReleaseJingle();
+  // 2000 ms after the release: the faded jingle is freed, the buttons are free.
+  void TimerJingleTimer();
+  // Every second while the birthday mode is armed: starts the interruption once
+  // the moment has passed.
+  void TimerGeburtstagTimer();
+  // 3000 ms into the interruption, with fade on: the faded music is paused,
+  // unless the interruption has already ended and brought it back.
+  void TimerGeburstagausblendenTimer();
+  // Every 500 ms while the birthday song plays: ends the interruption with it.
+  void TimerGeburtsongPlayTimer();
+  void EndBirthdaySong();
+  void EndBirthdaySongFaded();
   // The settings menu's birthday "Stop".
   void SpeedButtonGeburtstagsongStopClick();
 
+ private:
+  void ConnectJingles();
+  // The guest's player buttons after the interruption, as Jukebox.ini allows them.
+  void RestorePlayerButtonsAfterBirthday();
+
+ public:
   // End of the jingles' and birthday's part.
 
   // The restriction filter's updates of the main screen (main_window_restriction.cpp).

@@ -185,6 +185,7 @@ void TForm1::CreateControls() {
   CreateTimers();
   ConnectSearch();
   ConnectPlayback();
+  ConnectJingles();
   ApplyScale();
   resize(kDesignClientWidth, kDesignClientHeight);
 }
