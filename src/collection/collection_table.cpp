@@ -290,6 +290,30 @@ class TCollectionTable::Impl {
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
 
+  // A new sort order with the filter on leaves `filteredView` holding the right
+  // rows in the old order until the view is next read: the mode buttons set the
+  // order and then a filter on another field at once, and the re-ordered view
+  // would be thrown away unread. `current` means nothing meanwhile; the row it
+  // showed is kept here.
+  bool viewUnordered = false;
+  std::int64_t rowBeforeReorder = -1;
+
+  void SettleView() {
+    if (!viewUnordered) return;
+    viewUnordered = false;
+    // The filter has not changed: keep its verdicts and only re-order them.
+    std::vector<std::uint8_t> inView(rows.Size(), 0);
+    for (std::uint32_t r : filteredView) inView[r] = 1;
+    const std::size_t count = filteredView.size();
+    filteredView.release();
+    filteredView.assign(Passing(order, inView, count));
+    FirstRecord();
+    if (rowBeforeReorder >= 0) {
+      const std::size_t at = filteredView.find(static_cast<std::uint32_t>(rowBeforeReorder));
+      if (at < filteredView.size()) current = static_cast<int>(at);
+    }
+  }
+
   void RequireActive(const char* operation) const {
     if (!active) throw TableError(std::string("Cannot ") + operation + ": the table is closed");
   }
@@ -438,6 +462,7 @@ class TCollectionTable::Impl {
 
   void BuildView() {
     ForgetWiderViews();
+    viewUnordered = false;
     if (order.size() != rows.LiveCount()) order.remove_if([this](std::uint32_t r) { return !rows.Live(r); });
     filteredView.release();
     if (!FilterActive()) return;
@@ -479,6 +504,11 @@ class TCollectionTable::Impl {
       terms = std::move(next);
       return;
     }
+    if (viewUnordered) {  // kept views hold the old order; none are kept then
+      terms = std::move(next);
+      BuildView();
+      return;
+    }
     for (std::size_t k = widerViews.size(); k-- > 0;) {
       if (!SameTerms(next, widerViews[k].terms)) continue;
       filteredView = std::move(widerViews[k].view);
@@ -509,6 +539,7 @@ class TCollectionTable::Impl {
   void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
+    viewUnordered = false;
     ForgetWiderViews();
     ForgetKeptOrders();
     rows.Clear();
@@ -616,6 +647,7 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
                                     std::string_view genre, std::string_view jahr, std::string_view dauer) {
   Impl& d = *impl_;
   d.RequireActive("append a record");
+  d.SettleView();
   TTableRows::Fields values{interpret, titel, pfad, genre, jahr, dauer};
   for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
   const std::uint32_t row = d.rows.Add(values, true);
@@ -648,6 +680,7 @@ void TCollectionTable::AppendRecord(const Values& v) { AppendRecord(v[0], v[1], 
 void TCollectionTable::DeleteCurrent() {
   Impl& d = *impl_;
   d.RequireActive("delete a record");
+  d.SettleView();
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const auto at = static_cast<std::size_t>(d.current);
   d.ForgetWiderViews();
@@ -664,12 +697,16 @@ void TCollectionTable::DeleteCurrent() {
   if (d.current >= size) d.current = size - 1;
 }
 
-int TCollectionTable::RecordCount() const { return impl_->active ? static_cast<int>(impl_->View().size()) : 0; }
+int TCollectionTable::RecordCount() const {
+  impl_->SettleView();
+  return impl_->active ? static_cast<int>(impl_->View().size()) : 0;
+}
 
 bool TCollectionTable::IsEmpty() const { return RecordCount() == 0; }
 
 int TCollectionTable::RecNo() const {
   impl_->RequireActive("read the record number");
+  impl_->SettleView();
   return impl_->current + 1;
 }
 
@@ -678,6 +715,7 @@ int TCollectionTable::StoredRecordCount() const {
 }
 
 int TCollectionTable::StorageNumber() const {
+  impl_->SettleView();
   const Impl& d = *impl_;
   if (!d.active || d.current < 0 || d.View().empty()) return 0;
   const std::uint32_t row = d.View()[static_cast<std::size_t>(d.current)];
@@ -691,6 +729,7 @@ int TCollectionTable::StorageNumber() const {
 void TCollectionTable::SetRecNo(int recNo) {
   Impl& d = *impl_;
   d.RequireActive("move to a record");
+  d.SettleView();
   if (d.View().empty()) return;
   d.current = std::clamp(recNo, 1, static_cast<int>(d.View().size())) - 1;
 }
@@ -698,15 +737,18 @@ void TCollectionTable::SetRecNo(int recNo) {
 std::string TCollectionTable::FieldAsString(std::string_view fieldName) const {
   const int f = FieldIndexOf(fieldName);
   if (f < 0) throw TableError("Unknown field '" + std::string(fieldName) + "'");
+  impl_->SettleView();
   return std::string(impl_->CurrentField(f));
 }
 
 std::string TCollectionTable::FieldAsString(int fieldIndex) const {
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  impl_->SettleView();
   return std::string(impl_->CurrentField(fieldIndex));
 }
 
 std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
+  impl_->SettleView();
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
   if (!d.active || viewRow < 0 || viewRow >= static_cast<int>(d.View().size())) return {};
@@ -773,18 +815,15 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
     return;
   }
 
-  const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
+  const std::int64_t currentRow = d.viewUnordered ? d.rowBeforeReorder
+                                  : d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)]
+                                                   : -1;
   d.ForgetWiderViews();
+  d.Reorder(previousFields);
   if (d.FilterActive()) {
-    // The filter has not changed: keep its verdicts and only re-order them.
-    std::vector<std::uint8_t> inView(d.rows.Size(), 0);
-    for (std::uint32_t r : d.filteredView) inView[r] = 1;
-    const std::size_t count = d.filteredView.size();
-    d.filteredView.release();
-    d.Reorder(previousFields);
-    d.filteredView.assign(Impl::Passing(d.order, inView, count));
-  } else {
-    d.Reorder(previousFields);
+    d.viewUnordered = true;
+    d.rowBeforeReorder = currentRow;
+    return;
   }
   d.FirstRecord();
   if (currentRow >= 0) {
