@@ -260,5 +260,70 @@ TEST(CollectionFastPaths, KeptOrdersKeepTheCurrentTitle) {
   }
 }
 
+// With the filter on, a new sort order re-orders the filtered view only when it
+// is read next. Whatever comes first after the change (a read, another change, an
+// append, a deletion, a narrower or the same expression) must see the view and the
+// current title a table sorted that way from the start shows.
+TEST(CollectionFastPaths, SortChangesWithTheFilterOnAreSeenByWhateverComesNext) {
+  const std::vector<Values> rows = TieRows(400, 21, "/a/");
+  const std::string filter = "Interpret like'%ri%'";
+  enum class Next { Read, SecondChange, Append, Delete, Narrower, Same, FilterOff };
+  const std::pair<Next, const char*> nexts[] = {{Next::Read, "read"},         {Next::SecondChange, "second change"},
+                                                {Next::Append, "append"},     {Next::Delete, "delete"},
+                                                {Next::Narrower, "narrower"}, {Next::Same, "same expression"},
+                                                {Next::FilterOff, "filter off"}};
+  for (const auto& [next, name] : nexts) {
+    SCOPED_TRACE(name);
+    std::vector<Values> current = rows;
+    TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+    t.SetIndexFieldNames("Interpret;Titel");
+    for (const auto& r : current) t.AppendRecord(r);
+    t.SetFilter(filter);
+    t.SetFiltered(true);
+    t.SetRecNo(t.RecordCount() / 2);
+    const std::string shown = t.FieldAsString(TCollectionTable::Pfad);
+    t.SetIndexFieldNames("Titel;Interpret");
+    std::string order = "Titel;Interpret";
+    std::string expression = filter;
+    switch (next) {
+      case Next::Read:
+        EXPECT_EQ(t.FieldAsString(TCollectionTable::Pfad), shown);
+        break;
+      case Next::SecondChange:
+        t.SetIndexFieldNames("Genre;Interpret;Titel");
+        order = "Genre;Interpret;Titel";
+        EXPECT_EQ(t.FieldAsString(TCollectionTable::Pfad), shown);
+        break;
+      case Next::Append: {
+        const Values added{"Eris", "Zeit", "/new/1", "Pop", "1990", "01:00"};
+        t.AppendRecord(added);
+        current.push_back(added);
+        EXPECT_EQ(t.FieldAsString(TCollectionTable::Pfad), "/new/1");
+        break;
+      }
+      case Next::Delete: {
+        t.DeleteCurrent();
+        std::erase_if(current, [&shown](const Values& v) { return v[TCollectionTable::Pfad] == shown; });
+        break;
+      }
+      case Next::Narrower:
+        expression = "Interpret like'%ris%'";
+        t.SetFilter(expression);
+        EXPECT_EQ(t.RecNo(), 1);
+        break;
+      case Next::Same:
+        t.SetFilter(filter);
+        t.SetFiltered(true);
+        break;
+      case Next::FilterOff:
+        t.SetFiltered(false);
+        expression.clear();
+        EXPECT_EQ(t.RecNo(), 1);
+        break;
+    }
+    EXPECT_EQ(ViewPaths(t), FreshView(current, order, expression));
+  }
+}
+
 }  // namespace
 }  // namespace orvela
