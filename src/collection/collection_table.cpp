@@ -376,6 +376,9 @@ class TCollectionTable::Impl {
         break;
       }
     }
+    // Ranks first: building them needs memory of its own, not on top of the row lists.
+    std::vector<const TRankColumn*> ranks;
+    for (std::size_t i = 0; i < passes; ++i) ranks.push_back(&index.Ranks(wanted[i]));
     std::vector<std::uint32_t> sorted;
     sorted.reserve(rows.LiveCount());
     const std::uint32_t n = rows.Size();
@@ -391,7 +394,7 @@ class TCollectionTable::Impl {
     std::vector<std::uint32_t> scratch;
     std::vector<std::uint32_t> counts;
     for (std::size_t i = passes; i-- > 0;) {
-      const TRankColumn& rank = index.Ranks(wanted[i]);
+      const TRankColumn& rank = *ranks[i];
       if (rank.MaxRank() == 0) continue;  // one value for all: nothing to order
       counts.assign(static_cast<std::size_t>(rank.MaxRank()) + 2, 0);
       // The counts do not depend on the order: read the ranks in storage order
