@@ -35,20 +35,33 @@ class TCollation {
   // Appends the sort key of `text` (without the collator's final 0) to *out.
   void AppendSortKey(std::string_view text, std::string* out) const;
 
-  // Appends the case-folded units of `text` to *out. A byte folds to at most
-  // three units: room for that many is made first, and each byte writes three
-  // and moves on by its count, a copy of fixed size instead of an append per byte
-  // (folding a large column is a one-off wait the guest sees).
-  void AppendFolded(std::string_view text, std::string* out) const {
-    const std::size_t base = out->size();
-    out->resize(base + text.size() * sizeof(FoldEntry::units));
-    char* p = out->data() + base;
+  // The most units one code-page byte folds to.
+  static constexpr std::size_t kMaxUnits = 3;
+
+  // Writes the case-folded units of `text` from `out` on, which must have room
+  // for kMaxUnits a byte, and returns the end of what was written. Folding a
+  // large column is a wait the guest sees: nearly every byte is one unit, and
+  // taking that case apart keeps the next write's place from waiting for a
+  // count read from the table.
+  char* FoldInto(std::string_view text, char* out) const {
     for (unsigned char c : text) {
       const FoldEntry& e = fold_[c];
-      std::memcpy(p, e.units, sizeof e.units);
-      p += e.count;
+      if (e.count == 1) {
+        *out++ = e.units[0];
+        continue;
+      }
+      std::memcpy(out, e.units, kMaxUnits);
+      out += e.count;
     }
-    out->resize(static_cast<std::size_t>(p - out->data()));
+    return out;
+  }
+
+  // Appends the case-folded units of `text` to *out.
+  void AppendFolded(std::string_view text, std::string* out) const {
+    const std::size_t base = out->size();
+    out->resize(base + text.size() * kMaxUnits);
+    char* end = FoldInto(text, out->data() + base);
+    out->resize(static_cast<std::size_t>(end - out->data()));
   }
   // The units one code-page byte folds to.
   std::string_view FoldedByte(unsigned char c) const { return {fold_[c].units, fold_[c].count}; }
@@ -56,7 +69,7 @@ class TCollation {
  private:
   TCollation();
   struct FoldEntry {
-    char units[3] = {};
+    char units[kMaxUnits] = {};
     unsigned char count = 0;
   };
   UCollator* collator_ = nullptr;
