@@ -13,7 +13,6 @@
 //   searching is a plain byte search. Units are never 0.
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -35,33 +34,12 @@ class TCollation {
   // Appends the sort key of `text` (without the collator's final 0) to *out.
   void AppendSortKey(std::string_view text, std::string* out) const;
 
-  // The most units one code-page byte folds to.
-  static constexpr std::size_t kMaxUnits = 3;
-
-  // Writes the case-folded units of `text` from `out` on, which must have room
-  // for kMaxUnits a byte, and returns the end of what was written. Folding a
-  // large column is a wait the guest sees: nearly every byte is one unit, and
-  // taking that case apart keeps the next write's place from waiting for a
-  // count read from the table.
-  char* FoldInto(std::string_view text, char* out) const {
-    for (unsigned char c : text) {
-      const FoldEntry& e = fold_[c];
-      if (e.count == 1) {
-        *out++ = e.units[0];
-        continue;
-      }
-      std::memcpy(out, e.units, kMaxUnits);
-      out += e.count;
-    }
-    return out;
-  }
-
   // Appends the case-folded units of `text` to *out.
   void AppendFolded(std::string_view text, std::string* out) const {
-    const std::size_t base = out->size();
-    out->resize(base + text.size() * kMaxUnits);
-    char* end = FoldInto(text, out->data() + base);
-    out->resize(static_cast<std::size_t>(end - out->data()));
+    for (unsigned char c : text) {
+      const FoldEntry& e = fold_[c];
+      out->append(e.units, e.count);
+    }
   }
   // The units one code-page byte folds to.
   std::string_view FoldedByte(unsigned char c) const { return {fold_[c].units, fold_[c].count}; }
@@ -69,7 +47,7 @@ class TCollation {
  private:
   TCollation();
   struct FoldEntry {
-    char units[kMaxUnits] = {};
+    char units[3] = {};
     unsigned char count = 0;
   };
   UCollator* collator_ = nullptr;

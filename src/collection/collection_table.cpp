@@ -154,7 +154,7 @@ std::uint32_t MarkMatching(const TTableIndex::FormColumn& column, std::string_vi
     pass[r] = 1;
   };
   std::size_t at = 0;
-  unsigned carry = 0;  // the row that holds byte `at` began before it and has a hit there
+  unsigned carry = 0;  // the row that holds byte `at` has a hit before `at`
 #ifdef __SSE2__
   const __m128i zero = _mm_setzero_si128();
   const __m128i first = _mm_set1_epi8(needle[0]);

@@ -175,27 +175,11 @@ const TTableIndex::FormColumn& TTableIndex::Forms(int field) {
     column.bytes.reserve(total + total / 8);
     column.start.reserve(n + 1);
   }
-  // The forms are written in place: the string is sized to its capacity ahead of
-  // the rows and cut to what was written at the end, rather than grown per row.
-  std::string& bytes = column.bytes;
-  std::size_t used = bytes.size();
-  const TCollation* collation = caseInsensitive_ ? &TCollation::Instance() : nullptr;
   for (; built < n; ++built) {
-    const std::string_view value = rows_.Field(built, field);
-    const std::size_t most = value.size() * TCollation::kMaxUnits + 1;
-    if (used + most > bytes.size()) bytes.resize(std::max(used + most, bytes.capacity()));
-    char* out = bytes.data() + used;
-    if (collation != nullptr) {
-      out = collation->FoldInto(value, out);
-    } else {
-      std::memcpy(out, value.data(), value.size());
-      out += value.size();
-    }
-    *out++ = '\0';
-    used = static_cast<std::size_t>(out - bytes.data());
-    column.start.push_back(static_cast<std::uint32_t>(used));
+    AppendMatchForm(rows_.Field(built, field), caseInsensitive_, &column.bytes);
+    column.bytes.push_back('\0');
+    column.start.push_back(static_cast<std::uint32_t>(column.bytes.size()));
   }
-  bytes.resize(used);
   return column;
 }
 
