@@ -7,7 +7,8 @@
 // BM_LoadPeakMemory loads two large files in a child process each and reports the
 // peak resident memory the load adds (peak_MB), what the loaded table keeps
 // (kept_MB) and both per megabyte of file: a million realistic titles, and a file
-// of 104 MB holding nothing but empty rows. The files are made once in
+// of 104 MB holding nothing but empty rows; and (Arg 2) what the million titles'
+// table keeps once every search mode has been used. The files are made once in
 // $TMPDIR/orvela_bench_collection.
 //
 //   cmake -S . -B build-bench -G Ninja -DORVELA_BUILD_BENCH=ON -DORVELA_BUILD_TESTS=OFF
@@ -28,11 +29,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "child_figures.h"
 #include "collection/collection_table.h"
+#include "collection/search_mode.h"
 #include "common/codepage.h"
 
 #ifdef ORVELA_HAVE_SQLITE
@@ -141,8 +144,9 @@ void BM_KeyPress(benchmark::State& state) {
   auto t = LoadedTable();
   t->SetFilter("Interpret like'%ab%'");
   t->SetFiltered(true);
-  // Two spellings of the same search, so every iteration really filters again.
-  const std::string exprs[] = {"Interpret like'%ab%'", "Interpret like'%AB%'"};
+  // Two searches neither of which narrows the other, so every iteration filters
+  // all rows again (two spellings of one search would be recognised as the same).
+  const std::string exprs[] = {"Interpret like'%ab%'", "Interpret like'%ba%'"};
   int i = 0, count = 0;
   for (auto _ : state) {
     t->SetFilter(exprs[i ^= 1]);
@@ -342,18 +346,33 @@ std::string EmptyRowsFile() {
 
 // Loading as the main window does: the table sorted by artist and title.
 void BM_LoadPeakMemory(benchmark::State& state) {
-  const std::string file = state.range(0) == 0 ? MillionTitlesFile() : EmptyRowsFile();
+  const std::string file = state.range(0) == 1 ? EmptyRowsFile() : MillionTitlesFile();
+  const bool searched = state.range(0) == 2;
   const double fileMB = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
   ChildFigures figures;
   int rows = 0;
   for (auto _ : state) {
     int fds[2];
     if (pipe(fds) != 0) break;
-    figures = MeasureInChild([&file, &fds] {
+    figures = MeasureInChild([&file, &fds, searched] {
       // Left for the child's end on purpose: what it keeps is measured after the work.
       auto* t = new TCollectionTable(TCollectionTable::CollectionWidths(), true);
       t->SetIndexFieldNames("Interpret;Titel");
       t->LoadFromFile(file);
+      if (searched) {
+        // Every mode used once with a letter typed: the caches of all four searches
+        // and sort orders are what the table keeps after a while in use.
+        const std::pair<orvela::TSearchMode, const char*> uses[] = {{orvela::TSearchMode::Titel, "E"},
+                                                                    {orvela::TSearchMode::Genre, "R"},
+                                                                    {orvela::TSearchMode::Jahr, "1"},
+                                                                    {orvela::TSearchMode::Interpret, "E"}};
+        for (const auto& [mode, letter] : uses) {
+          t->SetIndexFieldNames(orvela::SearchModeIndexFieldNames(mode));
+          t->SetFilter(orvela::SearchFilterExpression(mode, letter));
+          t->SetFiltered(true);
+        }
+        t->SetFiltered(false);
+      }
       const int count = t->RecordCount();
       [[maybe_unused]] const ssize_t written = write(fds[1], &count, sizeof count);
       return true;
@@ -364,14 +383,16 @@ void BM_LoadPeakMemory(benchmark::State& state) {
     state.SetIterationTime(figures.seconds);
   }
   if (!figures.ok) state.SkipWithError("the measuring child failed");
-  state.SetLabel(state.range(0) == 0 ? "1,000,000 titles" : "104 MB of empty rows");
+  state.SetLabel(state.range(0) == 0   ? "1,000,000 titles"
+                 : state.range(0) == 1 ? "104 MB of empty rows"
+                                       : "1,000,000 titles, every mode searched once");
   state.counters["rows"] = rows;
   state.counters["file_MB"] = fileMB;
   state.counters["peak_MB"] = figures.peakMB - figures.baseMB;
   state.counters["kept_MB"] = figures.keptMB - figures.baseMB;
   state.counters["peak_per_file_MB"] = (figures.peakMB - figures.baseMB) / fileMB;
 }
-BENCHMARK(BM_LoadPeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_LoadPeakMemory)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 // The search on a million titles, as the main window's keyboard drives it: every
 // key press sets the whole expression and switches the filter on, "löschen" takes
@@ -441,13 +462,15 @@ BENCHMARK(BM_MillionKeyPresses)->UseManualTime()->Unit(benchmark::kMillisecond)-
 
 // The mode button on a million titles: a new sort key list with the filter off
 // (Arg 0), with "ER" typed (Arg 1), and going round three sort key lists with the
-// filter off (Arg 2), so that no change returns to the order just left.
+// filter off (Arg 2), so that no change returns to the order just left, and
+// going round the four modes' sort key lists (Arg 3).
 void BM_MillionSortChange(benchmark::State& state) {
   auto t = LoadedMillion();
-  const std::vector<const char*> orders = state.range(0) == 2
-                                              ? std::vector<const char*>{"Titel;Interpret", "Genre;Interpret;Titel",
-                                                                         "Interpret;Titel"}
-                                              : std::vector<const char*>{"Titel;Interpret", "Interpret;Titel"};
+  const std::vector<const char*> orders =
+      state.range(0) == 3   ? std::vector<const char*>{"Titel;Interpret", "Genre;Interpret;Titel", "Jahr;Interpret;Titel",
+                                                       "Interpret;Titel"}
+      : state.range(0) == 2 ? std::vector<const char*>{"Titel;Interpret", "Genre;Interpret;Titel", "Interpret;Titel"}
+                            : std::vector<const char*>{"Titel;Interpret", "Interpret;Titel"};
   for (const char* o : orders) t->SetIndexFieldNames(o);  // the ranks of every field exist from here on
   if (state.range(0) == 1) ApplySearch(*t, "ER");
   std::size_t i = 0;
@@ -456,7 +479,119 @@ void BM_MillionSortChange(benchmark::State& state) {
     benchmark::DoNotOptimize(t->RecNo());
   }
 }
-BENCHMARK(BM_MillionSortChange)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_MillionSortChange)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The first change to each mode's sort order after loading a million titles, in
+// thread CPU time (cpu_ms_<first field>): what nothing kept can serve. The ranks
+// of Interpret and Titel exist from the load; Genre and Jahr pay for theirs here.
+void BM_MillionFirstSortChange(benchmark::State& state) {
+  const char* const orders[] = {"Titel;Interpret", "Genre;Interpret;Titel", "Jahr;Interpret;Titel"};
+  double total[std::size(orders)] = {};
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = LoadedMillion();
+    state.ResumeTiming();
+    for (std::size_t i = 0; i < std::size(orders); ++i) {
+      const double cpuStart = ThreadCpuMs();
+      t->SetIndexFieldNames(orders[i]);
+      benchmark::DoNotOptimize(t->RecNo());
+      total[i] += ThreadCpuMs() - cpuStart;
+    }
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+  for (std::size_t i = 0; i < std::size(orders); ++i) {
+    const std::string order = orders[i];
+    state.counters["cpu_ms_" + order.substr(0, order.find(';'))] = total[i] / static_cast<double>(state.iterations());
+  }
+}
+BENCHMARK(BM_MillionFirstSortChange)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A guest's session on a million titles, every press as the main window handles
+// it: a letter or "löschen" sets the mode's expression anew (or switches the filter
+// off for an empty text), pressing the search field switches it off, and a mode
+// button sets the mode's sort order and searches again with the text typed.
+// Each iteration loads the table afresh and goes through the session twice: the
+// first round pays for what each column and order needs on first use (cold_*),
+// the second is every later session (the per-press figures cpu_ms_<n>_<press>,
+// thread CPU time averaged over the iterations). Summaries, in thread CPU time
+// and wall time: the slowest key press (letter, "löschen", clearing) and the
+// slowest mode button, each for both rounds. The time is per press of the second
+// round.
+struct Press {
+  char kind;  // 't' type, '<' löschen, 'c' clear, 'm' mode
+  const char* arg;
+};
+
+void BM_MillionSearchSession(benchmark::State& state) {
+  const std::vector<Press> presses = {
+      {'t', "E"}, {'t', "R"}, {'t', "O"}, {'<', ""}, {'<', ""}, {'<', ""}, {'t', "E"}, {'t', "R"},
+      {'m', "titel"}, {'t', "N"}, {'<', ""}, {'c', ""}, {'t', "L"}, {'t', "I"}, {'m', "genre"}, {'c', ""},
+      {'t', "R"}, {'t', "O"}, {'m', "jahr"}, {'c', ""}, {'t', "1"}, {'t', "9"}, {'t', "8"}, {'m', "interpret"},
+      {'c', ""}, {'t', "A"}, {'m', "titel"}, {'m', "interpret"}, {'c', ""}};
+  std::vector<double> total(presses.size(), 0.0);
+  // [round][0 key, 1 mode]
+  double worstCpu[2][2] = {}, worstWall[2][2] = {};
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = LoadedMillion();
+    state.ResumeTiming();
+    orvela::TSearchMode mode = orvela::TSearchMode::Interpret;
+    std::string typed;
+    double all = 0;
+    for (int round = 0; round < 2; ++round) {
+      for (std::size_t i = 0; i < presses.size(); ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ThreadCpuMs();
+        switch (presses[i].kind) {
+          case 't': typed += presses[i].arg; break;
+          case '<': if (!typed.empty()) typed.pop_back(); break;
+          case 'c': typed.clear(); break;
+          case 'm':
+            mode = *orvela::SearchModeFromName(presses[i].arg);
+            t->SetIndexFieldNames(orvela::SearchModeIndexFieldNames(mode));
+            break;
+        }
+        if (typed.empty()) {
+          t->SetFiltered(false);
+        } else {
+          t->SetFilter(orvela::SearchFilterExpression(mode, typed));
+          t->SetFiltered(true);
+        }
+        benchmark::DoNotOptimize(t->RecordCount());
+        benchmark::DoNotOptimize(t->FieldAsString("Pfad"));
+        const double cpu = ThreadCpuMs() - cpuStart;
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const int kind = presses[i].kind == 'm' ? 1 : 0;
+        worstCpu[round][kind] = std::max(worstCpu[round][kind], cpu);
+        worstWall[round][kind] = std::max(worstWall[round][kind], ms);
+        if (round == 1) {
+          total[i] += cpu;
+          all += ms;
+        }
+      }
+    }
+    state.SetIterationTime(all / 1000.0 / static_cast<double>(presses.size()));
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+  for (std::size_t i = 0; i < presses.size(); ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "cpu_ms_%02zu_%c%s", i, presses[i].kind, presses[i].arg);
+    state.counters[name] = total[i] / static_cast<double>(state.iterations());
+  }
+  state.counters["cold_worst_key_cpu_ms"] = worstCpu[0][0];
+  state.counters["cold_worst_mode_cpu_ms"] = worstCpu[0][1];
+  state.counters["cold_worst_key_ms"] = worstWall[0][0];
+  state.counters["cold_worst_mode_ms"] = worstWall[0][1];
+  state.counters["worst_key_cpu_ms"] = worstCpu[1][0];
+  state.counters["worst_mode_cpu_ms"] = worstCpu[1][1];
+  state.counters["worst_key_ms"] = worstWall[1][0];
+  state.counters["worst_mode_ms"] = worstWall[1][1];
+}
+BENCHMARK(BM_MillionSearchSession)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 #ifdef ORVELA_HAVE_SQLITE
 // The same search in SQLite, in memory, with an index that serves the ORDER BY.

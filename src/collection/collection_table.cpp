@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -112,57 +113,100 @@ bool SameTerms(const std::vector<CompiledTerm>& a, const std::vector<CompiledTer
                                             [](const CompiledTerm& x, const CompiledTerm& y) { return x.SameAs(y); });
 }
 
-// The first place of `needle` (not empty) in [p, end), or nullptr. The C
-// library's memmem compares a byte at a time; here sixteen places are tried at
-// once on their first and last needle byte, and only places where both agree are
-// compared in full.
-const char* FindNeedle(const char* p, const char* end, std::string_view needle) {
-  const std::size_t n = needle.size();
-  if (n == 1) return static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(end - p)));
 #ifdef __SSE2__
+// Bit i set where p[i] == c, for the 64 bytes from p.
+inline std::uint64_t EqualMask64(const char* p, __m128i c) {
+  std::uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    mask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))} << (16 * k);
+  }
+  return mask;
+}
+#endif
+
+// Where in a form a needle must stand to match.
+enum class TPlace { Anywhere, Start, Whole };
+
+// Marks the rows whose form holds `needle` (not empty) at `place` and returns how
+// many were newly marked. A common letter is in nearly every row, so the cost must
+// not grow with the hits: the packed forms are read 64 bytes at a time as bit
+// masks of the row ends (the 0 after each form) and of the places where the
+// needle's first and last byte agree. Adding the hits to the mask of bytes that
+// are not row ends carries each hit up to the end of its row, so the rows with a
+// hit are read off their ends, however many hits each holds.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Counting row ends is a popcount per block and per row with a hit; the baseline
+// x86-64 has no instruction for it.
+__attribute__((target_clones("popcnt", "default")))
+#endif
+std::uint32_t MarkMatching(const TTableIndex::FormColumn& column, std::string_view needle, TPlace place,
+                           std::uint8_t* pass) {
+  // Forms never hold a 0 byte, and a needle with one must not match across a row end.
+  if (needle.empty() || needle.find('\0') != std::string_view::npos) return 0;
+  const char* base = column.bytes.data();
+  const std::size_t size = column.bytes.size();
+  const std::size_t n = needle.size();
+  std::uint32_t row = 0;  // the row that holds byte `at`
+  std::uint32_t marked = 0;
+  const auto mark = [&](std::uint32_t r) {
+    marked += pass[r] == 0 ? 1u : 0u;
+    pass[r] = 1;
+  };
+  std::size_t at = 0;
+  unsigned carry = 0;  // the row that holds byte `at` has a hit before `at`
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
   const __m128i first = _mm_set1_epi8(needle[0]);
   const __m128i last = _mm_set1_epi8(needle[n - 1]);
-  for (; end - p >= static_cast<std::ptrdiff_t>(n - 1 + 16); p += 16) {
-    const __m128i atFirst = _mm_cmpeq_epi8(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    const __m128i atLast = _mm_cmpeq_epi8(last, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
-    while (mask != 0) {
-      const char* at = p + __builtin_ctz(mask);
-      if (std::memcmp(at + 1, needle.data() + 1, n - 2) == 0) return at;
-      mask &= mask - 1;
+  const bool verify = n > 2 || place == TPlace::Whole;
+  // A block reads up to n bytes past its end: the needle and the byte after it.
+  for (; at + 64 + n <= size; at += 64) {
+    const char* p = base + at;
+    const std::uint64_t ends = EqualMask64(p, zero);
+    std::uint64_t hits = EqualMask64(p, first);
+    if (n > 1) hits &= EqualMask64(p + n - 1, last);
+    if (place != TPlace::Anywhere) hits &= (ends << 1) | (at == 0 || base[at - 1] == 0 ? 1u : 0u);
+    if (verify) {
+      for (std::uint64_t candidates = hits; candidates != 0; candidates &= candidates - 1) {
+        const int b = __builtin_ctzll(candidates);
+        if ((n > 2 && std::memcmp(p + b + 1, needle.data() + 1, n - 2) != 0) ||
+            (place == TPlace::Whole && p[b + static_cast<std::ptrdiff_t>(n)] != 0))
+          hits &= ~(std::uint64_t{1} << b);
+      }
     }
+    // Hits never stand on a row end: each carry runs up to the next end and stops.
+    std::uint64_t sum = 0;
+    const bool over = __builtin_add_overflow(~ends, hits, &sum);
+    carry = (__builtin_add_overflow(sum, std::uint64_t{carry}, &sum) || over) ? 1u : 0u;
+    for (std::uint64_t rowsHit = sum & ends; rowsHit != 0; rowsHit &= rowsHit - 1) {
+      const int e = __builtin_ctzll(rowsHit);
+      mark(row + static_cast<std::uint32_t>(__builtin_popcountll(ends & ((std::uint64_t{1} << e) - 1))));
+    }
+    row += static_cast<std::uint32_t>(__builtin_popcountll(ends));
   }
 #endif
-  if (end - p < static_cast<std::ptrdiff_t>(n)) return nullptr;
-  return static_cast<const char*>(memmem(p, static_cast<std::size_t>(end - p), needle.data(), n));
-}
-
-// Marks the rows whose form contains `needle` and returns how many were newly
-// marked. Hits come in storage order, so the row of a hit is found by galloping
-// forward from the previous one rather than by a search over all rows.
-std::uint32_t MarkContaining(const TTableIndex::FormColumn& column, std::string_view needle, std::uint8_t* pass) {
-  const char* base = column.bytes.data();
-  const char* p = base;
-  const char* end = base + column.bytes.size();
+  if (carry != 0) mark(row);
+  // What is left, fewer bytes than a block and the needle: row by row. A row begun
+  // in the blocks had its start looked at there.
   const std::uint32_t* start = column.start.data();
-  const auto rowCount = static_cast<std::uint32_t>(column.start.size() - 1);
-  std::uint32_t row = 0;  // start[row] <= every later hit
-  std::uint32_t marked = 0;
-  while (p < end) {
-    const char* hit = FindNeedle(p, end, needle);
-    if (hit == nullptr) break;
-    const auto offset = static_cast<std::uint32_t>(hit - base);
-    std::uint32_t step = 1;
-    while (row + step < rowCount && start[row + step] <= offset) {
-      row += step;
-      step *= 2;
+  while (at < size) {
+    const std::size_t rowEnd = start[row + 1] - 1;  // its 0
+    const std::string_view rest(base + at, rowEnd - at);
+    const bool whole = at == start[row];
+    switch (place) {
+      case TPlace::Anywhere:
+        if (rest.find(needle) != std::string_view::npos) mark(row);
+        break;
+      case TPlace::Start:
+        if (whole && rest.substr(0, n) == needle) mark(row);
+        break;
+      case TPlace::Whole:
+        if (whole && rest == needle) mark(row);
+        break;
     }
-    const std::uint32_t* upper = start + std::min(row + step, rowCount);
-    row = static_cast<std::uint32_t>(std::upper_bound(start + row, upper, offset) - start - 1);
-    marked += pass[row] == 0 ? 1u : 0u;
-    pass[row] = 1;
-    ++row;  // the 0 after each form keeps a hit within one row: go on with the next
-    p = base + start[row];
+    at = rowEnd + 1;
+    ++row;
   }
   return marked;
 }
@@ -198,35 +242,77 @@ class TCollectionTable::Impl {
     TRowView view;
   };
   std::vector<WiderView> widerViews;
-  // The order of the sort key list before the current one, for the mode button's
-  // way back: 4 bytes a row, valid only while the rows stay as they are.
-  std::vector<int> spareFields;
-  TRowView spareOrder;
-  bool spareValid = false;
+  // Orders of sort key lists used before, least recently used first, so that the
+  // mode buttons switch among orders without sorting: 4 bytes a row each, valid
+  // only while the rows stay as they are. A new order starts from the kept one
+  // that leaves the fewest fields to sort by.
+  static constexpr std::size_t kKeptOrders = 4;
+  struct KeptOrder {
+    std::vector<int> fields;  // as SortedBy gives them
+    TRowView rows;
+  };
+  std::vector<KeptOrder> keptOrders;
 
-  void ForgetSpareOrder() {
-    spareOrder.release();
-    spareValid = false;
+  void ForgetKeptOrders() { keptOrders.clear(); }
+
+  // The fields an order is really sorted by: a field named again cannot break a
+  // tie the first naming left.
+  static std::vector<int> SortedBy(const std::vector<int>& fields) {
+    std::vector<int> out;
+    for (int f : fields)
+      if (std::find(out.begin(), out.end(), f) == out.end()) out.push_back(f);
+    return out;
   }
 
-  // `order` for the new sort key list; the old one becomes the spare.
+  // `order` for the new sort key list; the old one is kept.
   void Reorder(const std::vector<int>& previousFields) {
-    const bool clean = order.size() == rows.LiveCount();
-    if (clean && previousFields == sortFields) return;
-    if (spareValid && spareFields == sortFields) {
-      std::swap(order, spareOrder);
+    const bool clean = order.size() == rows.LiveCount();  // no deleted rows left in it
+    const std::vector<int> wanted = SortedBy(sortFields);
+    const std::vector<int> previous = SortedBy(previousFields);
+    if (clean && previous == wanted) return;
+    if (clean) {
+      keptOrders.push_back({previous, std::move(order)});
     } else {
-      TRowView previous = std::move(order);
-      BuildOrder();
-      spareOrder = std::move(previous);
+      ForgetKeptOrders();
     }
-    spareFields = previousFields;
-    spareValid = clean;
-    if (!spareValid) spareOrder.release();
+    order.release();
+    const auto kept = std::find_if(keptOrders.begin(), keptOrders.end(),
+                                   [&wanted](const KeptOrder& k) { return k.fields == wanted; });
+    if (kept != keptOrders.end()) {
+      order = std::move(kept->rows);
+      keptOrders.erase(kept);
+    } else {
+      BuildOrder();
+    }
+    while (keptOrders.size() > kKeptOrders - 1) keptOrders.erase(keptOrders.begin());
   }
   int current = -1;                  // position in the view, -1 when the view is empty
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
+
+  // A new sort order with the filter on leaves `filteredView` holding the right
+  // rows in the old order until the view is next read: the mode buttons set the
+  // order and then a filter on another field at once, and the re-ordered view
+  // would be thrown away unread. `current` means nothing meanwhile; the row it
+  // showed is kept here.
+  bool viewUnordered = false;
+  std::int64_t rowBeforeReorder = -1;
+
+  void SettleView() {
+    if (!viewUnordered) return;
+    viewUnordered = false;
+    // The filter has not changed: keep its verdicts and only re-order them.
+    std::vector<std::uint8_t> inView(rows.Size(), 0);
+    for (std::uint32_t r : filteredView) inView[r] = 1;
+    const std::size_t count = filteredView.size();
+    filteredView.release();
+    filteredView.assign(Passing(order, inView, count));
+    FirstRecord();
+    if (rowBeforeReorder >= 0) {
+      const std::size_t at = filteredView.find(static_cast<std::uint32_t>(rowBeforeReorder));
+      if (at < filteredView.size()) current = static_cast<int>(at);
+    }
+  }
 
   void RequireActive(const char* operation) const {
     if (!active) throw TableError(std::string("Cannot ") + operation + ": the table is closed");
@@ -269,26 +355,56 @@ class TCollectionTable::Impl {
     return a < b;
   }
 
-  // Live rows in storage order, then one stable counting sort per key field from
-  // the last to the first: ties keep storage order, and the whole sort needs one
-  // more row list and a count per distinct value, however many keys there are.
+  // Stable counting sorts, one per key field from the last to the first: ties keep
+  // the order sorted before, and each sort needs one more row list and a count per
+  // distinct value. The first sort starts from a kept order when sorting that one
+  // by some leading fields gives the order wanted (sorting the rows of
+  // "Interpret;Titel" by Genre gives "Genre;Interpret;Titel", and by Titel gives
+  // "Titel;Interpret"), else from the live rows in storage order.
   void BuildOrder() {
     order.release();
+    const std::vector<int> wanted = SortedBy(sortFields);
+    std::size_t passes = wanted.size();
+    const TRowView* start = nullptr;
+    for (const KeptOrder& k : keptOrders) {
+      for (std::size_t p = 0; p < passes; ++p) {
+        std::vector<int> result(wanted.begin(), wanted.begin() + static_cast<std::ptrdiff_t>(p));
+        result.insert(result.end(), k.fields.begin(), k.fields.end());
+        if (SortedBy(result) != wanted) continue;
+        passes = p;
+        start = &k.rows;
+        break;
+      }
+    }
+    // Ranks first: building them needs memory of its own, not on top of the row lists.
     std::vector<const TRankColumn*> ranks;
-    for (int f : sortFields) ranks.push_back(&index.Ranks(f));
+    for (std::size_t i = 0; i < passes; ++i) ranks.push_back(&index.Ranks(wanted[i]));
     std::vector<std::uint32_t> sorted;
     sorted.reserve(rows.LiveCount());
     const std::uint32_t n = rows.Size();
-    for (std::uint32_t r = 0; r < n; ++r)
-      if (rows.Live(r)) sorted.push_back(r);
+    if (start != nullptr) {
+      sorted.assign(start->begin(), start->end());
+    } else if (rows.LiveCount() == n) {
+      sorted.resize(n);
+      std::iota(sorted.begin(), sorted.end(), 0u);
+    } else {
+      for (std::uint32_t r = 0; r < n; ++r)
+        if (rows.Live(r)) sorted.push_back(r);
+    }
     std::vector<std::uint32_t> scratch;
     std::vector<std::uint32_t> counts;
-    for (auto it = ranks.rbegin(); it != ranks.rend(); ++it) {
-      const TRankColumn& rank = **it;
+    for (std::size_t i = passes; i-- > 0;) {
+      const TRankColumn& rank = *ranks[i];
       if (rank.MaxRank() == 0) continue;  // one value for all: nothing to order
       counts.assign(static_cast<std::size_t>(rank.MaxRank()) + 2, 0);
-      for (std::uint32_t r : sorted) ++counts[rank[r] + 1];
-      for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+      // The counts do not depend on the order: read the ranks in storage order
+      // when every stored row is live.
+      if (sorted.size() == n) {
+        for (std::uint32_t r = 0; r < n; ++r) ++counts[rank[r] + 1];
+      } else {
+        for (std::uint32_t r : sorted) ++counts[rank[r] + 1];
+      }
+      for (std::size_t c = 1; c < counts.size(); ++c) counts[c] += counts[c - 1];
       scratch.resize(sorted.size());
       for (std::uint32_t r : sorted) scratch[counts[rank[r]]++] = r;
       sorted.swap(scratch);
@@ -326,8 +442,15 @@ class TCollectionTable::Impl {
     std::size_t passing = 0;
     for (const auto& term : filter) {
       const TTableIndex::FormColumn& column = index.Forms(term.field);
+      // A non-empty needle never matches an empty form, so the value's emptiness
+      // needs no look.
       if (term.IsContains()) {
-        passing += MarkContaining(column, term.pattern->Needle(), pass.data());
+        passing += MarkMatching(column, term.pattern->Needle(), TPlace::Anywhere, pass.data());
+        continue;
+      }
+      if (term.kind != TFilterExpression::Kind::Like && !term.form.empty()) {
+        const TPlace place = term.kind == TFilterExpression::Kind::Prefix ? TPlace::Start : TPlace::Whole;
+        passing += MarkMatching(column, term.form, place, pass.data());
         continue;
       }
       for (std::uint32_t r = 0; r < n; ++r)
@@ -342,6 +465,7 @@ class TCollectionTable::Impl {
 
   void BuildView() {
     ForgetWiderViews();
+    viewUnordered = false;
     if (order.size() != rows.LiveCount()) order.remove_if([this](std::uint32_t r) { return !rows.Live(r); });
     filteredView.release();
     if (!FilterActive()) return;
@@ -383,6 +507,11 @@ class TCollectionTable::Impl {
       terms = std::move(next);
       return;
     }
+    if (viewUnordered) {  // kept views hold the old order; none are kept then
+      terms = std::move(next);
+      BuildView();
+      return;
+    }
     for (std::size_t k = widerViews.size(); k-- > 0;) {
       if (!SameTerms(next, widerViews[k].terms)) continue;
       filteredView = std::move(widerViews[k].view);
@@ -413,8 +542,9 @@ class TCollectionTable::Impl {
   void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
+    viewUnordered = false;
     ForgetWiderViews();
-    ForgetSpareOrder();
+    ForgetKeptOrders();
     rows.Clear();
     index.Reset();
     order.release();
@@ -521,11 +651,12 @@ void TCollectionTable::AppendRecord(std::string_view interpret, std::string_view
                                     std::string_view genre, std::string_view jahr, std::string_view dauer) {
   Impl& d = *impl_;
   d.RequireActive("append a record");
+  d.SettleView();
   TTableRows::Fields values{interpret, titel, pfad, genre, jahr, dauer};
   for (int f = 0; f < kFieldCount; ++f) values[f] = CutValue(values[f], d.widths[f]);
   const std::uint32_t row = d.rows.Add(values, true);
   d.ForgetWiderViews();
-  d.ForgetSpareOrder();
+  d.ForgetKeptOrders();
 
   // Keep order and view sorted by inserting rather than re-sorting: building a
   // collection appends thousands of rows one by one.
@@ -553,10 +684,11 @@ void TCollectionTable::AppendRecord(const Values& v) { AppendRecord(v[0], v[1], 
 void TCollectionTable::DeleteCurrent() {
   Impl& d = *impl_;
   d.RequireActive("delete a record");
+  d.SettleView();
   if (d.current < 0) throw TableError("Cannot delete a record: the view is empty");
   const auto at = static_cast<std::size_t>(d.current);
   d.ForgetWiderViews();
-  d.ForgetSpareOrder();
+  d.ForgetKeptOrders();
   if (d.FilterActive()) {
     // The row stays in `order` as a deleted row until the next rebuild.
     d.rows.Remove(d.filteredView[at]);
@@ -569,12 +701,16 @@ void TCollectionTable::DeleteCurrent() {
   if (d.current >= size) d.current = size - 1;
 }
 
-int TCollectionTable::RecordCount() const { return impl_->active ? static_cast<int>(impl_->View().size()) : 0; }
+int TCollectionTable::RecordCount() const {
+  impl_->SettleView();
+  return impl_->active ? static_cast<int>(impl_->View().size()) : 0;
+}
 
 bool TCollectionTable::IsEmpty() const { return RecordCount() == 0; }
 
 int TCollectionTable::RecNo() const {
   impl_->RequireActive("read the record number");
+  impl_->SettleView();
   return impl_->current + 1;
 }
 
@@ -583,6 +719,7 @@ int TCollectionTable::StoredRecordCount() const {
 }
 
 int TCollectionTable::StorageNumber() const {
+  impl_->SettleView();
   const Impl& d = *impl_;
   if (!d.active || d.current < 0 || d.View().empty()) return 0;
   const std::uint32_t row = d.View()[static_cast<std::size_t>(d.current)];
@@ -596,6 +733,7 @@ int TCollectionTable::StorageNumber() const {
 void TCollectionTable::SetRecNo(int recNo) {
   Impl& d = *impl_;
   d.RequireActive("move to a record");
+  d.SettleView();
   if (d.View().empty()) return;
   d.current = std::clamp(recNo, 1, static_cast<int>(d.View().size())) - 1;
 }
@@ -603,15 +741,18 @@ void TCollectionTable::SetRecNo(int recNo) {
 std::string TCollectionTable::FieldAsString(std::string_view fieldName) const {
   const int f = FieldIndexOf(fieldName);
   if (f < 0) throw TableError("Unknown field '" + std::string(fieldName) + "'");
+  impl_->SettleView();
   return std::string(impl_->CurrentField(f));
 }
 
 std::string TCollectionTable::FieldAsString(int fieldIndex) const {
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  impl_->SettleView();
   return std::string(impl_->CurrentField(fieldIndex));
 }
 
 std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
+  impl_->SettleView();
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
   if (!d.active || viewRow < 0 || viewRow >= static_cast<int>(d.View().size())) return {};
@@ -689,22 +830,19 @@ void TCollectionTable::SetIndexFieldNames(std::string names) {
   std::vector<int> previousFields = std::move(d.sortFields);
   d.sortFields = std::move(fields);
   if (!d.active) {
-    d.ForgetSpareOrder();
+    d.ForgetKeptOrders();
     return;
   }
 
-  const std::int64_t currentRow = d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)] : -1;
+  const std::int64_t currentRow = d.viewUnordered ? d.rowBeforeReorder
+                                  : d.current >= 0 ? d.View()[static_cast<std::size_t>(d.current)]
+                                                   : -1;
   d.ForgetWiderViews();
+  d.Reorder(previousFields);
   if (d.FilterActive()) {
-    // The filter has not changed: keep its verdicts and only re-order them.
-    std::vector<std::uint8_t> inView(d.rows.Size(), 0);
-    for (std::uint32_t r : d.filteredView) inView[r] = 1;
-    const std::size_t count = d.filteredView.size();
-    d.filteredView.release();
-    d.Reorder(previousFields);
-    d.filteredView.assign(Impl::Passing(d.order, inView, count));
-  } else {
-    d.Reorder(previousFields);
+    d.viewUnordered = true;
+    d.rowBeforeReorder = currentRow;
+    return;
   }
   d.FirstRecord();
   if (currentRow >= 0) {
