@@ -212,6 +212,8 @@ void TForm1::LoadCollection() {
     collectionTable_->Open();
     collectionTable_->LoadFromFile(State.ProgramDir + "Musikliste.xml");
     collectionTable_->SetFiltered(false);
+    // Paid once while the screen comes up rather than by the first guest's key.
+    PrepareSearchModes(*collectionTable_);
     const int count = collectionTable_->RecordCount();
     StaticText_titel_vorhanden->setText(QString::number(count) +
                                         QStringLiteral(" Titel in Musiksammlung vorhanden"));

@@ -759,6 +759,12 @@ std::string TCollectionTable::ViewField(int viewRow, int fieldIndex) const {
   return std::string(d.rows.Field(d.View()[static_cast<std::size_t>(viewRow)], fieldIndex));
 }
 
+void TCollectionTable::PrepareFilterField(int fieldIndex) {
+  Impl& d = *impl_;
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  if (d.active) d.index.Forms(fieldIndex);
+}
+
 std::string TCollectionTable::StoredField(int storageNumber, int fieldIndex) const {
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));

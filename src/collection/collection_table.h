@@ -131,6 +131,11 @@ class TCollectionTable {
   const std::string& IndexFieldNames() const;
   void SetIndexFieldNames(std::string names);
 
+  // Builds ahead what filtering on the field needs, which the first filter
+  // reading it would otherwise build (on a million titles, a tenth of a second).
+  // The view and the current record stay.
+  void PrepareFilterField(int fieldIndex);
+
   std::size_t FieldWidth(int fieldIndex) const;
   bool CaseInsensitiveFilter() const;
 

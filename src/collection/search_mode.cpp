@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "collection/collection_table.h"
 #include "common/codepage.h"
 
 namespace orvela {
@@ -68,6 +69,16 @@ std::string SearchFilterExpression(TSearchMode mode, std::string_view text) {
     }
   }
   return {};
+}
+
+void PrepareSearchModes(TCollectionTable& table) {
+  const std::string order = table.IndexFieldNames();
+  for (const auto& info : kModes) {
+    const std::string_view names = info.indexFieldNames;
+    table.PrepareFilterField(TCollectionTable::FieldIndexOf(names.substr(0, names.find(';'))));
+    table.SetIndexFieldNames(info.indexFieldNames);
+  }
+  table.SetIndexFieldNames(order);
 }
 
 }  // namespace orvela

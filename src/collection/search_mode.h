@@ -9,6 +9,8 @@
 
 namespace orvela {
 
+class TCollectionTable;
+
 enum class TSearchMode : int { Interpret = 1, Titel = 2, Genre = 3, Jahr = 4 };
 
 // "Interpret;Titel", "Titel;Interpret", "Genre;Interpret;Titel", "Jahr;Interpret;Titel".
@@ -26,5 +28,10 @@ std::optional<TSearchMode> SearchModeFromName(std::string_view name);
 //   Interpret like'%t%'   Titel like'%t%'   (t inserted as typed)
 //   Genre='t*'            Jahr='t*'         (each ' in t doubled)
 std::string SearchFilterExpression(TSearchMode mode, std::string_view text);
+
+// Builds ahead what the four modes' searches and sort orders need, so that a
+// guest's first key press and mode switch after loading cost no more than the
+// later ones. The table's sort order, view and current record stay.
+void PrepareSearchModes(TCollectionTable& table);
 
 }  // namespace orvela

@@ -75,5 +75,47 @@ TEST(SearchMode, KeyPressesNarrowTheCollection) {
   EXPECT_EQ(t.FieldAsString("Jahr"), "1981");
 }
 
+// Preparing ahead changes nothing a guest sees, and what is prepared follows
+// the rows appended after it.
+TEST(SearchMode, PreparedTableAnswersAsAnUnpreparedOne) {
+  const auto fill = [](TCollectionTable& t) {
+    t.AppendRecord("Nena", "99 Luftballons", "/n.mp3", "Pop", "1983", "");
+    t.AppendRecord("ABBA", "Waterloo", "/a.mp3", "Pop", "1974", "");
+    t.AppendRecord("The Who", "Tommy", "/w.mp3", "Rock", "1969", "");
+  };
+  TCollectionTable plain(TCollectionTable::CollectionWidths(), true);
+  TCollectionTable prepared(TCollectionTable::CollectionWidths(), true);
+  for (TCollectionTable* t : {&plain, &prepared}) {
+    t->SetIndexFieldNames(SearchModeIndexFieldNames(TSearchMode::Titel));
+    fill(*t);
+    t->SetRecNo(2);
+  }
+  PrepareSearchModes(prepared);
+  EXPECT_EQ(prepared.IndexFieldNames(), SearchModeIndexFieldNames(TSearchMode::Titel));
+  EXPECT_EQ(prepared.FieldAsString("Titel"), plain.FieldAsString("Titel"));
+  EXPECT_EQ(prepared.RecNo(), plain.RecNo());
+
+  for (TCollectionTable* t : {&plain, &prepared}) {
+    t->AppendRecord("Abba Tribute", "Mamma Mia", "/t.mp3", "Pop", "1999", "");
+  }
+  const struct {
+    TSearchMode mode;
+    const char* text;
+  } searches[] = {{TSearchMode::Interpret, "AB"}, {TSearchMode::Titel, "MA"}, {TSearchMode::Genre, "PO"},
+                  {TSearchMode::Jahr, "19"}};
+  for (const auto& search : searches) {
+    SCOPED_TRACE(search.text);
+    for (TCollectionTable* t : {&plain, &prepared}) {
+      t->SetIndexFieldNames(SearchModeIndexFieldNames(search.mode));
+      t->SetFilter(SearchFilterExpression(search.mode, search.text));
+      t->SetFiltered(true);
+    }
+    ASSERT_EQ(prepared.RecordCount(), plain.RecordCount());
+    for (int row = 0; row < plain.RecordCount(); ++row) {
+      EXPECT_EQ(prepared.ViewField(row, TCollectionTable::Pfad), plain.ViewField(row, TCollectionTable::Pfad));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvela
