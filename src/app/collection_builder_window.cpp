@@ -114,6 +114,11 @@ void TFormMenu::CreateControls() {
   // Scroll bars a finger can hold.
   ShellTreeView1->setStyleSheet(
       QStringLiteral("QScrollBar:vertical { width: 36px; } QScrollBar:horizontal { height: 36px; }"));
+  // The branch arrows are too small for a finger: a tap on a folder opens it
+  // (and chooses it), a second tap closes it again.
+  connect(ShellTreeView1, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+    ShellTreeView1->setExpanded(index, !ShellTreeView1->isExpanded(index));
+  });
   // Opened where the operator's music usually is: the home folder.
   const QModelIndex home = folderModel_->index(QDir::homePath());
   for (QModelIndex at = home.parent(); at.isValid(); at = at.parent()) ShellTreeView1->expand(at);

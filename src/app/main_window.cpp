@@ -327,6 +327,8 @@ void TForm1::SpeedButton_MenuClick() {
       // Switching a filter off cannot fail on an open table; a closed one has nothing to show.
     }
     RefreshCollectionGrid();
+    // The code's own search found nothing; the count follows the whole collection again.
+    StaticTextSucheGefunden->setText(QString::number(collectionTable_->RecordCount()) + QStringLiteral(" Titel"));
   }
   if (openSettingsMenu_) {
     openSettingsMenu_();

@@ -71,6 +71,9 @@ bool QtDialogs::Question(const std::string& caption, const std::string& text) {
   // A destructive action must not be one stray tap away.
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
+  // The jukebox speaks German; Qt's own captions would be English here.
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Nein"));
   return ShowForTouch(box) == QMessageBox::Yes;
 }
 

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -142,6 +144,17 @@ TEST_F(CollectionBuilderTest, ControlsCarryTheirCaptions) {
     EXPECT_TRUE(client.contains(control->geometry())) << control->objectName().toStdString();
     EXPECT_GE(control->height(), 48) << control->objectName().toStdString();
   }
+}
+
+TEST_F(CollectionBuilderTest, ATapOpensAFolderAndASecondTapClosesIt) {
+  Build();
+  const QModelIndex tmp = menu->FolderModel()->index(QDir::tempPath());
+  ASSERT_TRUE(tmp.isValid());
+  menu->ShellTreeView1->collapse(tmp);
+  emit menu->ShellTreeView1->clicked(tmp);
+  EXPECT_TRUE(menu->ShellTreeView1->isExpanded(tmp));
+  emit menu->ShellTreeView1->clicked(tmp);
+  EXPECT_FALSE(menu->ShellTreeView1->isExpanded(tmp));
 }
 
 TEST_F(CollectionBuilderTest, ScanWithoutAChosenFolderAsksForOne) {
