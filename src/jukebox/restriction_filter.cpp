@@ -200,15 +200,18 @@ void TRestrictionFilter::SaveFilterSettings() {
     dialogs_.ShowMessage(IniMissingText());
     return;
   }
-  try {
-    for (TFilterKind kind : kFilterKinds) {
-      for (int k = 1; k <= kFilterSlotCount; ++k) {
-        ini.WriteBool(kSection, BoxKey(kind, k), Slot(kind, k).ticked);
-        ini.WriteString(kSection, ComboKey(kind, k), Slot(kind, k).text);
-      }
+  // One replacement of the file for all 32 values, instead of one each.
+  TIniBatch batch;
+  for (TFilterKind kind : kFilterKinds) {
+    for (int k = 1; k <= kFilterSlotCount; ++k) {
+      batch.WriteBool(kSection, BoxKey(kind, k), Slot(kind, k).ticked);
+      batch.WriteString(kSection, ComboKey(kind, k), Slot(kind, k).text);
     }
-    ini.WriteInteger(kSection, " Filtermenge", filterSelection_);
-    ini.WriteBool(kSection, "Filterart", buttons_.inverseTicked);
+  }
+  batch.WriteInteger(kSection, " Filtermenge", filterSelection_);
+  batch.WriteBool(kSection, "Filterart", buttons_.inverseTicked);
+  try {
+    ini.Write(batch);
   } catch (const IniWriteError& e) {
     dialogs_.Error(e.what());
   }
