@@ -158,6 +158,10 @@ class TForm1 : public QWidget {
   void SelectQueueRow(int mode);
   void UpdateStartTimeEstimate();
   void AddToQueueTotal(std::int64_t seconds);
+  // The title display's empty texts: 45 colons, "0000", 20 colons, "00:00".
+  void ShowEmptyTitle();
+  // After the queue was emptied: no playing time, the "leer" lamp, an empty spectrum.
+  void ShowQueueEmptied();
   // Title selection (main_window_selection.cpp).
   void Abspielliste_uebernehmen_SpeedBtnClick();
   // Queues the current record without any check.
@@ -389,7 +393,6 @@ class TForm1 : public QWidget {
   void OnPlaylistClear();
   // The current entry's row in bold, every other row plain.
   void RepaintQueueList();
-  void ShowEmptyTitle();
   void SetScrollbarFromPlayer();
 
   // Screen building (main_window_layout.cpp).

@@ -46,9 +46,7 @@ void TForm1::ShowCollectionRemoved() {
   if (player_) player_->Clear();
   // The queue is empty now: its count, its time and the lamps say so too, as
   // when the last title of the queue has ended.
-  ShowStatus("leer");
-  State.QueueTotalSeconds = 0;
-  LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+  ShowQueueEmptied();
   LabelTitelJukeWert->setText(QStringLiteral("0"));
   UpdateStartTimeEstimate();
   StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));

@@ -160,10 +160,7 @@ void TForm1::NextTitle() {
     player_->Clear();
     player_->Stop();
     ShowEmptyTitle();
-    ShowStatus("leer");
-    State.QueueTotalSeconds = 0;
-    LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
-    SpectrumPaintbox->Clear();
+    ShowQueueEmptied();
   }
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   SelectQueueRow(1);
@@ -176,6 +173,13 @@ void TForm1::ShowEmptyTitle() {
   LabelJahr->setText(QStringLiteral("0000"));
   LabelGenre->setText(QString(20, QLatin1Char(':')));
   LabelDauer->setText(QStringLiteral("00:00"));
+}
+
+void TForm1::ShowQueueEmptied() {
+  ShowStatus("leer");
+  State.QueueTotalSeconds = 0;
+  LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+  SpectrumPaintbox->Clear();
 }
 
 void TForm1::TimerAusblendenTimer() {

@@ -21,7 +21,6 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/restriction_filter_window.h"
-#include "app/spectrum_box.h"
 #include "app/web_link_label.h"
 #include "collection/collection_table.h"
 #include "common/codepage.h"
@@ -410,10 +409,7 @@ void THauptmenu::SpeedButtonJukeboxLeerenClick() {
   }
   // An empty queue has no playing time and nothing playing; without this the
   // old total would stay on the screen and grow with every title added.
-  form1_.State.QueueTotalSeconds = 0;
-  form1_.LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
-  form1_.ShowStatus("leer");
-  form1_.SpectrumPaintbox->Clear();
+  form1_.ShowQueueEmptied();
   if (automatic) {
     form1_.FillQueueAutomatic();
   }
@@ -444,15 +440,8 @@ void THauptmenu::SpeedButtonLTitelEntfClick() {
     if (queue != nullptr) {
       queue->Clear();
     }
-    form1_.LabelTitel->setText(QString(45, QLatin1Char(':')));
-    form1_.LabelInterpret->setText(QString(45, QLatin1Char(':')));
-    form1_.LabelJahr->setText(QStringLiteral("0000"));
-    form1_.LabelGenre->setText(QString(20, QLatin1Char(':')));
-    form1_.LabelDauer->setText(QStringLiteral("00:00"));
-    form1_.ShowStatus("leer");
-    form1_.State.QueueTotalSeconds = 0;
-    form1_.LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
-    form1_.SpectrumPaintbox->Clear();
+    form1_.ShowEmptyTitle();
+    form1_.ShowQueueEmptied();
     if (form1_.State.AutomaticEnabled) {
       dialogs.ShowMessage(Cp(kAutomaticRefillText));
       form1_.FillQueueAutomatic();
