@@ -175,10 +175,10 @@ void WindowScan(benchmark::State& state) {
 }
 BENCHMARK(WindowScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// The main window's appends alone (sorted into the view, the counter's text
-// set), without letting any event in: what the window's scan costs beyond the
-// terminal's before the screen gets its share.
-void WindowAppendsWithoutEvents(benchmark::State& state) {
+// The main window's appends, reading and appending as the window's scan does;
+// with `events`, every pending event is processed after each file, which is
+// the whole screen repainting its counter every time.
+void WindowAppends(benchmark::State& state, bool events) {
   App();
   const Tree& tree = TheTree();
   tree.ResetCollection();
@@ -196,40 +196,23 @@ void WindowAppendsWithoutEvents(benchmark::State& state) {
       file.LoadFromFile(path);
       screen.form->AppendTitleRecord(file);
     };
+    if (events) {
+      callbacks.pause = [] {
+        QCoreApplication::processEvents();
+        return true;
+      };
+    }
     files += static_cast<std::int64_t>(ScanFolder(tree.music.string(), options, callbacks).files);
     screen.form->CollectionTable().SaveToFile((tree.program / "Musikliste.xml").string());
   }
   state.SetItemsProcessed(files);
 }
+
+// What the window's scan costs beyond the terminal's before the screen gets its share.
+void WindowAppendsWithoutEvents(benchmark::State& state) { WindowAppends(state, false); }
 BENCHMARK(WindowAppendsWithoutEvents)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-void WindowScanRepaintEveryFile(benchmark::State& state) {
-  App();
-  const Tree& tree = TheTree();
-  tree.ResetCollection();
-  Screen screen(tree);
-  std::int64_t files = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    screen.form->CollectionTable().Empty();
-    state.ResumeTiming();
-    TFolderScanOptions options;
-    options.recursive = true;
-    TFolderScanCallbacks callbacks;
-    callbacks.file = [&screen](const std::string& path) {
-      TAudioFile file;
-      file.LoadFromFile(path);
-      screen.form->AppendTitleRecord(file);
-    };
-    callbacks.pause = [] {
-      QCoreApplication::processEvents();
-      return true;
-    };
-    files += static_cast<std::int64_t>(ScanFolder(tree.music.string(), options, callbacks).files);
-    screen.form->CollectionTable().SaveToFile((tree.program / "Musikliste.xml").string());
-  }
-  state.SetItemsProcessed(files);
-}
+void WindowScanRepaintEveryFile(benchmark::State& state) { WindowAppends(state, true); }
 BENCHMARK(WindowScanRepaintEveryFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
