@@ -160,12 +160,16 @@ TEST(FolderScan, AnUnreadableFolderIsPassedOver) {
   ::chmod((root + "/gesperrt").c_str(), 0);
 
   const std::vector<std::string> lines = RunWithoutPrivileges([&root] {
+    // A system whose root or temporary folder is closed to other users (a
+    // freshly made one, say) cannot show the difference.
+    if (::access(root.c_str(), R_OK | X_OK) != 0) return std::vector<std::string>{"tree out of reach"};
     const Walk walk = WalkTree(root, true);
     std::vector<std::string> out = walk.files;
     out.push_back("unreadable " + std::to_string(walk.result.unreadableFolders));
     return out;
   });
   ::chmod((root + "/gesperrt").c_str(), 0755);
+  if (lines == std::vector<std::string>{"tree out of reach"}) GTEST_SKIP() << "an ordinary user cannot reach " << root;
   const std::vector<std::string> expected = {root + "/a.mp3", root + "/z/c.mp3", "unreadable 1"};
   EXPECT_EQ(lines, expected);
 }
