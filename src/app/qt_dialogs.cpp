@@ -44,6 +44,24 @@ int ShowForTouch(QMessageBox& box) {
   return box.exec();
 }
 
+// Qt's own file dialog, large enough to read and tap on the jukebox's screen,
+// in German, and above the operator windows.
+int ShowFileDialogForTouch(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setStyleSheet(QStringLiteral("QWidget { font-size: 22px; } QPushButton { min-height: 48px; min-width: 140px; }"
+                                      "QScrollBar:vertical { width: 36px; } QScrollBar:horizontal { height: 36px; }"));
+  dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Suchen in:"));
+  dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Dateiname:"));
+  dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Dateityp:"));
+  dialog.setLabelText(QFileDialog::Accept, dialog.acceptMode() == QFileDialog::AcceptSave
+                                               ? QStringLiteral("Speichern")
+                                               : QString::fromUtf8("Öffnen"));
+  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Abbrechen"));
+  dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+  dialog.resize(960, 640);
+  return dialog.exec();
+}
+
 }  // namespace
 
 void QtDialogs::ShowMessage(const std::string& text) {
@@ -79,17 +97,12 @@ bool QtDialogs::Question(const std::string& caption, const std::string& text) {
 
 std::vector<std::string> QtDialogs::OpenFiles(const std::string& title, const std::string& filter,
                                               const std::string& folder, bool multiple) {
-  const QString qtFilter = ToQtFileFilter(filter);
+  QFileDialog dialog(parent_, ToQString(title), ToQString(folder), ToQtFileFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   std::vector<std::string> files;
-  if (multiple) {
-    const QStringList chosen = QFileDialog::getOpenFileNames(parent_, ToQString(title),
-                                                             ToQString(folder), qtFilter);
-    for (const QString& f : chosen) files.push_back(FromQString(f));
-  } else {
-    const QString chosen =
-        QFileDialog::getOpenFileName(parent_, ToQString(title), ToQString(folder), qtFilter);
-    if (!chosen.isEmpty()) files.push_back(FromQString(chosen));
-  }
+  if (ShowFileDialogForTouch(dialog) != QDialog::Accepted) return files;
+  for (const QString& f : dialog.selectedFiles()) files.push_back(FromQString(f));
   return files;
 }
 
@@ -103,7 +116,7 @@ std::string QtDialogs::SaveFile(const std::string& title, const std::string& fil
     if (ext.front() == '.') ext.erase(0, 1);
     dialog.setDefaultSuffix(ToQString(ext));
   }
-  if (dialog.exec() != QDialog::Accepted) return {};
+  if (ShowFileDialogForTouch(dialog) != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   return chosen.isEmpty() ? std::string() : FromQString(chosen.front());
 }
