@@ -7,6 +7,7 @@
 #include <string>
 
 #include "collection/collection_table.h"
+#include "support/collection_file_text.h"
 #include "test_files.h"
 
 namespace orvela {
@@ -78,17 +79,10 @@ TEST(ListTool, EscapesControlBytesSoEachTitleStaysOneLine) {
   // Character references carry what a hand-edited or foreign file may hold.
   testing::WriteBytes(
       dir.File("Musikliste.xml"),
-      "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-      "<FIELD attrname=\"Interpret\" fieldtype=\"string\" WIDTH=\"500\"/>"
-      "<FIELD attrname=\"Titel\" fieldtype=\"string\" WIDTH=\"500\"/>"
-      "<FIELD attrname=\"Pfad\" fieldtype=\"string\" WIDTH=\"500\"/>"
-      "<FIELD attrname=\"Genre\" fieldtype=\"string\" WIDTH=\"20\"/>"
-      "<FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
-      "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/>"
-      "</FIELDS><PARAMS/></METADATA><ROWDATA>"
+      std::string(testing::kCollectionFileHead) +
       "<ROW Interpret=\"Tab&#9;Stopp f\xFCr\" Titel=\"Zwei&#10;Zeilen&#13;drei\" "
-      "Pfad=\"C:\\Musik\\&#27;[2J.mp3\" Genre=\"Beep&#7;&#127;\" Jahr=\"1980\" Dauer=\"03:20\"/>"
-      "</ROWDATA></DATAPACKET>");
+      "Pfad=\"C:\\Musik\\&#27;[2J.mp3\" Genre=\"Beep&#7;&#127;\" Jahr=\"1980\" Dauer=\"03:20\"/>" +
+      testing::kCollectionFileTail);
   const std::string folder = std::filesystem::path(dir.File("Musikliste.xml")).parent_path().string();
   const RunResult r = RunTool("list '" + folder + "'");
   EXPECT_EQ(r.status, 0);

@@ -11,30 +11,21 @@
 
 #include "demo/demo_collection.h"
 #include "demo/tone_encoder.h"
+#include "support/collection_file_text.h"
 #include "tool_process.h"
 
 namespace orvela::testing {
 namespace {
 
-constexpr char kEmptyCollection[] =
-    "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-    "<FIELD attrname=\"Interpret\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Titel\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Pfad\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Genre\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "<FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "</FIELDS><PARAMS/></METADATA><ROWDATA>";
-
 // A collection file of `rows` generated title records.
 std::string CollectionBytes(std::size_t rows) {
-  std::string bytes = kEmptyCollection;
+  std::string bytes = kCollectionFileHead;
   for (std::size_t i = 0; i < rows; ++i) {
     const std::string n = std::to_string(i);
     bytes += "<ROW Interpret=\"Interpret " + n + " mit einem l\xE4ngeren Namen\" Titel=\"Titel Nummer " + n +
              " aus der Sammlung\" Pfad=\"/musik/" + n + ".mp3\" Genre=\"Rock\" Jahr=\"1980\" Dauer=\"03:20\"/>";
   }
-  bytes += "</ROWDATA></DATAPACKET>";
+  bytes += kCollectionFileTail;
   return bytes;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "collection/collection_table.h"
+#include "support/collection_file_text.h"
 #include "support/mp3_tree.h"
 #include "tool_process.h"
 
@@ -23,15 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kEmptyCollection[] =
-    "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-    "<FIELD attrname=\"Interpret\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Titel\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Pfad\" fieldtype=\"string\" WIDTH=\"500\"/>"
-    "<FIELD attrname=\"Genre\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "<FIELD attrname=\"Jahr\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "<FIELD attrname=\"Dauer\" fieldtype=\"string\" WIDTH=\"20\"/>"
-    "</FIELDS><PARAMS/></METADATA><ROWDATA></ROWDATA></DATAPACKET>";
+const std::string kEmptyCollection = std::string(kCollectionFileHead) + kCollectionFileTail;
 
 bool ToolBuilt() { return fs::exists(ToolPath()); }
 
@@ -105,8 +98,8 @@ TEST_F(ToolScanTest, WithoutAReadableCollectionFileOrAFolderNothingChanges) {
   } cases[] = {
       {"missing", nullptr, "", "does not exist; nothing was scanned"},
       {"not a collection", "kein XML", "", "cannot load the collection, nothing was scanned"},
-      {"no such folder", kEmptyCollection, "gibt es nicht", "is not a folder; nothing was scanned"},
-      {"a file, not a folder", kEmptyCollection, "b.mp3", "is not a folder; nothing was scanned"},
+      {"no such folder", kEmptyCollection.c_str(), "gibt es nicht", "is not a folder; nothing was scanned"},
+      {"a file, not a folder", kEmptyCollection.c_str(), "b.mp3", "is not a folder; nothing was scanned"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
