@@ -27,6 +27,7 @@
 #include "common/file_open.h"
 #include "common/platform.h"
 #include "jukebox/jukebox_ini.h"
+#include "jukebox/restriction_filter.h"
 #include "queue/tilu_playlist.h"
 
 namespace orvela {
@@ -48,11 +49,6 @@ const std::string& MenuMissingFilesText() {
 const char* const kCollectionLoadFailedText =
     "Kann musikliste.xml nicht finden! Orvela Jukebox wird nicht gestartet.";
 const char* const kCollectionCloseFailedText = "Musikliste.xml kann nicht gefunden werden!";
-
-const std::string& CompleteCollectionText() {
-  static const std::string text = Utf8ToCp1252("Musiksammlung komplett verfügbar");
-  return text;
-}
 
 }  // namespace
 
@@ -215,22 +211,30 @@ void TForm1::LoadCollection() {
     // Paid once while the screen comes up rather than by the first guest's key.
     PrepareSearchModes(*collectionTable_);
     const int count = collectionTable_->RecordCount();
-    StaticText_titel_vorhanden->setText(QString::number(count) +
-                                        QStringLiteral(" Titel in Musiksammlung vorhanden"));
-    StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));
-    if (count > 0) {
-      StaticTextMusikListenStatus->setText(ToQString(CompleteCollectionText()));
-      JvLED2->SetColorOn(QColor(0x00, 0xFF, 0x00));
-      JvLED2->SetActive(true);
-    }
+    ShowTitleCounts(count, false);
+    if (count > 0) ShowCollectionAvailable(false);
   } catch (const std::exception&) {
     services_.dialogs->ShowMessage(kCollectionLoadFailedText);
     startFailed_ = true;
     if (services_.terminate) {
       services_.terminate();
     }
+    RefreshCollectionGrid();
   }
+}
+
+void TForm1::ShowTitleCounts(int count, bool restricted) {
+  StaticText_titel_vorhanden->setText(QString::number(count) +
+                                      (restricted ? QStringLiteral(" Titel in TempMusiksammlung vorhanden")
+                                                  : QStringLiteral(" Titel in Musiksammlung vorhanden")));
+  StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));
   RefreshCollectionGrid();
+}
+
+void TForm1::ShowCollectionAvailable(bool restricted) {
+  StaticTextMusikListenStatus->setText(ToQString(restricted ? RestrictedStatusText() : CompleteStatusText()));
+  JvLED2->SetColorOn(restricted ? QColor(0xFF, 0xFF, 0x00) : QColor(0x00, 0xFF, 0x00));
+  JvLED2->SetActive(true);
 }
 
 void TForm1::FormDestroy() {

@@ -114,6 +114,13 @@ class TForm1 : public QWidget {
   // Lights the player status lamp named "Play", "Stop", "Pause" or "leer" and
   // switches the other three off; any other text leaves all four off.
   void ShowStatus(const std::string& status);
+  // The counters and the grid after the collection table's content changed:
+  // "n Titel in TempMusiksammlung vorhanden" while restricted, "n Titel in
+  // Musiksammlung vorhanden" otherwise, and "n Titel" found.
+  void ShowTitleCounts(int count, bool restricted);
+  // The status text and the collection lamp, lit yellow while restricted and
+  // lime while the whole collection is there.
+  void ShowCollectionAvailable(bool restricted);
   // Borderless full screen, or the single-border design size, centred.
   void ApplyWindowFrame(bool kiosk);
   // Repaints the grid from the collection table's view, after any change to it.
@@ -223,13 +230,6 @@ class TForm1 : public QWidget {
   // End of the jingles' and birthday's part.
 
   // The restriction filter's updates of the main screen (main_window_restriction.cpp).
-  // The counters and the grid after the collection table's content changed:
-  // "n Titel in TempMusiksammlung vorhanden" while restricted, "n Titel in
-  // Musiksammlung vorhanden" otherwise, and "n Titel" found.
-  void ShowRestrictionTitleCount(int count, bool restricted);
-  // The status text and the collection lamp, lit yellow while restricted and
-  // lime while the whole collection is there.
-  void ShowRestrictionState(bool restricted);
   // The settings menu's "Musiksammlung einschränken...", ticked in code (no
   // click handler runs); nothing while that window does not exist.
   void SetRestrictionMenuBox(bool ticked);

@@ -13,7 +13,6 @@
 namespace orvela {
 namespace {
 
-constexpr const char* kCompleteText = "Musiksammlung komplett verf\xFCgbar";
 constexpr const char* kNoTitlesText = "Musiksammlung ohne Titel";
 
 }  // namespace
@@ -27,14 +26,8 @@ void TForm1::ShowCollectionExtended(int titlesBefore) {
     }
   }
   const int count = collectionTable_->RecordCount();
-  StaticText_titel_vorhanden->setText(QString::number(count) + QStringLiteral(" Titel in Musiksammlung vorhanden"));
-  StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));
-  if (count > 0) {
-    StaticTextMusikListenStatus->setText(ToQString(kCompleteText));
-    JvLED2->SetColorOn(QColor(0x00, 0xFF, 0x00));
-    JvLED2->SetActive(true);
-  }
-  RefreshCollectionGrid();
+  ShowTitleCounts(count, false);
+  if (count > 0) ShowCollectionAvailable(false);
 }
 
 void TForm1::ShowCollectionRemoved() {

@@ -275,9 +275,9 @@ void TFormFilter::BitBtn1Click() {
   reject();
 }
 
-void TFormFilter::ShowTitleCount(int count, bool restricted) { form1_.ShowRestrictionTitleCount(count, restricted); }
+void TFormFilter::ShowTitleCount(int count, bool restricted) { form1_.ShowTitleCounts(count, restricted); }
 
-void TFormFilter::ShowCollectionState(bool restricted) { form1_.ShowRestrictionState(restricted); }
+void TFormFilter::ShowCollectionState(bool restricted) { form1_.ShowCollectionAvailable(restricted); }
 
 void TFormFilter::SetRestrictionBox(bool ticked) { form1_.SetRestrictionMenuBox(ticked); }
 
