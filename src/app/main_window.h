@@ -84,6 +84,8 @@ class TForm1 : public QWidget {
   static constexpr int kSpectrumDesignHeight = 113;
   // Compared exactly, letter case included.
   static constexpr const char* kMenuAccessCode = "6813";
+  // What the jukebox did by itself, for the operator (in the program folder).
+  static constexpr const char* kEventLogName = "Jukebox.log";
 
   explicit TForm1(TForm1Services services, QWidget* parent = nullptr);
   ~TForm1() override;
@@ -169,6 +171,8 @@ class TForm1 : public QWidget {
   void ShowEmptyTitle();
   // After the queue was emptied: no playing time, the "leer" lamp, an empty spectrum.
   void ShowQueueEmptied();
+  // Stops, empties the queue and its list, and shows the empty queue.
+  void EmptyQueue();
   // Title selection (main_window_selection.cpp).
   void Abspielliste_uebernehmen_SpeedBtnClick();
   // Queues the current record without any check.
@@ -225,6 +229,14 @@ class TForm1 : public QWidget {
   void ConnectJingles();
   // The guest's player buttons after the interruption, as Jukebox.ini allows them.
   void RestorePlayerButtonsAfterBirthday();
+  // Whether the queue's first entry is the title the player has loaded.
+  bool FirstEntryIsLoaded() const;
+  // Plays the first entry, passing over (and logging) entries whose files do not open.
+  void PlayFirstOpenable();
+  // What a fade's end gives back: Stop, Vor, the play button and the position bar.
+  void GivePlayerButtonsBack();
+  // Whether the birthday song's end resumes the music.
+  bool ResumesAfterBirthday();
 
  public:
   // End of the jingles' and birthday's part.

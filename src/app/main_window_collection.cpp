@@ -33,15 +33,9 @@ void TForm1::ShowCollectionExtended(int titlesBefore) {
 void TForm1::ShowCollectionRemoved() {
   const int count = collectionTable_->RecordCount();
   StaticText_titel_vorhanden->setText(QString::number(count) + QStringLiteral(" Titel in Musiksammlung vorhanden"));
-  LabelTitel->setText(QStringLiteral(" "));
-  PlaylistView->clear();
-  // Clearing stops the music; its events empty the queue list and reset the counts.
-  if (player_) player_->Clear();
   // The queue is empty now: its count, its time and the lamps say so too, as
   // when the last title of the queue has ended.
-  ShowQueueEmptied();
-  LabelTitelJukeWert->setText(QStringLiteral("0"));
-  UpdateStartTimeEstimate();
+  EmptyQueue();
   StaticTextSucheGefunden->setText(QString::number(count) + QStringLiteral(" Titel"));
   StaticTextMusikListenStatus->setText(ToQString(kNoTitlesText));
   JvLED2->SetColorOff(QColor(0xFF, 0x00, 0x00));

@@ -108,11 +108,16 @@ void TForm1::TimerGeburtstagTimer() {
     writeError = e.what();
   }
 
-  if (State.FadeEnabled) {
-    if (player_) player_->FadeOut();
-    TimerGeburstagausblenden->start();
-  } else if (player_) {
-    player_->Pause();
+  // Only music that plays is faded, paused and later resumed: an idle, stopped
+  // or paused jukebox stays as it was, and is not started by the song's end.
+  State.BirthdayInterruptedMusic = player_ && player_->GetState() == audio::kPlaying;
+  if (State.BirthdayInterruptedMusic) {
+    if (State.FadeEnabled) {
+      player_->FadeOut();
+      TimerGeburstagausblenden->start();
+    } else {
+      player_->Pause();
+    }
   }
   BtnPlayPause->setEnabled(false);
   BtnStop->setEnabled(false);
@@ -130,7 +135,7 @@ void TForm1::TimerGeburstagausblendenTimer() {
   // A song shorter than the fade (or none at all) has already brought the
   // music back; pausing it now would leave the room silent.
   if (!TimerGeburtsongPlay->isActive()) return;
-  if (player_) player_->Pause();
+  if (player_ && State.BirthdayInterruptedMusic && player_->GetState() == audio::kPlaying) player_->Pause();
 }
 
 void TForm1::TimerGeburtsongPlayTimer() {
@@ -148,9 +153,10 @@ void TForm1::EndBirthdaySong() {
   TimerGeburtsongPlay->stop();
   TimerGeburstagausblenden->stop();
   if (player_) {
-    player_->Resume(State.FadeEnabled);
+    if (ResumesAfterBirthday()) player_->Resume(State.FadeEnabled);
     player_->SideChannels.FreeBirthdaySong();
   }
+  State.BirthdayInterruptedMusic = false;
   BtnPlayPause->setEnabled(true);
   MainScrollbar->setEnabled(true);
   if (THauptmenu* menu = SettingsMenuWindow()) menu->SpeedButtonGeburtstagsongStop->setEnabled(false);
@@ -162,15 +168,25 @@ void TForm1::EndBirthdaySongFaded() {
   TimerGeburtsongPlay->stop();
   TimerGeburstagausblenden->stop();
   if (player_) {
-    player_->Resume(true);
+    if (ResumesAfterBirthday()) player_->Resume(true);
     // The song fades out while the music fades back in; the fade-out timer frees it.
     player_->SideChannels.FadeOutBirthdaySong();
   }
   BtnPlayPause->setEnabled(true);
   MainScrollbar->setEnabled(true);
   if (THauptmenu* menu = SettingsMenuWindow()) menu->SpeedButtonGeburtstagsongStop->setEnabled(false);
+  State.BirthdayInterruptedMusic = false;
   RestorePlayerButtonsAfterBirthday();
   TimerAusblenden->start();
+}
+
+bool TForm1::ResumesAfterBirthday() {
+  // Music the song interrupted, and only while it is still held: a queue that
+  // ran out meanwhile has nothing to resume, and resuming a stopped player
+  // would start its last title again from the beginning.
+  if (!State.BirthdayInterruptedMusic) return false;
+  const int state = player_->GetState();
+  return state == audio::kPaused || state == audio::kPlaying;
 }
 
 void TForm1::RestorePlayerButtonsAfterBirthday() {

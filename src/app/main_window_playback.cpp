@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/spectrum_box.h"
+#include "common/event_log.h"
 #include "common/platform.h"
 #include "jukebox/date_time.h"
 #include "jukebox/playback_time.h"
@@ -32,6 +33,8 @@ constexpr int kEntryRole = Qt::UserRole;
 TAudioFile* EntryOf(const QTreeWidgetItem* row) {
   return reinterpret_cast<TAudioFile*>(row->data(0, kEntryRole).value<quintptr>());
 }
+
+constexpr const char* kPassedOverText = " Titel \xFC" "bersprungen, die Datei l\xE4sst sich nicht \xF6" "ffnen: ";
 
 QString MinSec(std::int64_t seconds) { return QString::fromStdString(FormatMinutesSeconds(seconds)); }
 
@@ -93,7 +96,7 @@ void TForm1::BtnPlayPauseClick() {
     BtnStop->setEnabled(false);
     MainScrollbar->setEnabled(false);
   } else if (state == audio::kStopped) {
-    player_->PlayIndex(-1);
+    if (!player_->Items.empty()) PlayFirstOpenable();
   } else if (state == audio::kPlaying) {
     player_->Pause();
   } else if (state == audio::kPaused) {
@@ -130,18 +133,22 @@ void TForm1::BtnNextClick() {
   if (State.AutomaticEnabled) FillQueueAutomatic();
 }
 
+bool TForm1::FirstEntryIsLoaded() const {
+  const std::int32_t index = player_->ItemIndex;
+  if (index < 0 || static_cast<std::size_t>(index) >= player_->Items.size()) return false;
+  return player_->Items[static_cast<std::size_t>(index)].get() == player_->CurrentItem && player_->Channel != 0;
+}
+
 void TForm1::NextTitle() {
   if (!player_) return;
   const int rows = PlaylistView->topLevelItemCount();
   if (rows > 1) {
-    // During the fade of an earlier "Vor" the title leaving now never played:
-    // its own length leaves the queue time with it, as only the fading title's
-    // length is taken off when the fade ends.
-    const bool skippingUnplayed = State.FadeAction == TFadeAction::NextTitle && TimerAusblenden->isActive();
-    const std::int32_t index = player_->ItemIndex;
-    if (skippingUnplayed && index >= 0 && static_cast<std::size_t>(index) < player_->Items.size()) {
-      AddToQueueTotal(-player_->Items[static_cast<std::size_t>(index)]->Duration);
-    }
+    // The loaded title's length leaves the queue time when it is left (at once
+    // or when its fade ends). A title that never sounded (skipped during an
+    // earlier fade, never started, or one whose file did not open) takes its
+    // own length with it now, or the queue time would carry it all night.
+    const bool leavingLoaded = FirstEntryIsLoaded();
+    if (!leavingLoaded) AddToQueueTotal(-player_->Items[static_cast<std::size_t>(player_->ItemIndex)]->Duration);
     player_->RemoveItem(true);
     delete PlaylistView->takeTopLevelItem(0);
     if (State.FadeEnabled && player_->GetState() == audio::kPlaying) {
@@ -152,19 +159,45 @@ void TForm1::NextTitle() {
       BtnPlayPause->setEnabled(false);
       MainScrollbar->setEnabled(false);
     } else {
-      State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
-      player_->Next(true);
+      if (leavingLoaded) State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
+      PlayFirstOpenable();
     }
   } else {
-    PlaylistView->clear();
-    player_->Clear();
-    player_->Stop();
-    ShowEmptyTitle();
-    ShowQueueEmptied();
+    EmptyQueue();
   }
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   SelectQueueRow(1);
   UpdateStartTimeEstimate();
+}
+
+void TForm1::PlayFirstOpenable() {
+  player_->Next(true);
+  // Without a sound output nothing opens at all; the queue then waits as it is.
+  while (player_->Channel == 0 && player_->OutputOpen() && !player_->Items.empty()) {
+    // A file that went away (moved, deleted, a drive unplugged) would otherwise
+    // end the music here. Each entry is tried once and then leaves the queue,
+    // named in the log for the operator: nobody is at the screen to answer a box.
+    const TAudioFile& entry = *player_->Items.front();
+    EventLog(State.ProgramDir + kEventLogName)
+        .Append(FormatGermanDateTime(services_.clock->Now()) + kPassedOverText + entry.FilePath);
+    AddToQueueTotal(-entry.Duration);
+    player_->ItemIndex = 0;
+    player_->RemoveItem(true);
+    delete PlaylistView->takeTopLevelItem(0);
+    if (player_->Items.empty()) {
+      EmptyQueue();
+      return;
+    }
+    player_->Next(true);
+  }
+  // During the birthday song a title that starts waits, paused, for its end.
+  if (TimerGeburtsongPlay->isActive() && player_->GetState() == audio::kPlaying) player_->Pause();
+}
+
+void TForm1::EmptyQueue() {
+  PlaylistView->clear();
+  if (player_) player_->Clear();
+  ShowQueueEmptied();
 }
 
 void TForm1::ShowEmptyTitle() {
@@ -176,46 +209,67 @@ void TForm1::ShowEmptyTitle() {
 }
 
 void TForm1::ShowQueueEmptied() {
+  // A fade asked for before the queue emptied has nothing left to act on: its
+  // timer would take a title's length off an empty queue's time.
+  if (State.FadeAction != TFadeAction::BirthdayEnd && State.FadeAction != TFadeAction::None) {
+    TimerAusblenden->stop();
+    State.FadeAction = TFadeAction::None;
+    GivePlayerButtonsBack();
+  }
   ShowStatus("leer");
+  ShowEmptyTitle();
   State.QueueTotalSeconds = 0;
   LabelAbspielJukeWert->setText(QStringLiteral("00:00"));
+  LabelTitelJukeWert->setText(QStringLiteral("0"));
   SpectrumPaintbox->Clear();
+  settingScrollbar_ = true;
+  MainScrollbar->setValue(0);
+  settingScrollbar_ = false;
+  UpdateStartTimeEstimate();
+}
+
+void TForm1::GivePlayerButtonsBack() {
+  // The birthday song holds them until it ends; its end gives them back.
+  if (TimerGeburtsongPlay->isActive()) return;
+  BtnStop->setEnabled(State.StopSwitch);
+  BtnNext->setEnabled(State.NextSwitch);
+  BtnPlayPause->setEnabled(true);
+  MainScrollbar->setEnabled(true);
 }
 
 void TForm1::TimerAusblendenTimer() {
   TimerAusblenden->stop();
-  if (player_) {
-    switch (State.FadeAction) {
-      case TFadeAction::Stop:
-        player_->Stop();
-        BtnNext->setEnabled(State.NextSwitch);
-        BtnPlayPause->setEnabled(true);
-        MainScrollbar->setEnabled(true);
-        LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
-        LabelDauer->setText(QStringLiteral("00:00"));
-        SpectrumPaintbox->Clear();
-        break;
-      case TFadeAction::NextTitle:
-        State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
-        player_->Next(true);
-        BtnStop->setEnabled(State.StopSwitch);
-        BtnPlayPause->setEnabled(true);
-        MainScrollbar->setEnabled(true);
-        break;
-      case TFadeAction::Pause:
-        player_->Pause();
-        BtnStop->setEnabled(State.StopSwitch);
-        BtnNext->setEnabled(State.NextSwitch);
-        MainScrollbar->setEnabled(true);
-        break;
-      case TFadeAction::BirthdayEnd:
-        player_->SideChannels.FreeBirthdaySong();
-        break;
-      case TFadeAction::None:
-        break;
-    }
-  }
+  const TFadeAction action = State.FadeAction;
   State.FadeAction = TFadeAction::None;
+  if (!player_) return;
+  // A guest's Stop or Pause that ends during the birthday song holds after it too.
+  const bool birthday = TimerGeburtsongPlay->isActive();
+  switch (action) {
+    case TFadeAction::Stop:
+      player_->Stop();
+      if (birthday) State.BirthdayInterruptedMusic = false;
+      GivePlayerButtonsBack();
+      LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
+      LabelDauer->setText(QStringLiteral("00:00"));
+      SpectrumPaintbox->Clear();
+      break;
+    case TFadeAction::NextTitle:
+      State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
+      PlayFirstOpenable();
+      GivePlayerButtonsBack();
+      break;
+    case TFadeAction::Pause:
+      // The title may have ended during the fade; a stopped player stays stopped.
+      if (player_->GetState() == audio::kPlaying) player_->Pause();
+      if (birthday) State.BirthdayInterruptedMusic = false;
+      GivePlayerButtonsBack();
+      break;
+    case TFadeAction::BirthdayEnd:
+      player_->SideChannels.FreeBirthdaySong();
+      break;
+    case TFadeAction::None:
+      break;
+  }
 }
 
 void TForm1::SetScrollbarFromPlayer() {
@@ -333,7 +387,18 @@ void TForm1::OnTiluChange() {
 }
 
 void TForm1::OnTiluEndFile() {
-  NextTitle();
+  const TFadeAction pending = TimerAusblenden->isActive() ? State.FadeAction : TFadeAction::None;
+  if (pending == TFadeAction::NextTitle) {
+    // The fading title ended before its fade did; it already left the queue,
+    // so the step its timer would take is taken now, once.
+    TimerAusblendenTimer();
+  } else {
+    NextTitle();
+    // A Stop or Pause asked for during the fade applies to what follows.
+    if ((pending == TFadeAction::Stop || pending == TFadeAction::Pause) && TimerAusblenden->isActive()) {
+      TimerAusblendenTimer();
+    }
+  }
   if (State.AutomaticEnabled) FillQueueAutomatic();
 }
 

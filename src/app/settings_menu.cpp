@@ -185,7 +185,9 @@ void THauptmenu::ShowQueueCount() {
 
 void THauptmenu::FormShow() {
   CheckBoxEinschraenken->setChecked(form1_.State.RestrictionActive);
-  CheckBoxEinschraenken->setEnabled(!form1_.CollectionTable().IsEmpty());
+  // A restriction that matches nothing empties the collection; its window must
+  // still open, or only a restart would lift it.
+  CheckBoxEinschraenken->setEnabled(RestrictionWindowAllowed());
   LoadMenuSettings();
   ShowBirthdayFields();
 }
@@ -290,7 +292,9 @@ void THauptmenu::FormClose() {
   }
   form1_.SliderEdit1->setEnabled(CheckBoxLautstaerke->isChecked());
   form1_.ApplyWindowFrame(state.KioskMode);
-  services.screenSaver->SetActive(!CheckBoxBildschirmschoner->isChecked());
+  // Unticked, the machine gets back the screen saver it had before the jukebox
+  // started, not one switched on for it.
+  services.screenSaver->SetActive(!CheckBoxBildschirmschoner->isChecked() && form1_.State.SavedScreenSaverActive);
   ApplyBirthdayTime();
   SaveMenuSettings();
 }
@@ -361,9 +365,13 @@ void THauptmenu::CheckBoxDoppeltClick() {
 
 void THauptmenu::CheckBoxMausChange() { form1_.Services().mousePointer->Show(!CheckBoxMaus->isChecked()); }
 
+bool THauptmenu::RestrictionWindowAllowed() const {
+  return form1_.State.RestrictionActive || !form1_.CollectionTable().IsEmpty();
+}
+
 void THauptmenu::CheckBoxEinschraenkenClick() {
   Dialogs& dialogs = *form1_.Services().dialogs;
-  if (!form1_.State.AutomaticEnabled && !form1_.CollectionTable().IsEmpty()) {
+  if (!form1_.State.AutomaticEnabled && RestrictionWindowAllowed()) {
     for (const char* name : {"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml", "TempGenre.text",
                              "TempInterpret.text", "TempJahr.text"}) {
       if (!FileInProgramDir(name)) {
@@ -403,17 +411,12 @@ void THauptmenu::SpeedButtonJukeboxLeerenClick() {
   if (!dialogs.Question("", Cp(kEmptyQueueQuestion))) {
     return;
   }
-  form1_.PlaylistView->clear();
-  if (TTiluPlaylist* queue = form1_.Player()) {
-    queue->Clear();
-  }
-  // An empty queue has no playing time and nothing playing; without this the
-  // old total would stay on the screen and grow with every title added.
-  form1_.ShowQueueEmptied();
+  // An empty queue has no playing time, no title and nothing playing; without
+  // this the old total would stay on the screen and grow with every title added.
+  form1_.EmptyQueue();
   if (automatic) {
     form1_.FillQueueAutomatic();
   }
-  form1_.LabelTitel->setText(QStringLiteral(" "));
   ShowQueueCount();
 }
 
@@ -436,12 +439,7 @@ void THauptmenu::SpeedButtonLTitelEntfClick() {
     }
     delete list->takeTopLevelItem(rows - 1);
   } else {
-    list->clear();
-    if (queue != nullptr) {
-      queue->Clear();
-    }
-    form1_.ShowEmptyTitle();
-    form1_.ShowQueueEmptied();
+    form1_.EmptyQueue();
     if (form1_.State.AutomaticEnabled) {
       dialogs.ShowMessage(Cp(kAutomaticRefillText));
       form1_.FillQueueAutomatic();

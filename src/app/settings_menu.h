@@ -72,6 +72,8 @@ class THauptmenu : public TOperatorWindow {
   void CheckBoxEinmalClick();
   void CheckBoxDoppeltClick();
   void CheckBoxEinschraenkenClick();
+  // The restriction window opens while a restriction is on, whatever it left, or over a collection with titles.
+  bool RestrictionWindowAllowed() const;
   // Every change of "Mauszeiger aus", whoever makes it.
   void CheckBoxMausChange();
   void SpeedButtonMusiksammlungClick();

@@ -48,6 +48,9 @@ struct TProgramState {
   std::int32_t ActiveJingle = 0;  // 0 none, 1..4
   float SavedMusicVolume = 1.0f;
   TScrollDirection ScrollDirection = TScrollDirection::None;
+  // Whether the birthday song interrupted music that was playing: only such
+  // music is faded, paused and resumed around the song.
+  bool BirthdayInterruptedMusic = false;
 
   // Title numbers (storage order) not yet chosen while play-once is on, and
   // those the automatic has not drawn in its pass.

@@ -370,12 +370,13 @@ bool TRestrictionFilter::BuildValueList(TFilterKind kind, TFilterProgress& progr
   if (!RequiredFilesPresent()) return false;
   TValueList list;
   const int field = TCollectionTable::FieldIndexOf(FilterKindName(kind));
-  const int count = collection_.RecordCount();
+  // Every stored title, read by its storage number: a guest's search left on
+  // the screen neither cuts the list down nor is disturbed by it.
+  const int count = collection_.StoredRecordCount();
   progress.Begin(count);
   try {
-    for (int recNo = 1; recNo <= count; ++recNo) {
-      collection_.SetRecNo(recNo);
-      list.Add(collection_.FieldAsString(field));
+    for (int number = 1; number <= count; ++number) {
+      list.Add(collection_.StoredField(number, field));
       progress.Advance();
     }
     WriteValueListFile(state_.ProgramDir + ValueListFileName(kind), list);

@@ -78,6 +78,8 @@ class TTiluPlayer {
   void SetEndSync();
   void SetVolume(float volume);
   int GetState();
+  // Whether the sound output is there; without it no title opens, whatever its file.
+  bool OutputOpen() { return layer_.HasOutput(); }
   double GetPositionSeconds();
   double GetLengthSeconds();
   double GetProgress();

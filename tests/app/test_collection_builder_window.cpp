@@ -344,7 +344,7 @@ TEST_F(CollectionBuilderTest, RemovingTheCollectionEmptiesFileScreenAndQueue) {
   EXPECT_EQ(form->StaticTextMusikListenStatus->text(), QStringLiteral("Musiksammlung ohne Titel"));
   EXPECT_FALSE(form->JvLED2->Active());
   EXPECT_EQ(form->JvLED2->Color(), QColor(0xFF, 0x00, 0x00));
-  EXPECT_EQ(form->LabelTitel->text(), QStringLiteral(" "));
+  EXPECT_EQ(form->LabelTitel->text(), QString(45, QLatin1Char(':')));
   EXPECT_TRUE(form->Player()->Items.empty());
   EXPECT_EQ(form->PlaylistView->topLevelItemCount(), 0);
   EXPECT_FALSE(hauptmenu->CheckBoxEinschraenken->isEnabled());

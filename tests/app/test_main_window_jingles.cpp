@@ -5,8 +5,10 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <tuple>
 
 #include "app/collection_builder_window.h"
@@ -30,6 +32,7 @@ struct Settings {
   std::string birthdayTime = "24.12.2026 18:30:00";
   std::string jingle1{};
   std::string jingle2{};
+  bool play = true;  // the title starts; otherwise it only waits in the queue
 };
 
 class JingleTest : public MainWindowTest {
@@ -62,6 +65,7 @@ class JingleTest : public MainWindowTest {
     queue = form->Player();
     ASSERT_NE(queue, nullptr);
     queue->Add(folder.Path() + "music.mp3");
+    if (!s.play) return;
     form->BtnPlayPause->click();
     ASSERT_EQ(queue->GetState(), audio::kPlaying);
     Render(0.2);
@@ -373,6 +377,75 @@ TEST_F(JingleTest, AnInterruptionShorterThanTheFadeLeavesTheMusicPlaying) {
     EXPECT_NEAR(Render(0.3), 0.5F, 0.05F);
     form.reset();
   }
+}
+
+// The song interrupts music, never starts any: a jukebox that was idle,
+// stopped, paused or had run out stays so, heard and shown, after the song.
+TEST_F(JingleTest, TheSongsEndLeavesAPlayerThatWasNotPlayingAsItWas) {
+  Tone("song.mp3", 880.0, 1.0);
+  const struct {
+    const char* what;
+    std::function<void()> before;
+    int state;
+    const char* caption;
+  } cases[] = {
+      {"nothing ever played", [] {}, audio::kStopped, "Abspielen"},
+      {"stopped", [this] { form->BtnStopClick(); }, audio::kStopped, "Play"},
+      {"paused", [this] { form->BtnPlayPauseClick(); }, audio::kPaused, "Weiter"},
+      {"the last title ended", [this] { form->NextTitle(); }, audio::kStopped, "Play"},
+  };
+  for (bool fade : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << (fade ? ", fade on" : ", fade off"));
+      const bool played = std::string(c.what) != "nothing ever played";
+      Start({.fade = false, .armed = true, .birthdaySong = folder.Path() + "song.mp3", .play = played});
+      c.before();
+      // The fade setting of the moment, whatever it was when the music stopped.
+      form->State.FadeEnabled = fade;
+      if (form->TimerAusblenden->isActive()) form->TimerAusblendenTimer();
+      const int rows = form->PlaylistView->topLevelItemCount();
+      const QString titles = form->LabelTitelJukeWert->text();
+      ClockAfterTheMoment();
+      form->TimerGeburtstagTimer();
+      EXPECT_EQ(queue->GetState(), c.state);
+      Render(3.1);
+      form->TimerGeburstagausblendenTimer();
+      form->TimerGeburtsongPlayTimer();
+      ASSERT_FALSE(form->TimerGeburtsongPlay->isActive());
+      if (form->TimerAusblenden->isActive()) form->TimerAusblendenTimer();
+      EXPECT_EQ(queue->GetState(), c.state);
+      EXPECT_EQ(form->BtnPlayPause->text(), c.caption);
+      EXPECT_FALSE(form->LabelDiodePlay->Lit());
+      EXPECT_EQ(form->PlaylistView->topLevelItemCount(), rows);
+      EXPECT_EQ(form->LabelTitelJukeWert->text(), titles);
+      EXPECT_NEAR(Render(0.5), 0.0F, 1e-6F) << "silence after the song";
+      EXPECT_FALSE(PlayerButtonsLocked());
+      form.reset();
+    }
+  }
+}
+
+// "Vor" pressed just before the moment: its fade ends while the song plays.
+TEST_F(JingleTest, AFadeEndingDuringTheSongStartsTheNextTitlePausedAndKeepsTheButtonsLocked) {
+  Tone("song.mp3", 880.0, 4.0);
+  Tone("next.mp3", 660.0, 6.0);
+  Start({.fade = true, .armed = true, .birthdaySong = folder.Path() + "song.mp3"});
+  queue->Add(folder.Path() + "next.mp3");
+  form->BtnNext->click();
+  ASSERT_EQ(form->State.FadeAction, TFadeAction::NextTitle);
+  ClockAfterTheMoment();
+  form->TimerGeburtstagTimer();
+  Render(1.0);
+  form->TimerAusblendenTimer();
+  EXPECT_EQ(queue->CurrentFile->FilePath, folder.Path() + "next.mp3");
+  EXPECT_EQ(queue->GetState(), audio::kPaused);
+  EXPECT_TRUE(PlayerButtonsLocked());
+  form->TimerGeburstagausblendenTimer();
+  Render(3.2);  // the song ends
+  form->TimerGeburtsongPlayTimer();
+  EXPECT_EQ(queue->GetState(), audio::kPlaying);
+  EXPECT_LT(queue->GetPositionSeconds(), 0.1) << "the next title from its start";
+  EXPECT_FALSE(PlayerButtonsLocked());
 }
 
 // ---- The settings menu's "Stop" -------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
@@ -668,7 +669,14 @@ TEST_F(SettingsMenuQueueTest, EmptyingTheQueueStopsTheMusicAfterTheQuestion) {
   EXPECT_EQ(Rows(), 0);
   EXPECT_TRUE(form->Player()->Items.empty());
   EXPECT_FALSE(Playing());
-  EXPECT_EQ(form->LabelTitel->text(), QStringLiteral(" "));
+  // Nothing of the old title stays on the screen.
+  EXPECT_EQ(form->LabelTitel->text(), QString(45, QLatin1Char(':')));
+  EXPECT_EQ(form->LabelInterpret->text(), QString(45, QLatin1Char(':')));
+  EXPECT_EQ(form->LabelJahr->text(), QStringLiteral("0000"));
+  EXPECT_EQ(form->LabelGenre->text(), QString(20, QLatin1Char(':')));
+  EXPECT_EQ(form->LabelDauer->text(), QStringLiteral("00:00"));
+  EXPECT_EQ(form->MainScrollbar->value(), 0);
+  EXPECT_EQ(form->LabeJukeWann->text(), QStringLiteral("xx:xx Uhr"));
   EXPECT_EQ(form->LabelTitelJukeWert->text(), QStringLiteral("0"));
   EXPECT_EQ(form->State.QueueTotalSeconds, 0);
   EXPECT_EQ(form->LabelAbspielJukeWert->text(), QStringLiteral("00:00"));
@@ -812,7 +820,7 @@ TEST_F(SettingsMenuAutomaticTest, EmptyingWarnsAsksAndRefills) {
   EXPECT_EQ(form->LabelTitelJukeWert->text(), QString::number(kAutomaticQueueLength));
   // The new queue's time alone, not the old one's on top.
   EXPECT_EQ(form->State.QueueTotalSeconds, QueueSeconds());
-  EXPECT_EQ(form->LabelTitel->text(), QStringLiteral(" "));
+  EXPECT_EQ(form->LabelTitel->text(), QString(45, QLatin1Char(':')));
 }
 
 TEST_F(SettingsMenuAutomaticTest, RemovingTheLastTitleRefillsOnlyAnEmptiedQueue) {

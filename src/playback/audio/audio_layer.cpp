@@ -208,6 +208,8 @@ bool AudioLayer::Init(int /*device: always the default*/, int rate) noexcept {
   return d.deviceOpen;
 }
 
+bool AudioLayer::HasOutput() noexcept { return impl_->initialised && impl_->deviceOpen; }
+
 void AudioLayer::Free() noexcept {
   Impl& d = *impl_;
   if (!d.initialised) return;

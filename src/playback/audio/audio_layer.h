@@ -86,6 +86,9 @@ class AudioLayer {
   bool Init(int device, int rate) noexcept;
   // Releases the device and every stream.
   void Free() noexcept;
+  // Whether the output device is open (as of the last Init or open attempt):
+  // a stream that failed to open with the device there failed for its file.
+  bool HasOutput() noexcept;
 
   // The built-in format plug-ins (the WMA plug-in among them).
   static std::vector<PluginInfo> Plugins() noexcept;
