@@ -408,9 +408,12 @@ void TForm1::OnPlaylistAddItem(TAudioFile* item) {
   AddToQueueTotal(item->Duration);
   row->setText(1, QString::fromStdString(FormatQueueDuration(item->Duration)));
   row->setData(0, kEntryRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
+  // A new entry is never the title being played: only its own row needs the
+  // plain font. Repainting every row here made a playlist's load grow with
+  // the square of its length.
+  for (int column = 0; column < 2; ++column) row->setFont(column, PlaylistView->font());
   // Whoever queues a title (a guest, the automatic, a playlist) the count follows.
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
-  RepaintQueueList();
 }
 
 void TForm1::OnPlaylistClear() { PlaylistView->clear(); }

@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/collection_builder_window.h"
 #include "app/led_lamp.h"
 #include "app/restriction_filter_window.h"
 #include "app/settings_menu.h"
+#include "common/atomic_file.h"
 #include "jukebox/jukebox_ini.h"
 #include "main_window_fixture.h"
 
@@ -207,6 +209,56 @@ TEST_F(FilterWindowTest, ARestartShowsTheChoiceWithTheWholeCollection) {
   EXPECT_FALSE(filter->isVisible());
   EXPECT_FALSE(menu->CheckBoxEinschraenken->isChecked());
   EXPECT_EQ(TIniFile(folder.Path() + "Jukebox.ini").ReadString("Filter", "Genre Combo1", "?"), "Rock");
+}
+
+}  // namespace
+}  // namespace orvela::testing
+
+namespace orvela::testing {
+namespace {
+
+// A restriction that leaves no title, and a lifting that fails on a damaged
+// collection file, must not lock the operator out of the window that undoes them.
+TEST_F(FilterWindowTest, ARestrictionThatLeftNoTitleCanStillBeLiftedFromTheMenu) {
+  Open(kPlainIni, {Title("A", "Rock"), Title("B", "Pop")});
+  filter->SpeedButtonFilterLeeren->setEnabled(true);
+  filter->SpeedButtonFilterLeeren->click();
+  filter->SpeedButtonGenreAktualisieren->click();
+  filter->FilterCheckBox(K::Genre, 1)->click();
+  filter->FilterComboBox(K::Genre, 1)->setEditText(QStringLiteral("Klasik"));  // a typing error
+  filter->CheckBoxFilterart->setChecked(false);
+  filter->SpeedButtonFilterAktivieren->click();
+  ASSERT_TRUE(form->State.RestrictionActive);
+  ASSERT_EQ(form->CollectionTable().RecordCount(), 0);
+
+  // Lifting it fails once: the collection file is damaged meanwhile.
+  const std::string good = ReadWholeFile(folder.Path() + "Musikliste.xml").value();
+  folder.Write("Musikliste.xml", "<?xml version=\"1.0\"?><DATAPACKET><ROWDATA><ROW Interpret=\"");
+  dialogs.Clear();
+  filter->SpeedButtonFilterDeaktivieren->click();
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(form->State.RestrictionActive);
+  EXPECT_EQ(form->CollectionTable().RecordCount(), 0);
+  filter->BitBtn1->click();
+  folder.Write("Musikliste.xml", good);
+
+  menu->hide();
+  menu->show();
+  EXPECT_TRUE(menu->CheckBoxEinschraenken->isEnabled());
+  EXPECT_TRUE(menu->CheckBoxEinschraenken->isChecked());
+  bool opened = false;
+  QTimer::singleShot(0, filter.get(), [&] {
+    opened = filter->isVisible();
+    filter->SpeedButtonFilterDeaktivieren->click();
+    filter->BitBtn1->click();
+  });
+  dialogs.Clear();
+  menu->CheckBoxEinschraenken->click();
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(dialogs.shown.empty()) << dialogs.Texts().front();
+  EXPECT_FALSE(form->State.RestrictionActive);
+  EXPECT_EQ(form->CollectionTable().RecordCount(), 2);
+  EXPECT_FALSE(menu->CheckBoxEinschraenken->isChecked());
 }
 
 }  // namespace

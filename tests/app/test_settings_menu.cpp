@@ -641,6 +641,31 @@ TEST_F(SettingsMenuTest, EveryControlFitsTheWindowAndAFinger) {
   if (const char* shot = std::getenv("ORVELA_MENU_SHOT")) menu->grab().save(QString::fromLocal8Bit(shot));
 }
 
+TEST_F(SettingsMenuTest, UntickingTheScreenSaverBoxGivesBackTheScreenSaverFoundAtStart) {
+  for (bool foundActive : {true, false}) {
+    SCOPED_TRACE(foundActive ? "found on" : "found off");
+    // The last round's window restores its own start's state as it goes.
+    menu.reset();
+    formFilter.reset();
+    formMenu.reset();
+    form.reset();
+    screenSaver.active = foundActive;
+    std::string ini = kFullIni;
+    ini.replace(ini.find("Bildschirmschoner=0"), 19, "Bildschirmschoner=1");
+    Start(ini);
+    EXPECT_FALSE(screenSaver.active) << "off while the jukebox runs";
+    Open();
+    ASSERT_TRUE(menu->CheckBoxBildschirmschoner->isChecked());
+    menu->CheckBoxBildschirmschoner->setChecked(false);
+    Close();
+    EXPECT_EQ(screenSaver.active, foundActive);
+    Open();
+    menu->CheckBoxBildschirmschoner->setChecked(true);
+    Close();
+    EXPECT_FALSE(screenSaver.active);
+  }
+}
+
 // --- The queue ------------------------------------------------------------
 
 class SettingsMenuQueueTest : public SettingsMenuTest {
