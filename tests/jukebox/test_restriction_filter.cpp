@@ -216,6 +216,21 @@ TEST_F(RestrictionFilterTest, GenreListCoversTheWholeCollectionWhateverAGuestSea
   EXPECT_EQ(collection.FieldAsString("Interpret"), "B");
 }
 
+TEST_F(RestrictionFilterTest, AValueListThatCannotBeWrittenSaysSoAndKeepsTheOldList) {
+  Install({Title("A", "Rock"), Title("B", "Pop")});
+  Write("TempGenre.text", "Jazz\r\n");
+  filter.FormShow();
+  fs::permissions(dir / "TempGenre.text", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  CountingProgress progress;
+  EXPECT_FALSE(filter.BuildValueList(K::Genre, progress));
+  fs::permissions(dir / "TempGenre.text", fs::perms::owner_all);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_NE(dialogs.shown[0].text.find("TempGenre.text"), std::string::npos) << dialogs.shown[0].text;
+  EXPECT_EQ(Read("TempGenre.text"), "Jazz\r\n");
+  EXPECT_EQ(filter.Items(K::Genre), (std::vector<std::string>{"Jazz"}));
+  EXPECT_EQ(progress.position, 0);
+}
+
 TEST_F(RestrictionFilterTest, EmptyGenreComesFirstAndTickingSelectsTheFirstRealValue) {
   Install({Title("A", "Rock"), Title("B", ""), Title("C", "Pop")});
   CountingProgress progress;
