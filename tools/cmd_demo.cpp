@@ -8,6 +8,7 @@
 #include "command.h"
 #include "demo/demo_collection.h"
 #include "field_escape.h"
+#include "program_folder_guard.h"
 
 namespace orvela::tool {
 namespace {
@@ -17,6 +18,8 @@ int RunDemo(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: orvela-jukebox-tool demo FOLDER\n");
     return 2;
   }
+  const auto lock = LockProgramFolder("demo", args[0], "nothing was written");
+  if (!lock) return 1;
   demo::DemoResult result;
   std::string error;
   if (!demo::WriteDemoCollection(args[0], &result, &error)) {

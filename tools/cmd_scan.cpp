@@ -6,7 +6,8 @@
 // Ctrl-C or SIGTERM stops the walk after the file being read; what was scanned
 // until then is saved all the same, and the status is 128 + the signal's number
 // so a script knows the scan is incomplete. A collection file that is missing
-// or cannot be read ends the run with status 1 before anything is read.
+// or cannot be read ends the run with status 1 before anything is read, and so
+// does a program folder in use by the running jukebox or another command.
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "common/codepage.h"
 #include "field_escape.h"
 #include "metadata/audio_file.h"
+#include "program_folder_guard.h"
 
 namespace orvela::tool {
 namespace {
@@ -112,6 +114,8 @@ int RunScan(const std::vector<std::string>& args) {
     std::fprintf(stderr, "scan: %s is not a file; nothing was scanned\n", shownFile.c_str());
     return 1;
   }
+  const auto lock = LockProgramFolder("scan", paths[1], "nothing was scanned");
+  if (!lock) return 1;
   const std::string storedFile = NativePathToCp1252(collectionFile.string());
   // Storage order, no sort key: appending stays cheap however large the collection.
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);

@@ -26,8 +26,10 @@
 #include "common/dialogs.h"
 #include "common/file_open.h"
 #include "common/platform.h"
+#include "common/program_folder_lock.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/restriction_filter.h"
+#include "queue/queue_keeper.h"
 #include "queue/tilu_playlist.h"
 
 namespace orvela {
@@ -43,6 +45,12 @@ const std::string& StartMissingFilesText() {
 const std::string& MenuMissingFilesText() {
   static const std::string text = Utf8ToCp1252(
       "Es sind nicht alle benötigten Dateien vorhanden. Das Menü kann nicht geöffnet werden.");
+  return text;
+}
+
+const std::string& AlreadyRunningText() {
+  static const std::string text = Utf8ToCp1252(
+      "Die Jukebox läuft bereits mit diesem Programmordner. Orvela Jukebox wird nicht gestartet.");
   return text;
 }
 
@@ -112,11 +120,17 @@ void TForm1::FormCreate() {
       services_.audioLayerAvailable && services_.audioLayerAvailable() &&
       services_.wmaPluginAvailable && services_.wmaPluginAvailable();
   if (!present) {
-    services_.dialogs->ShowMessage(StartMissingFilesText());
-    startFailed_ = true;
-    if (services_.terminate) {
-      services_.terminate();
-    }
+    FailStart(StartMissingFilesText());
+    return;
+  }
+  // A second jukebox on the same folder would write the collection and the
+  // kept queue over the first one's; it leaves before it changes anything.
+  std::string folder = ResolveCodePagePath(State.ProgramDir);
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  programFolderLock_ = std::make_unique<TProgramFolderLock>(folder);
+  if (programFolderLock_->HeldElsewhere()) {
+    programFolderLock_.reset();
+    FailStart(AlreadyRunningText());
     return;
   }
 
@@ -135,6 +149,9 @@ void TForm1::FormCreate() {
     StopPlayOnce(State);
   }
 
+  // Taken up before the automatic, which then only tops the queue up.
+  const bool resumePlaying = !startFailed_ && player_ && KeepQueue();
+
   LabelTitelJukeWert->setText(QString::number(PlaylistView->topLevelItemCount()));
   Labelmaxwert->setText(QString::number(State.MaxTitles));
   State.ActiveJingle = 0;
@@ -150,6 +167,35 @@ void TForm1::FormCreate() {
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
   LabelDiodeFade->SetLit(State.FadeEnabled);
   ApplyWindowFrame(State.KioskMode);
+  // A jukebox restarted after a crash plays on by itself, from the beginning
+  // of the title it was playing, as if "Abspielen" had been pressed.
+  if (resumePlaying) BtnPlayPauseClick();
+}
+
+void TForm1::FailStart(const std::string& text) {
+  services_.dialogs->ShowMessage(text);
+  startFailed_ = true;
+  if (services_.terminate) {
+    services_.terminate();
+  }
+}
+
+bool TForm1::KeepQueue() {
+  queueKeeper_ = std::make_unique<TQueueKeeper>(*player_, State.ProgramDir);
+  player_->OnQueueChange = [this](TTiluPlayer*) { queueKeeper_->QueueChanged(); };
+  // The keeper hears the player's events after the screen's handlers bound to
+  // them, which stay as they are.
+  const auto alsoTell = [this](TTiluPlayer::Event& event, bool playing) {
+    event = [this, screen = std::move(event), playing](TTiluPlayer* sender) {
+      if (screen) screen(sender);
+      if (queueKeeper_) queueKeeper_->PlayingChanged(playing);
+    };
+  };
+  alsoTell(player_->OnTiluPlay, true);
+  alsoTell(player_->OnTiluResume, true);
+  alsoTell(player_->OnTiluPause, false);
+  alsoTell(player_->OnTiluStop, false);
+  return queueKeeper_->Restore();
 }
 
 void TForm1::ReadSettings() {
@@ -214,11 +260,7 @@ void TForm1::LoadCollection() {
     ShowTitleCounts(count, false);
     if (count > 0) ShowCollectionAvailable(false);
   } catch (const std::exception&) {
-    services_.dialogs->ShowMessage(kCollectionLoadFailedText);
-    startFailed_ = true;
-    if (services_.terminate) {
-      services_.terminate();
-    }
+    FailStart(kCollectionLoadFailedText);
     RefreshCollectionGrid();
   }
 }
@@ -258,8 +300,11 @@ void TForm1::ReleaseResources() {
     services_.screenSaver->SetActive(State.SavedScreenSaverActive);
     State.ScreenSaverStateSaved = false;
   }
+  // A clean end: the next start begins with an empty queue, as always.
+  if (queueKeeper_) queueKeeper_->Finish();
   // Its destructor releases the audio layer.
   player_.reset();
+  queueKeeper_.reset();
   StopPlayOnce(State);
   State.AutomaticList.Clear();
   try {

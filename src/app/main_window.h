@@ -43,6 +43,8 @@ class THauptmenu;
 class TSpectrumBox;
 class TTiluPlayer;
 class TTiluPlaylist;
+class TProgramFolderLock;
+class TQueueKeeper;
 namespace audio {
 class AudioLayer;
 }
@@ -390,6 +392,11 @@ class TForm1 : public QWidget {
   void ReadSettings();
   void SetUpPlayer();
   void LoadCollection();
+  // Shows why the start is refused and asks the application to end.
+  void FailStart(const std::string& text);
+  // Keeps the queue in the program folder from now on and takes up the one an
+  // unclean end left there; true when its music was playing then.
+  bool KeepQueue();
   void FormDestroy();
   void ReleaseResources();
 
@@ -433,6 +440,9 @@ class TForm1 : public QWidget {
   std::unique_ptr<TCollectionTable> collectionTable_;
   std::unique_ptr<TCollectionTable> transferTable_;
   std::unique_ptr<TTiluPlaylist> player_;
+  // Held from a successful check of the program folder to the window's end.
+  std::unique_ptr<TProgramFolderLock> programFolderLock_;
+  std::unique_ptr<TQueueKeeper> queueKeeper_;
   bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
   THauptmenu* settingsMenuWindow_ = nullptr;

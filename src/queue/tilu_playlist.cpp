@@ -23,6 +23,7 @@ void TTiluPlaylist::Add(const std::string& path) {
     const AddItemEvent call = OnPlaylistAddItem;
     call(this, added);
   }
+  Changed();
 }
 
 void TTiluPlaylist::AddToCollection(const std::string& path) {
@@ -61,6 +62,7 @@ void TTiluPlaylist::Clear() {
     call(this);
   }
   ItemIndex = 0;
+  Changed();
 }
 
 void TTiluPlaylist::RemoveItem(bool current) {
@@ -74,6 +76,7 @@ void TTiluPlaylist::RemoveItem(bool current) {
   }
   if (Items[index].get() == CurrentItem) CurrentItem = nullptr;
   Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(index));
+  Changed();
 }
 
 void TTiluPlaylist::LoadPlaylist(const std::string& path) {
@@ -86,11 +89,33 @@ void TTiluPlaylist::SavePlaylist(const std::string& path) {
 
 void TTiluPlaylist::LoadM3U(const std::string& path) {
   const TM3UPaths listed = ReadM3UFile(path);
-  for (const std::string& title : listed.Paths) Add(title);
+  {
+    const TChangeBatch batch(*this);
+    for (const std::string& title : listed.Paths) Add(title);
+  }
   if (listed.MissingLastPath) {
     throw TPlaylistError("Die Playlist " + path +
                          " ist unvollst\xE4ndig: nach der letzten #EXTINF-Zeile fehlt der Dateipfad.");
   }
+}
+
+void TTiluPlaylist::Changed() {
+  if (batchDepth_ > 0) {
+    changedInBatch_ = true;
+    return;
+  }
+  if (OnQueueChange) {
+    const Event call = OnQueueChange;
+    call(this);
+  }
+}
+
+TTiluPlaylist::TChangeBatch::TChangeBatch(TTiluPlaylist& queue) : queue_(queue) { ++queue_.batchDepth_; }
+
+TTiluPlaylist::TChangeBatch::~TChangeBatch() {
+  if (--queue_.batchDepth_ > 0 || !queue_.changedInBatch_) return;
+  queue_.changedInBatch_ = false;
+  queue_.Changed();
 }
 
 void TTiluPlaylist::SaveM3U(const std::string& path) {

@@ -30,6 +30,24 @@ class TTiluPlaylist : public TTiluPlayer {
   Event OnPlaylistClear;
   AddItemEvent OnPlaylistAddItem;
   TitleRecordSink AppendTitleRecord;
+  // Raised after every change of Items (an entry added or removed, the queue
+  // cleared), after the change's own event. Within a TChangeBatch it is raised
+  // once, when the batch ends, so a playlist of thousands of titles is reported
+  // once. Its handler must not throw: a batch ends in a destructor.
+  Event OnQueueChange;
+
+  // While one exists, OnQueueChange waits; it is raised once when the
+  // outermost batch ends, if anything changed meanwhile.
+  class TChangeBatch {
+   public:
+    explicit TChangeBatch(TTiluPlaylist& queue);
+    ~TChangeBatch();
+    TChangeBatch(const TChangeBatch&) = delete;
+    TChangeBatch& operator=(const TChangeBatch&) = delete;
+
+   private:
+    TTiluPlaylist& queue_;
+  };
 
   // Reads the file into a new entry at the end and reports it.
   void Add(const std::string& path);
@@ -55,6 +73,12 @@ class TTiluPlaylist : public TTiluPlayer {
   void SavePlaylist(const std::string& path);
   void LoadM3U(const std::string& path);
   void SaveM3U(const std::string& path);
+
+ private:
+  void Changed();
+
+  int batchDepth_ = 0;
+  bool changedInBatch_ = false;
 };
 
 }  // namespace orvela

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "playback/player_rig.h"
@@ -203,6 +204,56 @@ TEST_F(PlaylistTest, ReadingErrorsKeepTheEntriesBeforeThem) {
   // A folder where the playlist should be written.
   fs::create_directory(dir / "belegt.m3u");
   EXPECT_THROW(queue->SavePlaylist(InDir("belegt.m3u")), TPlaylistError);
+}
+
+// Whoever keeps a copy of the queue hears of every change once, after it, and
+// of a whole playlist once: a copy per entry would cost thousands of copies.
+TEST_F(PlaylistTest, EveryChangeIsReportedOnceAPlaylistAsAWhole) {
+  std::vector<std::size_t> reported;  // the queue's length at each report
+  queue->OnQueueChange = [this, &reported](TTiluPlayer*) { reported.push_back(queue->Items.size()); };
+  std::string many = "#EXTM3U\r\n";
+  for (int i = 0; i < 300; ++i) many += Fixture(i % 2 == 0 ? "tone1.wav" : "tone2.mp3") + "\r\n";
+  std::ofstream(InDir("viele.m3u"), std::ios::binary) << many;
+  std::ofstream(InDir("kaputt.m3u"), std::ios::binary)
+      << "#EXTM3U\r\n" << Fixture("tone1.wav") << "\r\n#EXTINF:5,c - d\r\n";
+
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    std::vector<std::size_t> expected;
+  } steps[] = {
+      {"add", [&] { queue->Add(Fixture("tone1.wav")); }, {1}},
+      {"playlist", [&] { queue->LoadPlaylist(InDir("viele.m3u")); }, {301}},
+      {"broken playlist", [&] { EXPECT_THROW(queue->LoadPlaylist(InDir("kaputt.m3u")), TPlaylistError); }, {302}},
+      {"unreadable playlist", [&] { EXPECT_THROW(queue->LoadPlaylist(InDir("fehlt.m3u")), TPlaylistError); }, {}},
+      {"remove current", [&] { queue->RemoveItem(true); }, {301}},
+      {"remove last", [&] { queue->RemoveItem(false); }, {300}},
+      {"clear", [&] { queue->Clear(); }, {0}},
+      {"add again", [&] { queue->Add(Fixture("tone1.wav")); }, {1}},
+      {"the only title stays", [&] { queue->RemoveItem(false); }, {}},
+      {"playing changes nothing", [&] { queue->PlayIndex(0); queue->Stop(); }, {}},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    reported.clear();
+    s.act();
+    EXPECT_EQ(reported, s.expected);
+  }
+  // Batches nest: only the outermost one reports.
+  reported.clear();
+  {
+    const TTiluPlaylist::TChangeBatch outer(*queue);
+    {
+      const TTiluPlaylist::TChangeBatch inner(*queue);
+      queue->Add(Fixture("tone1.wav"));
+    }
+    EXPECT_TRUE(reported.empty());
+    queue->Add(Fixture("tone1.wav"));
+  }
+  EXPECT_EQ(reported, std::vector<std::size_t>{3});
+  reported.clear();
+  { const TTiluPlaylist::TChangeBatch nothing(*queue); }
+  EXPECT_TRUE(reported.empty());
 }
 
 TEST_F(PlaylistTest, ListedFilesThatAreMissingAreStillQueuedWithDefaults) {

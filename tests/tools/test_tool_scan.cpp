@@ -1,6 +1,7 @@
 // scan: a folder tree appended to a program folder's collection file from the
 // terminal, in the order the window's scan appends it; interrupted, it keeps
-// what it read; without a collection file it changes nothing.
+// what it read; without a collection file, or while the jukebox or another
+// command holds the program folder, it changes nothing.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "collection/collection_table.h"
+#include "common/program_folder_lock.h"
 #include "support/collection_file_text.h"
 #include "support/mp3_tree.h"
 #include "tool_process.h"
@@ -119,6 +121,37 @@ TEST_F(ToolScanTest, WithoutAReadableCollectionFileOrAFolderNothingChanges) {
   }
 }
 
+// A running jukebox (or another command) holds the program folder: the writing
+// commands leave it exactly as it is, and work again once it is free.
+TEST_F(ToolScanTest, AProgramFolderInUseIsLeftAlone) {
+  const std::string collection = ReadFileBytes(program / "Musikliste.xml");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {"scan", {"scan", "--recursive", music.string(), program.string()}, "nothing was scanned"},
+      {"demo", {"demo", program.string()}, "nothing was written"},
+  };
+  auto holder = std::make_unique<TProgramFolderLock>(program);
+  ASSERT_EQ(holder->State(), TProgramFolderLock::TState::Held);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun run = RunTool(c.args);
+    EXPECT_TRUE(run.exited && run.status == 1) << run.How();
+    EXPECT_NE(run.err.find("is in use"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFileBytes(program / "Musikliste.xml"), collection);
+    EXPECT_FALSE(fs::exists(program / "Demo"));
+  }
+  holder.reset();
+  const ToolRun free = RunTool(cases[0].args);
+  ASSERT_TRUE(free.exited && free.status == 0) << free.How() << free.err;
+  EXPECT_EQ(StoredPaths().size(), 5u);
+  // The scan let go of the folder when it ended.
+  EXPECT_EQ(TProgramFolderLock(program).State(), TProgramFolderLock::TState::Held);
+}
+
 // The file the child has open, if it is one of the slow ones.
 std::string SlowFileOpenIn(pid_t pid) {
   std::error_code error;
@@ -129,19 +162,19 @@ std::string SlowFileOpenIn(pid_t pid) {
   return {};
 }
 
-// Ctrl-C stops the walk after the file being read, and what was read is saved.
-TEST_F(ToolScanTest, AnInterruptedScanKeepsWhatItRead) {
-  // Files without a frame are read to their end: sparse ones of 32 MiB make
-  // the walk slow enough to be caught in the middle.
+// Files without a frame are read to their end: sparse ones of 32 MiB make the
+// walk slow enough to be caught in the middle.
+void WriteSlowFiles(const fs::path& music) {
   for (int i = 1; i <= 4; ++i) {
     const fs::path slow = music / ("zwei/langsam" + std::to_string(i) + ".mp3");
     WriteFileBytes(slow, "");
     fs::resize_file(slow, std::uintmax_t{32} << 20);
   }
-  const std::vector<std::string> order =
-      Music({"A.MP3", "b.mp3", "sub/c.mp3", "sub/tief/d.mp3", "zwei/e.mp3", "zwei/langsam1.mp3", "zwei/langsam2.mp3",
-             "zwei/langsam3.mp3", "zwei/langsam4.mp3"});
+}
 
+// A scan in a child process, caught while it reads one of the slow files
+// (returned in *caught, empty if it never got there).
+pid_t StartCaughtScan(const fs::path& music, const fs::path& program, std::string* caught) {
   const std::string tool = ToolPath().string();
   const std::string folderArg = music.string();
   const std::string programArg = program.string();
@@ -155,13 +188,26 @@ TEST_F(ToolScanTest, AnInterruptedScanKeepsWhatItRead) {
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  ASSERT_GT(child, 0);
-  std::string caught;
+  if (child <= 0) return child;
+  caught->clear();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (caught.empty() && std::chrono::steady_clock::now() < deadline) {
-    caught = SlowFileOpenIn(child);
-    if (caught.empty()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  while (caught->empty() && std::chrono::steady_clock::now() < deadline) {
+    *caught = SlowFileOpenIn(child);
+    if (caught->empty()) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
+  return child;
+}
+
+// Ctrl-C stops the walk after the file being read, and what was read is saved.
+TEST_F(ToolScanTest, AnInterruptedScanKeepsWhatItRead) {
+  WriteSlowFiles(music);
+  const std::vector<std::string> order =
+      Music({"A.MP3", "b.mp3", "sub/c.mp3", "sub/tief/d.mp3", "zwei/e.mp3", "zwei/langsam1.mp3", "zwei/langsam2.mp3",
+             "zwei/langsam3.mp3", "zwei/langsam4.mp3"});
+
+  std::string caught;
+  const pid_t child = StartCaughtScan(music, program, &caught);
+  ASSERT_GT(child, 0);
   ::kill(child, SIGINT);
   int raw = 0;
   ::waitpid(child, &raw, 0);
@@ -177,6 +223,29 @@ TEST_F(ToolScanTest, AnInterruptedScanKeepsWhatItRead) {
   EXPECT_LE(stored.size(), atLeast + 1);
   EXPECT_LT(stored.size(), order.size());
   EXPECT_TRUE(std::equal(stored.begin(), stored.end(), order.begin()));
+}
+
+// Two scans into one folder: the second would load the collection before the
+// first writes it and then write it over the first one's titles.
+TEST_F(ToolScanTest, ASecondScanIsRefusedWhileTheFirstRuns) {
+  WriteSlowFiles(music);
+  const fs::path other = scratch.Path() / "andere";
+  WriteTinyMp3(other / "f.mp3");
+  std::string caught;
+  const pid_t first = StartCaughtScan(music, program, &caught);
+  ASSERT_GT(first, 0);
+  const ToolRun second = RunTool({"scan", other.string(), program.string()});
+  ::kill(first, SIGINT);
+  int raw = 0;
+  ::waitpid(first, &raw, 0);
+  ASSERT_FALSE(caught.empty()) << "the first scan never reached the slow files";
+  EXPECT_TRUE(second.exited && second.status == 1) << second.How();
+  EXPECT_NE(second.err.find("is in use"), std::string::npos) << second.err;
+  // Only the first scan's titles, and the folder is free again.
+  const std::vector<std::string> stored = StoredPaths();
+  ASSERT_FALSE(stored.empty());
+  for (const std::string& path : stored) EXPECT_EQ(path.rfind(music.string(), 0), 0u) << path;
+  EXPECT_FALSE(fs::exists(program / TProgramFolderLock::kFileName));
 }
 
 }  // namespace
