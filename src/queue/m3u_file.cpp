@@ -34,10 +34,19 @@ std::string Absolute(std::string_view line, std::string_view folder) {
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  if (!path.empty() && path.front() == '/') return std::filesystem::path(path).lexically_normal().string();
-  std::string base(folder);
-  if (!base.empty() && base.back() != '/') base += '/';
-  return std::filesystem::path(base + path).lexically_normal().string();
+  if (path.empty() || path.front() != '/') {
+    std::string base(folder);
+    if (!base.empty() && base.back() != '/') base += '/';
+    path = base + path;
+  }
+  // "../musik" from a playlist folder that is a link leads where "cd" would
+  // lead, beside the folder the link names; the text alone would name a
+  // folder beside the link.
+  std::string real;
+  if (path.find("..") != std::string::npos && ResolveStepsUp(ResolveCodePagePath(path), &real)) {
+    return NativePathToCp1252(real);
+  }
+  return std::filesystem::path(path).lexically_normal().string();
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Reading and writing playlists: the two forms, line breaks, separators
 // written on Windows, and paths relative to the playlist's folder.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -46,6 +49,25 @@ TEST(M3UFile, ListedPathsInBothForms) {
     EXPECT_EQ(parsed.MissingLastPath, c.missingLastPath);
   }
   EXPECT_EQ(ParseM3U("a.mp3\n", "/pl").Paths, Paths{"/pl/a.mp3"});  // the trailing "/" is optional
+}
+
+// A playlist folder reached through a link: "../" leads beside the folder the
+// link names, as "cd" would; where the folders are not there, the text decides.
+TEST(M3UFile, StepsUpFollowTheLinkedFolder) {
+  namespace fs = std::filesystem;
+  std::string tmpl = (fs::temp_directory_path() / "orvela-m3u-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+  const fs::path root = fs::canonical(tmpl);
+  fs::create_directories(root / "platte" / "listen");
+  fs::create_directories(root / "platte" / "musik");
+  fs::create_directory_symlink(root / "platte" / "listen", root / "listen");
+  std::ofstream(root / "platte" / "listen" / "abend.m3u", std::ios::binary)
+      << "#EXTM3U\r\n#EXTINF:1,a - b\r\n../musik/a.mp3\r\n../fehlt/../b.mp3\r\n./c.mp3\r\n";
+
+  EXPECT_EQ(ReadM3UFile((root / "listen" / "abend.m3u").string()).Paths,
+            (Paths{(root / "platte" / "musik" / "a.mp3").string(), (root / "b.mp3").string(),
+                   (root / "listen" / "c.mp3").string()}));
+  fs::remove_all(root);
 }
 
 TEST(M3UFile, PathsRelativeToThePlaylistFolder) {
