@@ -29,6 +29,9 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
   return lines;
 }
 
+// Editors on Windows start a UTF-8 file with it; it belongs to no line.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 std::string Absolute(std::string_view line, std::string_view folder) {
   std::string path(line);
   for (char& c : path) {
@@ -58,6 +61,7 @@ std::string FolderOf(std::string_view path) {
 
 TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder) {
   TM3UPaths result;
+  if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   const std::vector<std::string_view> lines = SplitLines(bytes);
   if (lines.empty()) return result;
   if (lines.front() == "#EXTM3U") {
@@ -69,6 +73,8 @@ TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder) {
           break;
         }
         ++i;  // the line after "#EXTINF" is the path, whatever it holds
+      } else if (lines[i].front() == '#') {
+        continue;  // other players' directives (#EXTGRP, #EXTVLCOPT, ...) name no file
       }
       result.Paths.push_back(Absolute(lines[i], folder));
     }

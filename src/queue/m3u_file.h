@@ -35,7 +35,9 @@ std::string FolderOf(std::string_view path);
 // The paths a playlist lists, each as it stands on its line (blanks kept) with
 // "\" read as "/" and made absolute against `folder` (a trailing "/" is
 // optional); ".." steps are taken as the file system takes them where the
-// folders exist (see ResolveStepsUp). Lines end in CR LF, LF or CR.
+// folders exist (see ResolveStepsUp). Lines end in CR LF, LF or CR; a UTF-8 byte
+// order mark before the first line is passed over. In an extended list a line
+// starting with "#" is a comment unless it is an "#EXTINF" line.
 TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder);
 
 // An extended playlist: "#EXTM3U", then per entry "#EXTINF:" with the duration

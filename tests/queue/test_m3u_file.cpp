@@ -41,6 +41,11 @@ TEST(M3UFile, ListedPathsInBothForms) {
       {"EXTINF without a path line ends the list", "#EXTM3U\na.mp3\n#EXTINF:10,a - b\n",
        {"/pl/a.mp3"}, true},
       {"EXTINF as the last line without a break", "#EXTM3U\r\n#EXTINF:10,a - b", {}, true},
+      {"byte order mark before the header", "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,a - b\r\na.mp3\r\n", {"/pl/a.mp3"}},
+      {"byte order mark before a plain first line", "\xEF\xBB\xBF" "a.mp3\nb.mp3\n", {"/pl/a.mp3", "/pl/b.mp3"}},
+      {"other directives of an extended list name no file",
+       "#EXTM3U\n#PLAYLIST:Abend\n#EXTGRP:Rock\n#EXTINF:1,a - b\na.mp3\n#EXTVLCOPT:start-time=3\nb.mp3\n",
+       {"/pl/a.mp3", "/pl/b.mp3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
