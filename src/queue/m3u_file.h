@@ -1,6 +1,7 @@
 #pragma once
 // Playlist files in M3U form, plain and extended, as the jukebox reads and
 // writes them: code-page text, paths relative to the playlist's own folder.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -23,10 +24,18 @@ struct TM3UEntry {
   std::string FilePath;  // absolute, code page, "/" separators
 };
 
+// The most titles one playlist adds to the queue. Far more than an evening
+// plays; a file that lists more is a whole disk's listing or no playlist, and
+// reading it all would cost memory that grows with every line.
+inline constexpr std::size_t kMaxPlaylistEntries = 10000;
+
 struct TM3UPaths {
   std::vector<std::string> Paths;  // absolute, in file order
   // An extended list whose last entry has an "#EXTINF" line and no path after it.
   bool MissingLastPath = false;
+  // The file lists more than kMaxPlaylistEntries titles; Paths holds the first
+  // ones and the rest was not read.
+  bool TooManyEntries = false;
 };
 
 // The folder of a file path, with its trailing "/" ("" when it has none).

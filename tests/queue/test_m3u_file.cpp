@@ -56,6 +56,34 @@ TEST(M3UFile, ListedPathsInBothForms) {
   EXPECT_EQ(ParseM3U("a.mp3\n", "/pl").Paths, Paths{"/pl/a.mp3"});  // the trailing "/" is optional
 }
 
+// Only listed titles count toward the limit, and what follows it is not read.
+TEST(M3UFile, AtMostTheLimitOfTitles) {
+  const std::size_t limit = kMaxPlaylistEntries;
+  const auto lines = [](std::size_t count, const std::string& line) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) bytes += line;
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool tooMany;
+  } const cases[] = {
+      {"plain, exactly the limit", lines(limit, "a\n"), false},
+      {"plain, one more", lines(limit + 1, "a\n"), true},
+      {"blank lines and comments are no titles", "#EXTM3U\n" + lines(limit, "\n#EXTGRP:x\n#EXTINF:1,a - b\na\n"), false},
+      {"extended, one more", "#EXTM3U\n" + lines(limit + 1, "#EXTINF:1,a - b\na\n"), true},
+      {"the limit reached before a missing last path", lines(limit + 1, "a\n") + "#EXTINF:1,a - b\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TM3UPaths parsed = ParseM3U(c.bytes, "/pl/");
+    EXPECT_EQ(parsed.Paths.size(), limit);
+    EXPECT_EQ(parsed.TooManyEntries, c.tooMany);
+    EXPECT_FALSE(parsed.MissingLastPath);
+  }
+}
+
 // A playlist folder reached through a link: "../" leads beside the folder the
 // link names, as "cd" would; where the folders are not there, the text decides.
 TEST(M3UFile, StepsUpFollowTheLinkedFolder) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -99,6 +100,27 @@ TEST(ToolPlaylist, PrintsTheQueueThePlaylistBuilds) {
   }
   // The pipe is the one under the root; the tool must not have replaced it.
   EXPECT_TRUE(fs::is_fifo(folder.Root() / "musik" / "pipe.mp3"));
+}
+
+// A file of tens of millions of one-letter lines: the first titles are
+// queued and printed, the rest is refused in a message, and the lines beyond
+// the limit cost no memory.
+TEST(ToolPlaylist, AHugePlaylistQueuesTheFirstTitlesOnly) {
+  if (!Built()) GTEST_SKIP() << "the tool is not built";
+  ScratchFolder folder;
+  std::string lines;
+  for (int i = 0; i < 33000000; ++i) lines += "a\n";
+  WriteFileBytes(folder.File("riesig.m3u"), lines);
+  lines = std::string();
+  ToolRunOptions options;
+  // The audio tool's libraries and the file's bytes fit in it many times over.
+  options.addressSpaceLimit = rlim_t{512} << 20;
+  const ToolRun run = RunTool({"playlist", folder.File("riesig.m3u")}, options);
+  EXPECT_TRUE(run.exited && run.status == 1) << run.How() << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 10000);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), folder.File("a") + "\tTitel ist unbekannt\ta\t0\n");
+  EXPECT_EQ(run.err, "playlist: Die Playlist " + folder.File("riesig.m3u") +
+                         " enth\xC3\xA4lt mehr als 10000 Titel. Nur die ersten 10000 wurden \xC3\xBC" "bernommen.\n");
 }
 
 TEST(ToolPlaylist, SaveWritesTheQueueRelativeToItsOwnFolder) {
