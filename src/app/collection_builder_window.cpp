@@ -240,6 +240,7 @@ void TFormMenu::ScanFolder(const std::string& nativeFolder, const std::string& m
   sinceRepaint_.invalidate();
   const TFolderScanResult result = orvela::ScanFolder(nativeFolder, options, callbacks);
   leftOut_ += result.leftOut;
+  skipped_ += result.skipped;
 }
 
 void TFormMenu::ScanButton(bool recursive, const char* question) {
@@ -253,6 +254,7 @@ void TFormMenu::ScanButton(bool recursive, const char* question) {
   if (!dialogs.Question("", question)) return;
   DisableControls();
   leftOut_ = 0;
+  skipped_ = 0;
   titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   form1_.CollectionTable().SetFiltered(false);
   ScanFolder(folder, kMask, recursive);
@@ -274,6 +276,7 @@ void TFormMenu::SpeedButton_Titel_hinzufugenClick() {
   if (files.empty()) return;
   DisableControls();
   leftOut_ = 0;
+  skipped_ = 0;
   titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   const std::size_t maxPath = form1_.CollectionTable().FieldWidth(TCollectionTable::Pfad);
   for (const std::string& path : files) {
@@ -306,7 +309,12 @@ void TFormMenu::FinishAddition() {
       menu->CheckBoxEinschraenken->setEnabled(true);
     }
   }
-  if (leftOut_ > 0) dialogs.Information("", LeftOutText(leftOut_));
+  std::string passedOver = leftOut_ > 0 ? LeftOutText(leftOut_) : std::string();
+  if (skipped_ > 0) {
+    if (!passedOver.empty()) passedOver += "\n";
+    passedOver += "\xDC" "bersprungen (fehlt oder keine Datei): " + std::to_string(skipped_);
+  }
+  if (!passedOver.empty()) dialogs.Information("", passedOver);
 }
 
 void TFormMenu::SpeedButton_Sammlung_entfernenClick() {

@@ -310,6 +310,37 @@ TEST_F(CollectionBuilderTest, FilesTheCollectionCannotNameAreReportedOnce) {
   EXPECT_EQ(StoredPaths().size(), 5u);
 }
 
+// Names that are no regular file when read (a link to nothing, a named pipe)
+// are no titles; the information box counts them, under the files left out.
+TEST_F(CollectionBuilderTest, NamesThatAreNoFileAreSkippedAndCounted) {
+  fs::create_symlink(fs::path(musicRoot) / "nirgends.mp3", fs::path(musicRoot) / "c.mp3");
+  ASSERT_EQ(::mkfifo((fs::path(musicRoot) / "d.mp3").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    bool leftOut;  // with a name the collection cannot hold as well
+    std::string text;
+  } cases[] = {
+      {"skipped only", false, "\xDC" "bersprungen (fehlt oder keine Datei): 2"},
+      {"left out and skipped", true,
+       "1 Datei wurde nicht in die Musiksammlung aufgenommen: ihr Name enth\xE4lt Zeichen, die die Musikliste nicht "
+       "speichern kann, oder ihr Pfad ist zu lang.\n\xDC" "bersprungen (fehlt oder keine Datei): 2"},
+  };
+  Build();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.leftOut) WriteTinyMp3(fs::path(musicRoot) / "\xC5\x82\x61.mp3");  // "ła"
+    dialogs.shown.clear();
+    dialogs.questionAnswers = {true};
+    const std::size_t before = StoredPaths().size();
+    menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].kind, ScriptedDialogs::Kind::Information);
+    EXPECT_EQ(dialogs.shown[1].text, c.text);
+    EXPECT_EQ(StoredPaths().size(), before + 2);  // A.MP3 and b.mp3
+  }
+}
+
 TEST_F(CollectionBuilderTest, RemovingTheCollectionEmptiesFileScreenAndQueue) {
   const std::vector<Row> rows = {{"Alpha", "Eins", musicRoot + "/b.mp3", "Pop", "1990", "00:01"},
                                  {"Beta", "Zwei", musicRoot + "/A.MP3", "Rock", "1991", "00:02"}};
