@@ -129,7 +129,7 @@ TM3UPaths ReadM3UFile(const std::string& path) {
 void WriteM3UFile(const std::string& path, const std::vector<TM3UEntry>& entries) {
   std::string reason;
   if (!WriteFileAtomically(ResolveCodePagePath(path), FormatM3U(entries, FolderOf(path)), &reason)) {
-    throw TPlaylistError("Die Playlist " + path + " kann nicht gespeichert werden.");
+    throw TPlaylistError("Die Playlist " + path + " kann nicht gespeichert werden.", reason);
   }
 }
 

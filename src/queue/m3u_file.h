@@ -6,15 +6,23 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvela {
 
 // A playlist that cannot be read or written, or that breaks off in the middle
 // of an entry; the message is the operator's German text.
+// The reason, where one is known, is the system's own wording for a terminal;
+// the operator's box shows the message only.
 class TPlaylistError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TPlaylistError(const std::string& message, std::string reason = {})
+      : std::runtime_error(message), reason_(std::move(reason)) {}
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 struct TM3UEntry {
