@@ -2,6 +2,7 @@
 // button checks and asks, what lands in Musikliste.xml (written once per
 // action), and what the guest screen shows afterwards.
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -294,6 +295,28 @@ TEST_F(CollectionBuilderTest, AFailedWriteLeavesTheControlsUsable) {
   dialogs.questionAnswers = {true};
   menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
   EXPECT_EQ(StoredPaths().size(), 4u);
+}
+
+// A full disk is told in German; the titles stay for the next write.
+TEST_F(CollectionBuilderTest, AFullDiskIsToldInTheWindowsWords) {
+  const fs::path disk = fs::path(music.Path()) / "platte";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+  const std::unique_ptr<const char, int (*)(const char*)> unmount(disk.c_str(), ::umount);
+  // The collection file lives on the small disk; the writer writes through the link.
+  fs::copy_file(CollectionFile(), disk / "Musikliste.xml");
+  fs::remove(CollectionFile());
+  fs::create_symlink(disk / "Musikliste.xml", CollectionFile());
+  // What the disk has left cannot hold another copy of the file.
+  std::ofstream(disk / "fueller", std::ios::binary) << std::string(60 * 1024, 'x');
+  Build();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot)));
+  dialogs.questionAnswers = {true};
+  menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].kind, ScriptedDialogs::Kind::Error);
+  EXPECT_EQ(dialogs.shown[1].text, "Die Musikliste konnte nicht gespeichert werden: Der Datentr\xE4ger ist voll.");
+  EXPECT_TRUE(ControlsEnabled());
 }
 
 TEST_F(CollectionBuilderTest, FilesTheCollectionCannotNameAreReportedOnce) {
