@@ -11,6 +11,7 @@
 #include "audio_commands.h"
 #include "command.h"
 #include "common/codepage.h"
+#include "common/file_open.h"
 #include "field_escape.h"
 #include "playback/audio/audio_layer.h"
 #include "playlist_file.h"
@@ -53,7 +54,9 @@ int RunPlaylist(const std::vector<std::string>& args) {
   std::string line;
   for (const auto& item : queue.Items) {
     line.clear();
-    AppendEscapedField(Cp1252ToNativePath(item->FilePath), &line);
+    // The name as it is on disk: a name in code-page bytes, or one with
+    // characters the code page lacks, has another spelling in the record.
+    AppendEscapedField(ResolveCodePagePath(item->FilePath), &line);
     for (const std::string* text : {&item->Artist, &item->Title}) {
       line += '\t';
       AppendEscapedField(Cp1252ToUtf8(*text), &line);
@@ -75,7 +78,12 @@ int RunPlaylist(const std::vector<std::string>& args) {
     try {
       queue.SavePlaylist(PlaylistPath(*out));
     } catch (const TPlaylistError& e) {
-      std::fprintf(stderr, "playlist: %s\n", EscapeField(Cp1252ToUtf8(e.what())).c_str());
+      const std::string message = EscapeField(Cp1252ToUtf8(e.what()));
+      if (e.Reason().empty()) {
+        std::fprintf(stderr, "playlist: %s\n", message.c_str());
+      } else {
+        std::fprintf(stderr, "playlist: %s (%s)\n", message.c_str(), EscapeField(e.Reason()).c_str());
+      }
       return 1;
     }
   }

@@ -5,9 +5,10 @@
 //
 // Ctrl-C or SIGTERM stops the walk after the file being read; what was scanned
 // until then is saved all the same, and the status is 128 + the signal's number
-// so a script knows the scan is incomplete. A collection file that is missing
-// or cannot be read ends the run with status 1 before anything is read, and so
-// does a program folder in use by the running jukebox or another command.
+// so a script knows the scan is incomplete. A collection file that is missing,
+// cannot be read or cannot be replaced ends the run with status 1 before
+// anything is read, and so does a program folder in use by the running jukebox
+// or another command.
 #include <unistd.h>
 
 #include <chrono>
@@ -21,7 +22,9 @@
 #include "collection/folder_scan.h"
 #include "collection/title_record.h"
 #include "command.h"
+#include "common/atomic_file.h"
 #include "common/codepage.h"
+#include "common/file_open.h"
 #include "field_escape.h"
 #include "metadata/audio_file.h"
 #include "program_folder_guard.h"
@@ -93,13 +96,18 @@ int RunScan(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
-  const std::string& folder = paths[0];
+  // The walk's paths are what the collection stores: a relative folder would
+  // store titles only a run from this working folder could find.
+  std::string folder = paths[0];
+  std::error_code absoluteError;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, absoluteError);
+  if (!absoluteError && !ResolveStepsUp(absolute.string(), &folder)) folder = absolute.lexically_normal().string();
   const std::filesystem::path collectionFile = std::filesystem::path(paths[1]) / "Musikliste.xml";
   const std::string shownFile = EscapeField(collectionFile.string());
 
   std::error_code folderError;
   if (!std::filesystem::is_directory(folder, folderError)) {
-    std::fprintf(stderr, "scan: %s is not a folder; nothing was scanned\n", EscapeField(folder).c_str());
+    std::fprintf(stderr, "scan: %s is not a folder; nothing was scanned\n", EscapeField(paths[0]).c_str());
     return 1;
   }
   // Nothing is read before the collection is known to be there: a scan of
@@ -116,6 +124,12 @@ int RunScan(const std::vector<std::string>& args) {
   }
   const auto lock = LockProgramFolder("scan", paths[1], "nothing was scanned");
   if (!lock) return 1;
+  std::string reason;
+  if (!MayReplaceFile(collectionFile.string(), &reason)) {
+    std::fprintf(stderr, "scan: the collection file cannot be written, nothing was scanned: %s\n",
+                 EscapeField(reason).c_str());
+    return 1;
+  }
   const std::string storedFile = NativePathToCp1252(collectionFile.string());
   // Storage order, no sort key: appending stays cheap however large the collection.
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);
@@ -161,6 +175,9 @@ int RunScan(const std::vector<std::string>& args) {
   if (result.leftOut > 0) {
     std::printf(", %zu %s left out (names the collection cannot hold)", result.leftOut,
                 result.leftOut == 1 ? "file" : "files");
+  }
+  if (result.skipped > 0) {
+    std::printf(", %zu %s skipped (gone or not a regular file)", result.skipped, result.skipped == 1 ? "file" : "files");
   }
   if (result.unreadableFolders > 0) {
     std::printf(", %zu %s could not be read", result.unreadableFolders,

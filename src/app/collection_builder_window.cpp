@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 #include "app/main_window.h"
@@ -33,8 +35,16 @@ constexpr const char* kRecursiveQuestion =
 constexpr const char* kFolderQuestion = "M\xF6\x63hten Sie diesen Ordner nach Musikdateien durchsuchen ?";
 constexpr const char* kRemoveQuestion = "Aktuelle Sammlung wirklich l\xF6schen ?";
 constexpr const char* kRemoveFailedText = "Kann musikliste.xml nicht finden!";
+constexpr const char* kDiskFullText = "Die Musikliste konnte nicht gespeichert werden: Der Datentr\xE4ger ist voll.";
 constexpr const char* kMask = "*.mp3";
 constexpr const char* kFileFilter = "*.mp3|*.mp3";
+
+// The table words its failures for a terminal; a full disk is the one the
+// operator can do something about, so it is said in the window's words.
+std::string SaveFailedText(const std::exception& e) {
+  const std::string reason = e.what();
+  return reason.find(std::strerror(ENOSPC)) != std::string::npos ? kDiskFullText : reason;
+}
 
 std::string LeftOutText(std::size_t count) {
   if (count == 1) {
@@ -240,6 +250,7 @@ void TFormMenu::ScanFolder(const std::string& nativeFolder, const std::string& m
   sinceRepaint_.invalidate();
   const TFolderScanResult result = orvela::ScanFolder(nativeFolder, options, callbacks);
   leftOut_ += result.leftOut;
+  skipped_ += result.skipped;
 }
 
 void TFormMenu::ScanButton(bool recursive, const char* question) {
@@ -253,6 +264,7 @@ void TFormMenu::ScanButton(bool recursive, const char* question) {
   if (!dialogs.Question("", question)) return;
   DisableControls();
   leftOut_ = 0;
+  skipped_ = 0;
   titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   form1_.CollectionTable().SetFiltered(false);
   ScanFolder(folder, kMask, recursive);
@@ -274,6 +286,7 @@ void TFormMenu::SpeedButton_Titel_hinzufugenClick() {
   if (files.empty()) return;
   DisableControls();
   leftOut_ = 0;
+  skipped_ = 0;
   titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
   const std::size_t maxPath = form1_.CollectionTable().FieldWidth(TCollectionTable::Pfad);
   for (const std::string& path : files) {
@@ -297,7 +310,7 @@ void TFormMenu::FinishAddition() {
   } catch (const std::exception& e) {
     // The titles stay in the table for the next write; the operator is not
     // locked out of the window by a disk that refused this one.
-    dialogs.Error(e.what());
+    dialogs.Error(SaveFailedText(e));
   }
   EnableControls();
   form1_.ShowCollectionExtended(titlesBefore_);
@@ -306,7 +319,12 @@ void TFormMenu::FinishAddition() {
       menu->CheckBoxEinschraenken->setEnabled(true);
     }
   }
-  if (leftOut_ > 0) dialogs.Information("", LeftOutText(leftOut_));
+  std::string passedOver = leftOut_ > 0 ? LeftOutText(leftOut_) : std::string();
+  if (skipped_ > 0) {
+    if (!passedOver.empty()) passedOver += "\n";
+    passedOver += "\xDC" "bersprungen (fehlt oder keine Datei): " + std::to_string(skipped_);
+  }
+  if (!passedOver.empty()) dialogs.Information("", passedOver);
 }
 
 void TFormMenu::SpeedButton_Sammlung_entfernenClick() {

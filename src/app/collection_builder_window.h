@@ -84,6 +84,7 @@ class TFormMenu : public TOperatorWindow {
   TForm1& form1_;
   QFileSystemModel* folderModel_ = nullptr;
   std::size_t leftOut_ = 0;
+  std::size_t skipped_ = 0;  // names of the walk that were no regular file when read
   int titlesBefore_ = 0;
   QElapsedTimer sinceRepaint_;
 };

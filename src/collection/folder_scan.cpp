@@ -108,6 +108,13 @@ class Walker {
     std::string path;
     std::string name;
     for (const Entry* e : files) {
+      // Asked now, not when the folder was listed: a file removed since is as
+      // gone as a link to nothing, and a pipe would hold the reader up.
+      if (!IsRegularFile(native + e->name)) {
+        ++result_.skipped;
+        if (!Pause()) return;
+        continue;
+      }
       bool stored = plain && PlainCodePageName(e->name, &name);
       if (stored) {
         path = cp1252 + name;

@@ -14,7 +14,9 @@
 // ends. A file whose path the collection cannot hold is left out and counted:
 // one with characters the code page lacks (its stored path would name another
 // file or none), and one whose path is longer than the collection's path field
-// (the stored path would be cut).
+// (the stored path would be cut). A matching name that is no regular file when
+// its turn comes (removed meanwhile, a link to nothing, a named pipe, a device)
+// is passed over and counted; a pipe is never opened.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -37,6 +39,7 @@ struct TFolderScanCallbacks {
 struct TFolderScanResult {
   std::size_t files = 0;              // handed to the file callback
   std::size_t leftOut = 0;            // matching files whose path the collection cannot hold
+  std::size_t skipped = 0;            // matching names that were no regular file when read
   std::size_t unreadableFolders = 0;  // folders passed over
   bool stopped = false;               // the pause callback ended the walk
 };

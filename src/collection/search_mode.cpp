@@ -47,26 +47,23 @@ std::optional<TSearchMode> SearchModeFromName(std::string_view name) {
 }
 
 std::string SearchFilterExpression(TSearchMode mode, std::string_view text) {
+  // The text goes into a quoted string of the expression: each ' in it is
+  // doubled, or a name such as "Kapt'n" would end the string early.
+  const auto quoted = [text] {
+    std::string out;
+    for (char c : text) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+    return out;
+  };
   switch (mode) {
     case TSearchMode::Interpret:
-    case TSearchMode::Titel: {
-      // The like form takes the text as typed: the keyboard has no quote key.
-      std::string expr = mode == TSearchMode::Interpret ? "Interpret" : "Titel";
-      expr += " like'%";
-      expr += text;
-      expr += "%'";
-      return expr;
-    }
+    case TSearchMode::Titel:
+      return std::string(mode == TSearchMode::Interpret ? "Interpret" : "Titel") + " like'%" + quoted() + "%'";
     case TSearchMode::Genre:
-    case TSearchMode::Jahr: {
-      std::string expr = mode == TSearchMode::Genre ? "Genre='" : "Jahr='";
-      for (char c : text) {
-        expr += c;
-        if (c == '\'') expr += '\'';
-      }
-      expr += "*'";
-      return expr;
-    }
+    case TSearchMode::Jahr:
+      return std::string(mode == TSearchMode::Genre ? "Genre='" : "Jahr='") + quoted() + "*'";
   }
   return {};
 }

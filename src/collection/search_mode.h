@@ -24,9 +24,8 @@ std::optional<TSearchMode> SearchModeFromText(std::string_view text);
 // The mode named "interpret", "titel", "genre" or "jahr" (ASCII case ignored).
 std::optional<TSearchMode> SearchModeFromName(std::string_view name);
 
-// The filter expression for the typed (code-page) text:
-//   Interpret like'%t%'   Titel like'%t%'   (t inserted as typed)
-//   Genre='t*'            Jahr='t*'         (each ' in t doubled)
+// The filter expression for the typed (code-page) text t, each ' in t doubled:
+//   Interpret like'%t%'   Titel like'%t%'   Genre='t*'   Jahr='t*'
 std::string SearchFilterExpression(TSearchMode mode, std::string_view text);
 
 // Builds ahead what the four modes' searches and sort orders need, so that a

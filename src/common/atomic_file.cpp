@@ -125,32 +125,58 @@ void TAtomicFileWriter::Discard() {
   temp_.clear();
 }
 
+namespace {
+
+// What Open decides before it touches the folder: the file the path ends at,
+// and whether (and as what) it may be replaced.
+struct Replacement {
+  std::string target;
+  std::string folder;
+  bool exists = false;
+  struct stat info {};
+};
+
+bool CheckReplacement(const std::string& nativePath, Replacement* r, std::string* error) {
+  if (!FollowLinks(nativePath, &r->target)) return FailErrno(error, "cannot follow the link " + nativePath);
+  if (::lstat(r->target.c_str(), &r->info) == 0) {
+    if (!S_ISREG(r->info.st_mode)) return Fail(error, r->target + " is not a regular file");
+    if ((r->info.st_mode & 0222) == 0) return Fail(error, r->target + " is read-only");
+    if (::access(r->target.c_str(), W_OK) != 0) return FailErrno(error, "cannot write " + r->target);
+    r->exists = true;
+  } else if (errno != ENOENT) {
+    return FailErrno(error, "cannot examine " + r->target);
+  }
+  r->folder = FolderOf(r->target);
+  struct stat folderInfo {};
+  if (::stat(r->folder.c_str(), &folderInfo) != 0) return FailErrno(error, "cannot examine the folder " + r->folder);
+  if (!S_ISDIR(folderInfo.st_mode)) return Fail(error, r->folder + " is not a folder");
+  if ((folderInfo.st_mode & 0222) == 0) return Fail(error, "the folder " + r->folder + " is read-only");
+  if (::access(r->folder.c_str(), W_OK | X_OK) != 0) return FailErrno(error, "cannot write in the folder " + r->folder);
+  return true;
+}
+
+}  // namespace
+
+bool MayReplaceFile(const std::string& nativePath, std::string* error) {
+  Replacement r;
+  return CheckReplacement(nativePath, &r, error);
+}
+
 bool TAtomicFileWriter::Open(const std::string& nativePath, std::string* error) {
   Discard();
   replaces_ = false;
   mode_ = 0644;
   uid_ = gid_ = -1;
-  if (!FollowLinks(nativePath, &target_)) return FailErrno(error, "cannot follow the link " + nativePath);
-
-  struct stat info {};
-  if (::lstat(target_.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) return Fail(error, target_ + " is not a regular file");
-    if ((info.st_mode & 0222) == 0) return Fail(error, target_ + " is read-only");
-    if (::access(target_.c_str(), W_OK) != 0) return FailErrno(error, "cannot write " + target_);
+  Replacement r;
+  if (!CheckReplacement(nativePath, &r, error)) return false;
+  target_ = r.target;
+  folder_ = r.folder;
+  if (r.exists) {
     replaces_ = true;
-    mode_ = info.st_mode & 07777;
-    uid_ = info.st_uid;
-    gid_ = info.st_gid;
-  } else if (errno != ENOENT) {
-    return FailErrno(error, "cannot examine " + target_);
+    mode_ = r.info.st_mode & 07777;
+    uid_ = r.info.st_uid;
+    gid_ = r.info.st_gid;
   }
-
-  folder_ = FolderOf(target_);
-  struct stat folderInfo {};
-  if (::stat(folder_.c_str(), &folderInfo) != 0) return FailErrno(error, "cannot examine the folder " + folder_);
-  if (!S_ISDIR(folderInfo.st_mode)) return Fail(error, folder_ + " is not a folder");
-  if ((folderInfo.st_mode & 0222) == 0) return Fail(error, "the folder " + folder_ + " is read-only");
-  if (::access(folder_.c_str(), W_OK | X_OK) != 0) return FailErrno(error, "cannot write in the folder " + folder_);
 
   const std::string name = NameOf(target_);
   RemoveLeftovers(folder_, name);

@@ -55,6 +55,10 @@ class TAtomicFileWriter {
   long long gid_ = -1;
 };
 
+// Whether Open would accept nativePath, decided by the same rules, without
+// creating or removing anything. False with the reason in *error (if given).
+bool MayReplaceFile(const std::string& nativePath, std::string* error = nullptr);
+
 // The whole replacement in one call, for contents that are at hand as one piece.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::string* error = nullptr);

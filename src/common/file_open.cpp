@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "common/codepage.h"
 
@@ -27,6 +29,29 @@ int OpenRegularFileForReading(const std::string& nativePath) {
 bool IsRegularFile(const std::string& nativePath) {
   struct stat info {};
   return ::stat(nativePath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool ResolveStepsUp(const std::string& nativePath, std::string* resolved) {
+  namespace fs = std::filesystem;
+  const fs::path path(nativePath);
+  if (!path.is_absolute()) return false;
+  fs::path upTo;
+  fs::path after;
+  bool stepUp = false;
+  for (const fs::path& part : path) {
+    after /= part;
+    if (part == "..") {
+      upTo /= after;
+      after.clear();
+      stepUp = true;
+    }
+  }
+  if (!stepUp) return false;
+  std::error_code error;
+  const fs::path real = fs::canonical(upTo, error);
+  if (error) return false;
+  *resolved = after.empty() ? real.string() : (real / after).lexically_normal().string();
+  return true;
 }
 
 namespace {

@@ -33,4 +33,12 @@ std::string ResolveCodePagePathForWriting(std::string_view cp1252Path);
 // Whether a native path names a regular file or a link to one.
 bool IsRegularFile(const std::string& nativePath);
 
+// An absolute native path with its ".." steps taken as the file system takes
+// them: a step up from a linked folder leads to the parent of the folder the
+// link names, not back to where the link lies. The part up to the last ".." is
+// resolved on disk, what follows it stays as written ("." and doubled "/"
+// dropped). False, with *resolved untouched, when the path has no ".." or that
+// part does not exist; its text is then all there is to go by.
+bool ResolveStepsUp(const std::string& nativePath, std::string* resolved);
+
 }  // namespace orvela

@@ -14,30 +14,49 @@ namespace {
 // beyond is not a playlist.
 constexpr std::size_t kMaxPlaylistBytes = std::size_t{64} << 20;
 
-// Lines end in CR LF, LF or CR; a break at the very end opens no line.
-std::vector<std::string_view> SplitLines(std::string_view bytes) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = bytes.size();
-    lines.push_back(bytes.substr(start, end - start));
-    if (end == bytes.size()) break;
-    start = end + 1;
-    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+// Lines end in CR LF, LF or CR; a break at the very end opens no line. Taken
+// one at a time, so that a file of millions of lines costs nothing beyond the
+// lines the reader keeps.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view bytes) : bytes_(bytes) {}
+
+  bool Next(std::string_view* line) {
+    if (start_ >= bytes_.size()) return false;
+    std::size_t end = bytes_.find_first_of("\r\n", start_);
+    if (end == std::string_view::npos) end = bytes_.size();
+    *line = bytes_.substr(start_, end - start_);
+    start_ = end + 1;
+    if (end < bytes_.size() && bytes_[end] == '\r' && start_ < bytes_.size() && bytes_[start_] == '\n') ++start_;
+    return true;
   }
-  return lines;
-}
+
+ private:
+  std::string_view bytes_;
+  std::size_t start_ = 0;
+};
+
+// Editors on Windows start a UTF-8 file with it; it belongs to no line.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 std::string Absolute(std::string_view line, std::string_view folder) {
   std::string path(line);
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  if (!path.empty() && path.front() == '/') return std::filesystem::path(path).lexically_normal().string();
-  std::string base(folder);
-  if (!base.empty() && base.back() != '/') base += '/';
-  return std::filesystem::path(base + path).lexically_normal().string();
+  if (path.empty() || path.front() != '/') {
+    std::string base(folder);
+    if (!base.empty() && base.back() != '/') base += '/';
+    path = base + path;
+  }
+  // "../musik" from a playlist folder that is a link leads where "cd" would
+  // lead, beside the folder the link names; the text alone would name a
+  // folder beside the link.
+  std::string real;
+  if (path.find("..") != std::string::npos && ResolveStepsUp(ResolveCodePagePath(path), &real)) {
+    return NativePathToCp1252(real);
+  }
+  return std::filesystem::path(path).lexically_normal().string();
 }
 
 }  // namespace
@@ -49,24 +68,36 @@ std::string FolderOf(std::string_view path) {
 
 TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder) {
   TM3UPaths result;
-  const std::vector<std::string_view> lines = SplitLines(bytes);
-  if (lines.empty()) return result;
-  if (lines.front() == "#EXTM3U") {
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      if (IsBlank(lines[i])) continue;
-      if (lines[i].substr(0, 7) == "#EXTINF") {
-        if (i + 1 >= lines.size()) {
+  if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) bytes.remove_prefix(kUtf8ByteOrderMark.size());
+  LineCursor lines(bytes);
+  std::string_view line;
+  if (!lines.Next(&line)) return result;
+  const auto take = [&](std::string_view listed) {
+    if (result.Paths.size() == kMaxPlaylistEntries) {
+      result.TooManyEntries = true;
+      return false;
+    }
+    result.Paths.push_back(Absolute(listed, folder));
+    return true;
+  };
+  if (line == "#EXTM3U") {
+    while (lines.Next(&line)) {
+      if (IsBlank(line)) continue;
+      if (line.substr(0, 7) == "#EXTINF") {
+        // The line after "#EXTINF" is the path, whatever it holds.
+        if (!lines.Next(&line)) {
           result.MissingLastPath = true;
           break;
         }
-        ++i;  // the line after "#EXTINF" is the path, whatever it holds
+      } else if (line.front() == '#') {
+        continue;  // other players' directives (#EXTGRP, #EXTVLCOPT, ...) name no file
       }
-      result.Paths.push_back(Absolute(lines[i], folder));
+      if (!take(line)) break;
     }
   } else {
-    for (std::string_view line : lines) {
-      if (!IsBlank(line)) result.Paths.push_back(Absolute(line, folder));
-    }
+    do {
+      if (!IsBlank(line) && !take(line)) break;
+    } while (lines.Next(&line));
   }
   return result;
 }
@@ -98,7 +129,7 @@ TM3UPaths ReadM3UFile(const std::string& path) {
 void WriteM3UFile(const std::string& path, const std::vector<TM3UEntry>& entries) {
   std::string reason;
   if (!WriteFileAtomically(ResolveCodePagePath(path), FormatM3U(entries, FolderOf(path)), &reason)) {
-    throw TPlaylistError("Die Playlist " + path + " kann nicht gespeichert werden.");
+    throw TPlaylistError("Die Playlist " + path + " kann nicht gespeichert werden.", reason);
   }
 }
 

@@ -1,19 +1,28 @@
 #pragma once
 // Playlist files in M3U form, plain and extended, as the jukebox reads and
 // writes them: code-page text, paths relative to the playlist's own folder.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvela {
 
 // A playlist that cannot be read or written, or that breaks off in the middle
 // of an entry; the message is the operator's German text.
+// The reason, where one is known, is the system's own wording for a terminal;
+// the operator's box shows the message only.
 class TPlaylistError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TPlaylistError(const std::string& message, std::string reason = {})
+      : std::runtime_error(message), reason_(std::move(reason)) {}
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 struct TM3UEntry {
@@ -23,10 +32,18 @@ struct TM3UEntry {
   std::string FilePath;  // absolute, code page, "/" separators
 };
 
+// The most titles one playlist adds to the queue. Far more than an evening
+// plays; a file that lists more is a whole disk's listing or no playlist, and
+// reading it all would cost memory that grows with every line.
+inline constexpr std::size_t kMaxPlaylistEntries = 10000;
+
 struct TM3UPaths {
   std::vector<std::string> Paths;  // absolute, in file order
   // An extended list whose last entry has an "#EXTINF" line and no path after it.
   bool MissingLastPath = false;
+  // The file lists more than kMaxPlaylistEntries titles; Paths holds the first
+  // ones and the rest was not read.
+  bool TooManyEntries = false;
 };
 
 // The folder of a file path, with its trailing "/" ("" when it has none).
@@ -34,7 +51,10 @@ std::string FolderOf(std::string_view path);
 
 // The paths a playlist lists, each as it stands on its line (blanks kept) with
 // "\" read as "/" and made absolute against `folder` (a trailing "/" is
-// optional). Lines end in CR LF, LF or CR.
+// optional); ".." steps are taken as the file system takes them where the
+// folders exist (see ResolveStepsUp). Lines end in CR LF, LF or CR; a UTF-8 byte
+// order mark before the first line is passed over. In an extended list a line
+// starting with "#" is a comment unless it is an "#EXTINF" line.
 TM3UPaths ParseM3U(std::string_view bytes, std::string_view folder);
 
 // An extended playlist: "#EXTM3U", then per entry "#EXTINF:" with the duration

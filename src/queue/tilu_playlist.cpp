@@ -97,6 +97,11 @@ void TTiluPlaylist::LoadM3U(const std::string& path) {
     throw TPlaylistError("Die Playlist " + path +
                          " ist unvollst\xE4ndig: nach der letzten #EXTINF-Zeile fehlt der Dateipfad.");
   }
+  if (listed.TooManyEntries) {
+    const std::string limit = std::to_string(kMaxPlaylistEntries);
+    throw TPlaylistError("Die Playlist " + path + " enth\xE4lt mehr als " + limit + " Titel. Nur die ersten " +
+                         limit + " wurden \xFC" "bernommen.");
+  }
 }
 
 void TTiluPlaylist::Changed() {

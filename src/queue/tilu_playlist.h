@@ -68,7 +68,8 @@ class TTiluPlaylist : public TTiluPlayer {
 
   // By the lower-cased extension: ".m3u" only; any other file is left alone.
   // Loading appends to the queue. Both throw TPlaylistError with the operator's
-  // message; the entries added before a reading error stay.
+  // message; the entries added before a reading error stay, and so do the first
+  // kMaxPlaylistEntries of a playlist that lists more (the error says so).
   void LoadPlaylist(const std::string& path);
   void SavePlaylist(const std::string& path);
   void LoadM3U(const std::string& path);

@@ -2,6 +2,7 @@
 // button checks and asks, what lands in Musikliste.xml (written once per
 // action), and what the guest screen shows afterwards.
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -296,6 +297,28 @@ TEST_F(CollectionBuilderTest, AFailedWriteLeavesTheControlsUsable) {
   EXPECT_EQ(StoredPaths().size(), 4u);
 }
 
+// A full disk is told in German; the titles stay for the next write.
+TEST_F(CollectionBuilderTest, AFullDiskIsToldInTheWindowsWords) {
+  const fs::path disk = fs::path(music.Path()) / "platte";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+  const std::unique_ptr<const char, int (*)(const char*)> unmount(disk.c_str(), ::umount);
+  // The collection file lives on the small disk; the writer writes through the link.
+  fs::copy_file(CollectionFile(), disk / "Musikliste.xml");
+  fs::remove(CollectionFile());
+  fs::create_symlink(disk / "Musikliste.xml", CollectionFile());
+  // What the disk has left cannot hold another copy of the file.
+  std::ofstream(disk / "fueller", std::ios::binary) << std::string(60 * 1024, 'x');
+  Build();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot)));
+  dialogs.questionAnswers = {true};
+  menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].kind, ScriptedDialogs::Kind::Error);
+  EXPECT_EQ(dialogs.shown[1].text, "Die Musikliste konnte nicht gespeichert werden: Der Datentr\xE4ger ist voll.");
+  EXPECT_TRUE(ControlsEnabled());
+}
+
 TEST_F(CollectionBuilderTest, FilesTheCollectionCannotNameAreReportedOnce) {
   WriteTinyMp3(fs::path(musicRoot) / "\xC5\x82\x61.mp3");        // "ła"
   WriteTinyMp3(fs::path(musicRoot) / "zwei/\xC5\xBA\x62.mp3");   // "źb"
@@ -308,6 +331,37 @@ TEST_F(CollectionBuilderTest, FilesTheCollectionCannotNameAreReportedOnce) {
   EXPECT_EQ(dialogs.shown[1].text.rfind("2 Dateien wurden nicht in die Musiksammlung aufgenommen", 0), 0u)
       << dialogs.shown[1].text;
   EXPECT_EQ(StoredPaths().size(), 5u);
+}
+
+// Names that are no regular file when read (a link to nothing, a named pipe)
+// are no titles; the information box counts them, under the files left out.
+TEST_F(CollectionBuilderTest, NamesThatAreNoFileAreSkippedAndCounted) {
+  fs::create_symlink(fs::path(musicRoot) / "nirgends.mp3", fs::path(musicRoot) / "c.mp3");
+  ASSERT_EQ(::mkfifo((fs::path(musicRoot) / "d.mp3").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    bool leftOut;  // with a name the collection cannot hold as well
+    std::string text;
+  } cases[] = {
+      {"skipped only", false, "\xDC" "bersprungen (fehlt oder keine Datei): 2"},
+      {"left out and skipped", true,
+       "1 Datei wurde nicht in die Musiksammlung aufgenommen: ihr Name enth\xE4lt Zeichen, die die Musikliste nicht "
+       "speichern kann, oder ihr Pfad ist zu lang.\n\xDC" "bersprungen (fehlt oder keine Datei): 2"},
+  };
+  Build();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.leftOut) WriteTinyMp3(fs::path(musicRoot) / "\xC5\x82\x61.mp3");  // "ła"
+    dialogs.shown.clear();
+    dialogs.questionAnswers = {true};
+    const std::size_t before = StoredPaths().size();
+    menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].kind, ScriptedDialogs::Kind::Information);
+    EXPECT_EQ(dialogs.shown[1].text, c.text);
+    EXPECT_EQ(StoredPaths().size(), before + 2);  // A.MP3 and b.mp3
+  }
 }
 
 TEST_F(CollectionBuilderTest, RemovingTheCollectionEmptiesFileScreenAndQueue) {

@@ -208,6 +208,28 @@ TEST(FolderScan, NamesTheCollectionCannotHoldAreLeftOutAndCounted) {
   EXPECT_EQ(file.Title, kUtf8Ete + ".mp3");
 }
 
+// What is no regular file when its turn comes is passed over and counted: a
+// file removed after the folder was listed, a link to nothing, a named pipe
+// (which must not hold the walk up). A link to a file is a file.
+TEST(FolderScan, NamesThatAreNoRegularFileWhenReadArePassedOver) {
+  ScratchDir dir;
+  const fs::path root = dir.File("tree");
+  for (const char* name : {"a.mp3", "b.mp3", "f.mp3"}) WriteTinyMp3(root / name);
+  fs::create_symlink(root / "nirgends.mp3", root / "c.mp3");
+  ASSERT_EQ(::mkfifo((root / "d.mp3").c_str(), 0600), 0);
+  fs::create_symlink(root / "f.mp3", root / "e.mp3");
+  std::vector<std::string> files;
+  TFolderScanCallbacks callbacks;
+  callbacks.file = [&](const std::string& path) {
+    files.push_back(path);
+    fs::remove(root / "b.mp3");  // gone after the listing, before its turn
+  };
+  const TFolderScanResult result = ScanFolder(root.string(), TFolderScanOptions{}, callbacks);
+  EXPECT_EQ(files, Prefixed(root.string(), {"a.mp3", "e.mp3", "f.mp3"}));
+  EXPECT_EQ(result.skipped, 3u);
+  EXPECT_EQ(result.files, 3u);
+}
+
 TEST(FolderScan, APauseAnsweringFalseEndsTheWalkAfterThatFile) {
   ScratchDir dir;
   const std::string root = dir.File("tree");

@@ -75,6 +75,33 @@ TEST(SearchMode, KeyPressesNarrowTheCollection) {
   EXPECT_EQ(t.FieldAsString("Jahr"), "1981");
 }
 
+// A quote in the typed text is looked for like any other character, in every
+// mode: it neither breaks the expression nor ends its string early.
+TEST(SearchMode, QuotesAreSearchedForAsTyped) {
+  TCollectionTable t(TCollectionTable::CollectionWidths(), true);
+  t.AppendRecord("K\xE4pt'n Peng", "Oha", "", "Hip'Hop", "2013", "");
+  t.AppendRecord("ABBA", "Rock'n'Roll", "", "Pop", "1974", "");
+  t.AppendRecord("Nena", "99 Luftballons", "", "Pop", "1983", "");
+  const struct {
+    TSearchMode mode;
+    const char* text;
+    int count;
+  } cases[] = {
+      {TSearchMode::Interpret, "K\xC4PT'N", 1},
+      {TSearchMode::Titel, "'N'", 1},
+      {TSearchMode::Genre, "HIP'", 1},
+      {TSearchMode::Interpret, "X' OR INTERPRET LIKE '%", 0},
+      {TSearchMode::Titel, "X' OR TITEL LIKE '%", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    t.SetIndexFieldNames(SearchModeIndexFieldNames(c.mode));
+    ASSERT_NO_THROW(t.SetFilter(SearchFilterExpression(c.mode, c.text)));
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), c.count);
+  }
+}
+
 // Preparing ahead changes nothing a guest sees, and what is prepared follows
 // the rows appended after it.
 TEST(SearchMode, PreparedTableAnswersAsAnUnpreparedOne) {

@@ -1,7 +1,10 @@
 // Reading and writing playlists: the two forms, line breaks, separators
 // written on Windows, and paths relative to the playlist's folder.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,11 @@ TEST(M3UFile, ListedPathsInBothForms) {
       {"EXTINF without a path line ends the list", "#EXTM3U\na.mp3\n#EXTINF:10,a - b\n",
        {"/pl/a.mp3"}, true},
       {"EXTINF as the last line without a break", "#EXTM3U\r\n#EXTINF:10,a - b", {}, true},
+      {"byte order mark before the header", "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,a - b\r\na.mp3\r\n", {"/pl/a.mp3"}},
+      {"byte order mark before a plain first line", "\xEF\xBB\xBF" "a.mp3\nb.mp3\n", {"/pl/a.mp3", "/pl/b.mp3"}},
+      {"other directives of an extended list name no file",
+       "#EXTM3U\n#PLAYLIST:Abend\n#EXTGRP:Rock\n#EXTINF:1,a - b\na.mp3\n#EXTVLCOPT:start-time=3\nb.mp3\n",
+       {"/pl/a.mp3", "/pl/b.mp3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -46,6 +54,53 @@ TEST(M3UFile, ListedPathsInBothForms) {
     EXPECT_EQ(parsed.MissingLastPath, c.missingLastPath);
   }
   EXPECT_EQ(ParseM3U("a.mp3\n", "/pl").Paths, Paths{"/pl/a.mp3"});  // the trailing "/" is optional
+}
+
+// Only listed titles count toward the limit, and what follows it is not read.
+TEST(M3UFile, AtMostTheLimitOfTitles) {
+  const std::size_t limit = kMaxPlaylistEntries;
+  const auto lines = [](std::size_t count, const std::string& line) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) bytes += line;
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool tooMany;
+  } const cases[] = {
+      {"plain, exactly the limit", lines(limit, "a\n"), false},
+      {"plain, one more", lines(limit + 1, "a\n"), true},
+      {"blank lines and comments are no titles", "#EXTM3U\n" + lines(limit, "\n#EXTGRP:x\n#EXTINF:1,a - b\na\n"), false},
+      {"extended, one more", "#EXTM3U\n" + lines(limit + 1, "#EXTINF:1,a - b\na\n"), true},
+      {"the limit reached before a missing last path", lines(limit + 1, "a\n") + "#EXTINF:1,a - b\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TM3UPaths parsed = ParseM3U(c.bytes, "/pl/");
+    EXPECT_EQ(parsed.Paths.size(), limit);
+    EXPECT_EQ(parsed.TooManyEntries, c.tooMany);
+    EXPECT_FALSE(parsed.MissingLastPath);
+  }
+}
+
+// A playlist folder reached through a link: "../" leads beside the folder the
+// link names, as "cd" would; where the folders are not there, the text decides.
+TEST(M3UFile, StepsUpFollowTheLinkedFolder) {
+  namespace fs = std::filesystem;
+  std::string tmpl = (fs::temp_directory_path() / "orvela-m3u-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+  const fs::path root = fs::canonical(tmpl);
+  fs::create_directories(root / "platte" / "listen");
+  fs::create_directories(root / "platte" / "musik");
+  fs::create_directory_symlink(root / "platte" / "listen", root / "listen");
+  std::ofstream(root / "platte" / "listen" / "abend.m3u", std::ios::binary)
+      << "#EXTM3U\r\n#EXTINF:1,a - b\r\n../musik/a.mp3\r\n../fehlt/../b.mp3\r\n./c.mp3\r\n";
+
+  EXPECT_EQ(ReadM3UFile((root / "listen" / "abend.m3u").string()).Paths,
+            (Paths{(root / "platte" / "musik" / "a.mp3").string(), (root / "b.mp3").string(),
+                   (root / "listen" / "c.mp3").string()}));
+  fs::remove_all(root);
 }
 
 TEST(M3UFile, PathsRelativeToThePlaylistFolder) {

@@ -256,6 +256,23 @@ TEST_F(PlaylistTest, EveryChangeIsReportedOnceAPlaylistAsAWhole) {
   EXPECT_TRUE(reported.empty());
 }
 
+TEST_F(PlaylistTest, APlaylistOverTheLimitQueuesTheFirstTitlesAndSaysSo) {
+  {
+    std::ofstream list(InDir("lang.m3u"), std::ios::binary);
+    for (std::size_t i = 0; i <= kMaxPlaylistEntries; ++i) list << "t" << i << ".mp3\n";
+  }
+  try {
+    queue->LoadPlaylist(InDir("lang.m3u"));
+    ADD_FAILURE() << "no error";
+  } catch (const TPlaylistError& e) {
+    EXPECT_NE(std::string(e.what()).find("mehr als 10000 Titel. Nur die ersten 10000 wurden \xFC" "bernommen."),
+              std::string::npos)
+        << e.what();
+  }
+  ASSERT_EQ(queue->Items.size(), kMaxPlaylistEntries);
+  EXPECT_EQ(queue->Items.back()->FilePath, InDir("t9999.mp3"));
+}
+
 TEST_F(PlaylistTest, ListedFilesThatAreMissingAreStillQueuedWithDefaults) {
   std::ofstream(InDir("liste.m3u"), std::ios::binary) << "weg.mp3\r\n";
   queue->LoadPlaylist(InDir("liste.m3u"));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -101,6 +102,40 @@ TEST(ToolPlaylist, PrintsTheQueueThePlaylistBuilds) {
   EXPECT_TRUE(fs::is_fifo(folder.Root() / "musik" / "pipe.mp3"));
 }
 
+// A file of tens of millions of one-letter lines: the first titles are
+// queued and printed, the rest is refused in a message, and the lines beyond
+// the limit cost no memory.
+TEST(ToolPlaylist, AHugePlaylistQueuesTheFirstTitlesOnly) {
+  if (!Built()) GTEST_SKIP() << "the tool is not built";
+  ScratchFolder folder;
+  std::string lines;
+  for (int i = 0; i < 33000000; ++i) lines += "a\n";
+  WriteFileBytes(folder.File("riesig.m3u"), lines);
+  lines = std::string();
+  ToolRunOptions options;
+  // The audio tool's libraries and the file's bytes fit in it many times over.
+  options.addressSpaceLimit = rlim_t{512} << 20;
+  const ToolRun run = RunTool({"playlist", folder.File("riesig.m3u")}, options);
+  EXPECT_TRUE(run.exited && run.status == 1) << run.How() << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 10000);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1), folder.File("a") + "\tTitel ist unbekannt\ta\t0\n");
+  EXPECT_EQ(run.err, "playlist: Die Playlist " + folder.File("riesig.m3u") +
+                         " enth\xC3\xA4lt mehr als 10000 Titel. Nur die ersten 10000 wurden \xC3\xBC" "bernommen.\n");
+}
+
+// The path printed is the title's name on disk, also where the record spells
+// it otherwise: a UTF-8 name with characters the code page lacks.
+TEST(ToolPlaylist, PrintsThePathAsOnDisk) {
+  if (!Built()) GTEST_SKIP() << "the tool is not built";
+  ScratchFolder folder;
+  const std::string name = "\xC5\x82\xC3\xB3\x64\xC5\xBA.mp3";  // "łódź.mp3"
+  WriteFileBytes(folder.File(name), "kein MPEG");
+  WriteFileBytes(folder.File("liste.m3u"), name + "\n");
+  const ToolRun run = RunTool({"playlist", folder.File("liste.m3u")});
+  EXPECT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\t')), folder.File(name));
+}
+
 TEST(ToolPlaylist, SaveWritesTheQueueRelativeToItsOwnFolder) {
   if (!Built()) GTEST_SKIP() << "the tool is not built";
   PlaylistFolder folder;
@@ -148,7 +183,7 @@ TEST(ToolPlaylist, SaveFailsWithoutTouchingAGoodPlaylist) {
       {"an unreadable playlist is not saved over another", good + ".fehlt.m3u", good, "gut.m3u not written"},
       {"OUT of another extension", good, (folder.Root() / "lists" / "gut.txt").string(), "is not an M3U playlist"},
       {"OUT in a folder that does not exist", good, (folder.Root() / "nirgends" / "x.m3u").string(),
-       "kann nicht gespeichert werden"},
+       "kann nicht gespeichert werden. (cannot examine the folder "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 // command holds the program folder, it changes nothing.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,24 +92,71 @@ TEST_F(ToolScanTest, FilesTheCollectionCannotNameAreCountedInTheSummary) {
   EXPECT_EQ(StoredPaths().size(), 5u);
 }
 
-TEST_F(ToolScanTest, WithoutAReadableCollectionFileOrAFolderNothingChanges) {
+// A relative FOLDER is taken from the working folder, and the collection
+// stores where the titles are, not where they were seen from.
+TEST_F(ToolScanTest, ARelativeFolderStoresAbsolutePaths) {
+  const struct {
+    const char* name;
+    fs::path workingFolder;
+    std::string folder;
+    std::string programFolder;
+  } cases[] = {
+      {"a folder below", scratch.Path(), "musik/sub", "programm"},
+      {"the working folder itself", music / "sub", ".", "../../programm"},
+  };
+  const fs::path here = fs::current_path();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(program / "Musikliste.xml", kEmptyCollection);
+    fs::current_path(c.workingFolder);
+    const ToolRun run = RunTool({"scan", c.folder, c.programFolder});
+    fs::current_path(here);
+    ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+    EXPECT_EQ(StoredPaths(), Music({"sub/c.mp3"}));
+  }
+}
+
+// Names that are no regular file when read are not stored, and the summary says so.
+TEST_F(ToolScanTest, WhatIsNoRegularFileIsSkippedAndCounted) {
+  fs::create_symlink(music / "nirgends.mp3", music / "c.mp3");
+  ASSERT_EQ(::mkfifo((music / "d.mp3").c_str(), 0600), 0);
+  const ToolRun run = RunTool({"scan", music.string(), program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_EQ(StoredPaths(), Music({"A.MP3", "b.mp3"}));
+  EXPECT_NE(run.out.find("2 titles added"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 files skipped (gone or not a regular file)"), std::string::npos) << run.out;
+}
+
+TEST_F(ToolScanTest, WithoutAUsableCollectionFileOrAFolderNothingChanges) {
   const struct {
     const char* name;
     const char* content;  // nullptr: no collection file at all
     const char* folder;   // inside the music folder
     const char* message;
+    fs::perms fileMode = fs::perms(0644);
+    fs::perms programMode = fs::perms(0755);
   } cases[] = {
       {"missing", nullptr, "", "does not exist; nothing was scanned"},
       {"not a collection", "kein XML", "", "cannot load the collection, nothing was scanned"},
       {"no such folder", kEmptyCollection.c_str(), "gibt es nicht", "is not a folder; nothing was scanned"},
       {"a file, not a folder", kEmptyCollection.c_str(), "b.mp3", "is not a folder; nothing was scanned"},
+      // Without any write permission bit, for root too.
+      {"a read-only collection file", kEmptyCollection.c_str(), "", "cannot be written, nothing was scanned",
+       fs::perms(0444)},
+      {"a read-only program folder", kEmptyCollection.c_str(), "", "cannot be written, nothing was scanned",
+       fs::perms(0644), fs::perms(0555)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path file = program / "Musikliste.xml";
     fs::remove(file);
-    if (c.content != nullptr) WriteFileBytes(file, c.content);
+    if (c.content != nullptr) {
+      WriteFileBytes(file, c.content);
+      fs::permissions(file, c.fileMode);
+    }
+    fs::permissions(program, c.programMode);
     const ToolRun run = RunTool({"scan", "--recursive", (music / c.folder).string(), program.string()});
+    fs::permissions(program, fs::perms(0755));
     EXPECT_TRUE(run.exited && run.status == 1) << run.How();
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
