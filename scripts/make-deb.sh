@@ -19,17 +19,19 @@ STAGE="$OUT_DIR/stage"
 rm -rf "$STAGE"
 LIBDIR="$STAGE/usr/lib/orvela-jukebox"
 mkdir -p "$LIBDIR" "$STAGE/usr/bin" "$STAGE/usr/share/orvela-jukebox" \
-  "$STAGE/usr/share/doc/orvela-jukebox" "$STAGE/DEBIAN"
+  "$STAGE/lib/systemd/system" "$STAGE/usr/share/doc/orvela-jukebox" "$STAGE/DEBIAN"
 
 for p in $PROGRAMS; do
   [ -x "$BUILD_DIR/program/$p" ] || { echo "make-deb: $BUILD_DIR/program/$p is not built" >&2; exit 1; }
   install -m 0755 -s "$BUILD_DIR/program/$p" "$LIBDIR/$p"
 done
+install -m 0755 "$SOURCE_DIR/packaging/kiosk-session" "$LIBDIR/kiosk-session"
 # The tool finds its audio half through /proc/self/exe, which names the real
 # file in /usr/lib, so relative links in /usr/bin are enough.
 ln -s ../lib/orvela-jukebox/orvela-jukebox "$STAGE/usr/bin/orvela-jukebox"
 ln -s ../lib/orvela-jukebox/orvela-jukebox-tool "$STAGE/usr/bin/orvela-jukebox-tool"
 install -m 0644 "$SOURCE_DIR"/assets/data/* "$STAGE/usr/share/orvela-jukebox/"
+install -m 0644 "$SOURCE_DIR/packaging/orvela-jukebox-kiosk.service" "$STAGE/lib/systemd/system/"
 install -m 0644 "$SOURCE_DIR/README.md" "$STAGE/usr/share/doc/orvela-jukebox/README.md"
 for s in postinst prerm postrm; do
   install -m 0755 "$SOURCE_DIR/packaging/$s" "$STAGE/DEBIAN/$s"
@@ -55,10 +57,12 @@ Installed-Size: $SIZE
 Section: sound
 Priority: optional
 Depends: $SHLIBS, fonts-liberation, adduser
+Recommends: xinit, xserver-xorg, x11-xserver-utils
 Description: touch-screen jukebox for bars
  Guests choose titles from the venue's music collection on a touch screen;
  the jukebox plays them in turn. Includes orvela-jukebox-tool for building
- and checking the collection.
+ and checking the collection, and a kiosk session (orvela-jukebox-kiosk.service,
+ disabled until enabled) that runs the jukebox alone on the first console.
 CONTROL
 
 DEB="$OUT_DIR/orvela-jukebox_${VERSION}_${ARCH}.deb"
