@@ -5,6 +5,8 @@
 # Usage: tests/package/install-check.sh build-package/orvela-jukebox_*.deb
 set -e
 DEB=$(readlink -f "$1")
+# The user orvela starts programs below; a working folder it may not read (root's home) would confuse them.
+cd /
 export DEBIAN_FRONTEND=noninteractive
 start=$(date +%s)
 apt-get install -y -q "$DEB" > /tmp/install-check.apt.log
