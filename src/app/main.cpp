@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QMetaObject>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "app/collection_builder_window.h"
 #include "app/guarded_application.h"
 #include "app/main_window.h"
@@ -13,12 +17,19 @@
 #include "app/restriction_filter_window.h"
 #include "app/settings_menu.h"
 #include "app/x11_screen_saver.h"
-#include "common/platform.h"
+#include "common/codepage.h"
+#include "common/program_folder.h"
 #include "common/system_clock.h"
 #include "metadata/reader_errors.h"
 #include "playback/audio/audio_layer.h"
 
 int main(int argc, char** argv) {
+  // Read before Qt sees the arguments; Qt leaves options it does not know alone.
+  const std::vector<std::string> args(argv, argv + argc);
+  const std::string executableFolder = orvela::ExecutableFolder();
+  const orvela::ProgramFolderChoice folder = orvela::ChooseProgramFolder(
+      args, std::getenv("ORVELA_PROGRAM_FOLDER"), executableFolder);
+
   // Outlives the application, which reports escaped failures through it to the last event.
   orvela::QtDialogs dialogs;
   orvela::TGuardedApplication app(argc, argv);
@@ -39,7 +50,16 @@ int main(int argc, char** argv) {
 
   orvela::TForm1Services services =
       orvela::RealServices(dialogs, screenSaver, mousePointer, clock, audioLayer);
-  services.programDir = orvela::ProgramDirectory();
+  // A folder given at start (an installed system's writable one) gets the delivered
+  // data files it lacks; the start-up check then names whatever is still missing.
+  if (folder.givenExplicitly) {
+    const std::string data = orvela::DeliveredDataFolder(executableFolder);
+    std::string error;
+    if (!data.empty() && !orvela::FillMissingFiles(data, folder.folder, error)) {
+      dialogs.Error(error);
+    }
+  }
+  services.programDir = orvela::NativePathToCp1252(folder.folder);
   // The loop is not running yet while the window is created: the request
   // waits in the queue and ends the loop as soon as it starts.
   services.terminate = [&app] {

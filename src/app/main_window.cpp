@@ -208,6 +208,7 @@ void TForm1::ReadSettings() {
   SliderEdit1->setEnabled(ini.ReadBool("Schalter_Einstellungen", "Schalter_Lautstaerkeregler", true));
 
   State.MenuCodeActive = ini.ReadBool("Programm", "Passwortaktiv", true);
+  State.MenuCode = ReadMenuCode(ini);
   State.BirthdaySongPath = ini.ReadString("Programm", "Geburtstagssong", "");
   // A hand-edited moment that does not read as a date-time counts as day zero,
   // like the default: long past, so an armed birthday mode starts at once.
@@ -366,7 +367,7 @@ void TForm1::SpeedButton_MenuClick() {
   }
   if (State.MenuCodeActive) {
     // A wrong code is ignored without a word: guests must not learn that one exists.
-    if (SearchText() != kMenuAccessCode) {
+    if (SearchText() != State.MenuCode) {
       return;
     }
     SetSearchText("");

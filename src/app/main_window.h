@@ -84,8 +84,6 @@ class TForm1 : public QWidget {
   static constexpr int kDesignClientHeight = 732;
   static constexpr int kSpectrumDesignWidth = 628;
   static constexpr int kSpectrumDesignHeight = 113;
-  // Compared exactly, letter case included.
-  static constexpr const char* kMenuAccessCode = "6813";
   // What the jukebox did by itself, for the operator (in the program folder).
   static constexpr const char* kEventLogName = "Jukebox.log";
 

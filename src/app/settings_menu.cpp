@@ -205,6 +205,9 @@ void THauptmenu::LoadMenuSettings() {
   // The box clamps: a stored 0 (or no value) shows as 1.
   SpinEditMax.box->setValue(ini.ReadInteger(kQueue, "max", 0));
   CheckBoxCode->setChecked(ini.ReadBool(kProgram, "Passwortaktiv", true));
+  // The caption names the code in force, so the operator reads the one to type.
+  CheckBoxCode->setText(QString::fromUtf8("Menü mit Code sichern ") +
+                        QString::fromStdString(form1_.State.MenuCode));
   CheckBoxKiosk->setChecked(ini.ReadBool(kProgram, "Kiosk", true));
   CheckBoxBildschirmschoner->setChecked(ini.ReadBool(kProgram, "Bildschirmschoner", true));
   CheckBoxGeburtstag->setChecked(ini.ReadBool(kProgram, "Geburtstag", true));

@@ -491,4 +491,16 @@ void TIniFile::WriteDateTime(const std::string& section, const std::string& key,
   WriteString(section, key, FormatGermanDateTime(value));
 }
 
+std::string MenuCodeFromIniValue(const std::string& value) {
+  if (value.empty()) return kDefaultMenuCode;
+  for (const char c : value) {
+    if (c < '0' || c > '9') return kDefaultMenuCode;
+  }
+  return value;
+}
+
+std::string ReadMenuCode(const TIniFile& ini) {
+  return MenuCodeFromIniValue(ini.ReadString("Programm", "Menuecode", ""));
+}
+
 }  // namespace orvela

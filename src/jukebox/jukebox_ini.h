@@ -96,4 +96,11 @@ class TIniFile {
   std::string path_;
 };
 
+// The settings menu's access code: [Programm] Menuecode, digits only. A value
+// that is missing, empty or holds anything but digits gives the delivered code,
+// so a typing slip in the file never locks the operator out for good.
+inline constexpr const char* kDefaultMenuCode = "6813";
+std::string MenuCodeFromIniValue(const std::string& value);
+std::string ReadMenuCode(const TIniFile& ini);
+
 }  // namespace orvela

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "jukebox/jukebox_ini.h"
 #include "jukebox/title_selection.h"
 
 namespace orvela {
@@ -29,6 +30,8 @@ struct TProgramState {
   bool NextSwitch = true;
   bool StopSwitch = true;
   bool MenuCodeActive = true;
+  // The code that opens the settings menu while MenuCodeActive is on.
+  std::string MenuCode = kDefaultMenuCode;
   std::string BirthdaySongPath;
   double BirthdayTime = 0.0;  // days since 30.12.1899
   bool KioskMode = true;

@@ -95,6 +95,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, AccessCodeTest,
                                            CodeCase{false, "ABBA", true, "ABBA"}),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+TEST_F(ScreenTest, MenuOpensWithTheConfiguredCodeOnly) {
+  const struct {
+    const char* codeLine;
+    const char* typed;
+    bool opens;
+  } cases[] = {
+      {"Menuecode=4711\r\n", "4711", true},
+      {"Menuecode=4711\r\n", "6813", false},  // the delivered code no longer opens it
+      {"Menuecode=0042\r\n", "42", false},
+      {"Menuecode=47x1\r\n", "6813", true},   // not a number of digits: the delivered code
+      {"", "6813", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.codeLine) + " typed " + c.typed);
+    menuOpenings = 0;
+    auto form = Start(std::string("[Programm]\r\nKiosk=0\r\nPasswortaktiv=1\r\n") + c.codeLine);
+    Type(*form, QString::fromLatin1(c.typed));
+    form->SpeedButton_Menu->click();
+    EXPECT_EQ(menuOpenings, c.opens ? 1 : 0);
+    EXPECT_EQ(form->SearchText(), c.opens ? "" : c.typed);
+    form.reset();
+  }
+}
+
 TEST_F(ScreenTest, MenuRefusesWhenADataFileIsMissing) {
   for (const char* name : {"Jukebox.ini", "Musikliste.xml", "TempMusikliste.xml"}) {
     SCOPED_TRACE(name);

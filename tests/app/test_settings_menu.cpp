@@ -172,6 +172,16 @@ TEST_F(SettingsMenuTest, OpeningShowsTheFileNotTheRunningSettings) {
   EXPECT_TRUE(dialogs.Texts().empty());
 }
 
+TEST_F(SettingsMenuTest, CodeBoxNamesTheCodeInForce) {
+  for (const auto& [line, caption] : {std::pair{"Menuecode=2501\r\n", "Menü mit Code sichern 2501"},
+                                      std::pair{"", "Menü mit Code sichern 6813"}}) {
+    SCOPED_TRACE(line);
+    Start(std::string("[Programm]\r\nKiosk=0\r\n") + line, kThreeRecords);
+    Open();
+    EXPECT_EQ(menu->CheckBoxCode->text(), QString::fromUtf8(caption));
+  }
+}
+
 // Every value goes from the controls into the file in one replacement, in the
 // order the menu writes them; the running program follows the controls.
 TEST_F(SettingsMenuTest, ClosingWritesEveryValueOnceInOrderAndAppliesThem) {

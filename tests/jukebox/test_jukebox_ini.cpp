@@ -227,6 +227,30 @@ TEST_F(IniTest, WritesInPlaceAppendAndKeepUnknownEntries) {
   EXPECT_EQ(ini.ReadInteger("Filter", "Filtermenge", 0), 5);
 }
 
+TEST_F(IniTest, MenuCodeInForce) {
+  const struct {
+    const char* file;
+    const char* code;
+  } cases[] = {
+      {"[Programm]\r\nMenuecode=4711\r\n", "4711"},
+      {"[Programm]\r\nmenuecode=0042\r\n", "0042"},  // leading zeros are part of the code
+      {"[Programm]\r\nMenuecode=123456789012\r\n", "123456789012"},
+      {"[Programm]\r\nMenuecode=9\r\n", "9"},
+      {"[Programm]\r\n", "6813"},
+      {"", "6813"},
+      {"[Programm]\r\nMenuecode=\r\n", "6813"},
+      {"[Programm]\r\nMenuecode=12a4\r\n", "6813"},
+      {"[Programm]\r\nMenuecode=-123\r\n", "6813"},
+      {"[Programm]\r\nMenuecode=12 34\r\n", "6813"},
+      {"[Programm]\r\nMenuecode=0x1F\r\n", "6813"},
+      {"[Jingle]\r\nMenuecode=4711\r\n", "6813"},
+  };
+  for (const auto& c : cases) {
+    Put(c.file);
+    EXPECT_EQ(ReadMenuCode(Ini()), c.code) << c.file;
+  }
+}
+
 TEST_F(IniTest, DeliveredFileReadsAndRewritesUnchanged) {
   const fs::path delivered =
       fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets/data/Jukebox.ini";

@@ -1,0 +1,110 @@
+// Which program folder the jukebox works in, and how a new one is filled
+// without ever overwriting what the operator already has.
+#include "common/program_folder.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace orvela {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ChoiceCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* environment;
+  const char* folder;
+  bool given;
+};
+
+TEST(ChooseProgramFolder, OptionBeatsVariableBeatsExecutableFolder) {
+  const std::vector<ChoiceCase> cases = {
+      {"nothing given", {"jukebox"}, nullptr, "/opt/exe/", false},
+      {"empty variable", {"jukebox"}, "", "/opt/exe/", false},
+      {"variable", {"jukebox"}, "/var/lib/j", "/var/lib/j/", true},
+      {"option beats variable", {"jukebox", "--program-folder", "/srv/a"}, "/var/lib/j", "/srv/a/", true},
+      {"option with equals sign", {"jukebox", "--program-folder=/srv/b/"}, nullptr, "/srv/b/", true},
+      {"last option counts", {"jukebox", "--program-folder", "/a", "--program-folder=/b"}, nullptr, "/b/", true},
+      {"option without value", {"jukebox", "--program-folder"}, "/var/lib/j", "/var/lib/j/", true},
+      {"empty option value", {"jukebox", "--program-folder="}, nullptr, "/opt/exe/", false},
+      {"similar option ignored", {"jukebox", "--program-folderX=/x"}, nullptr, "/opt/exe/", false},
+      {"other options around", {"jukebox", "-platform", "xcb", "--program-folder", "/c"}, nullptr, "/c/", true},
+  };
+  for (const ChoiceCase& c : cases) {
+    const ProgramFolderChoice choice = ChooseProgramFolder(c.args, c.environment, "/opt/exe");
+    EXPECT_EQ(choice.folder, c.folder) << c.name;
+    EXPECT_EQ(choice.givenExplicitly, c.given) << c.name;
+  }
+}
+
+class ProgramFolderFillTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "orvela-fill-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    root_ = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  static void Write(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path root_;
+};
+
+TEST_F(ProgramFolderFillTest, CopiesOnlyMissingFilesAndMakesTheFolder) {
+  const fs::path data = root_ / "share";
+  const fs::path target = root_ / "var" / "lib" / "jukebox";
+  fs::create_directories(data / "subfolder");
+  Write(data / "Jukebox.ini", "delivered ini");
+  Write(data / "Musikliste.xml", "delivered list");
+  fs::create_directories(target);
+  Write(target / "Jukebox.ini", "operator's ini");
+
+  std::string error;
+  ASSERT_TRUE(FillMissingFiles(data.string(), target.string(), error)) << error;
+  EXPECT_EQ(Read(target / "Jukebox.ini"), "operator's ini");
+  EXPECT_EQ(Read(target / "Musikliste.xml"), "delivered list");
+  EXPECT_FALSE(fs::exists(target / "subfolder"));
+
+  // A second fill (the next start) leaves a file the operator changed alone.
+  Write(target / "Musikliste.xml", "operator's list");
+  ASSERT_TRUE(FillMissingFiles(data.string(), target.string(), error)) << error;
+  EXPECT_EQ(Read(target / "Musikliste.xml"), "operator's list");
+
+  const fs::path fresh = root_ / "fresh" / "deep";
+  ASSERT_TRUE(FillMissingFiles(data.string(), fresh.string(), error)) << error;
+  EXPECT_EQ(Read(fresh / "Jukebox.ini"), "delivered ini");
+}
+
+TEST_F(ProgramFolderFillTest, ReportsAFolderThatCannotBeMade) {
+  Write(root_ / "a-file", "x");
+  std::string error;
+  EXPECT_FALSE(FillMissingFiles(root_.string(), (root_ / "a-file" / "below").string(), error));
+  EXPECT_NE(error.find("a-file"), std::string::npos);
+}
+
+TEST_F(ProgramFolderFillTest, FindsTheInstalledDataFolderOnlyWhereItExists) {
+  const fs::path lib = root_ / "usr" / "lib" / "orvela-jukebox";
+  fs::create_directories(lib);
+  EXPECT_EQ(DeliveredDataFolder(lib.string() + "/"), "");
+  fs::create_directories(root_ / "usr" / "share" / "orvela-jukebox");
+  EXPECT_EQ(DeliveredDataFolder(lib.string() + "/"),
+            (root_ / "usr" / "share" / "orvela-jukebox").string() + "/");
+}
+
+}  // namespace
+}  // namespace orvela
