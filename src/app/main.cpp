@@ -2,6 +2,7 @@
 // the guest window closes. All start-up work happens while the guest window is
 // created, so a failed start shows its message before any other window exists.
 #include <QApplication>
+#include <QDialog>
 #include <QMetaObject>
 
 #include <cstdlib>
@@ -36,9 +37,15 @@ int main(int argc, char** argv) {
   app.SetDialogs(&dialogs);
   QApplication::setApplicationName(QStringLiteral("Orvela Jukebox"));
   // A SIGTERM or SIGINT ends the event loop (and a modal window's loop within
-  // it) once the loop runs; leaving main destroys the main window, which is the
-  // shut-down with its fade. A signal during start-up waits for the loop.
-  orvela::RunOnQuitSignals(&app, [] { QCoreApplication::quit(); });
+  // it); leaving main destroys the main window, which is the shut-down with its
+  // fade. A box open meanwhile is answered as its escape would (a question
+  // with "Nein"): one shown during start-up runs before the main loop exists,
+  // and a stopping service would otherwise wait for a finger on it. The quit
+  // is queued, so it also ends a main loop that starts only after that box.
+  orvela::RunOnQuitSignals(&app, [] {
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  });
 
   orvela::X11ScreenSaver screenSaver;
   orvela::QtMousePointer mousePointer;
