@@ -13,30 +13,21 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/scratch_folder.h"
 
 namespace orvela {
 namespace {
 
 namespace fs = std::filesystem;
 
-class AtomicFileTest : public ::testing::Test {
+class AtomicFileTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "orvela-atomic-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
+  AtomicFileTest() : ScratchFolderTest("orvela-atomic") {}
   int Entries() const {
     int n = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++n;
     return n;
   }
-  fs::path dir_;
 };
 
 TEST_F(AtomicFileTest, ReplacesContentAndKeepsModeAndOwner) {

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/scratch_folder.h"
 
 namespace orvela {
 namespace {
@@ -44,17 +45,9 @@ TEST(ChooseProgramFolder, OptionBeatsVariableBeatsExecutableFolder) {
   }
 }
 
-class ProgramFolderFillTest : public ::testing::Test {
+class ProgramFolderFillTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "orvela-fill-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
+  ProgramFolderFillTest() : ScratchFolderTest("orvela-fill") {}
   static void Write(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
   static std::string Read(const fs::path& p) {
     std::ifstream in(p);
@@ -62,12 +55,11 @@ class ProgramFolderFillTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  fs::path root_;
 };
 
 TEST_F(ProgramFolderFillTest, CopiesOnlyMissingFilesAndMakesTheFolder) {
-  const fs::path data = root_ / "share";
-  const fs::path target = root_ / "var" / "lib" / "jukebox";
+  const fs::path data = dir_ / "share";
+  const fs::path target = dir_ / "var" / "lib" / "jukebox";
   fs::create_directories(data / "subfolder");
   Write(data / "Jukebox.ini", "delivered ini");
   Write(data / "Musikliste.xml", "delivered list");
@@ -85,25 +77,25 @@ TEST_F(ProgramFolderFillTest, CopiesOnlyMissingFilesAndMakesTheFolder) {
   ASSERT_TRUE(FillMissingFiles(data.string(), target.string(), error)) << error;
   EXPECT_EQ(Read(target / "Musikliste.xml"), "operator's list");
 
-  const fs::path fresh = root_ / "fresh" / "deep";
+  const fs::path fresh = dir_ / "fresh" / "deep";
   ASSERT_TRUE(FillMissingFiles(data.string(), fresh.string(), error)) << error;
   EXPECT_EQ(Read(fresh / "Jukebox.ini"), "delivered ini");
 }
 
 TEST_F(ProgramFolderFillTest, ReportsAFolderThatCannotBeMade) {
-  Write(root_ / "a-file", "x");
+  Write(dir_ / "a-file", "x");
   std::string error;
-  EXPECT_FALSE(FillMissingFiles(root_.string(), (root_ / "a-file" / "below").string(), error));
+  EXPECT_FALSE(FillMissingFiles(dir_.string(), (dir_ / "a-file" / "below").string(), error));
   EXPECT_NE(error.find("a-file"), std::string::npos);
 }
 
 TEST_F(ProgramFolderFillTest, FindsTheInstalledDataFolderOnlyWhereItExists) {
-  const fs::path lib = root_ / "usr" / "lib" / "orvela-jukebox";
+  const fs::path lib = dir_ / "usr" / "lib" / "orvela-jukebox";
   fs::create_directories(lib);
   EXPECT_EQ(DeliveredDataFolder(lib.string() + "/"), "");
-  fs::create_directories(root_ / "usr" / "share" / "orvela-jukebox");
+  fs::create_directories(dir_ / "usr" / "share" / "orvela-jukebox");
   EXPECT_EQ(DeliveredDataFolder(lib.string() + "/"),
-            (root_ / "usr" / "share" / "orvela-jukebox").string() + "/");
+            (dir_ / "usr" / "share" / "orvela-jukebox").string() + "/");
 }
 
 }  // namespace

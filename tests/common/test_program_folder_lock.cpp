@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include "support/scratch_folder.h"
 
 namespace orvela {
 namespace {
@@ -19,20 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using State = TProgramFolderLock::TState;
 
-class ProgramFolderLockTest : public ::testing::Test {
+class ProgramFolderLockTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "orvela-lock-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
+  ProgramFolderLockTest() : ScratchFolderTest("orvela-lock") {}
   fs::path LockFile() const { return dir_ / TProgramFolderLock::kFileName; }
-  fs::path dir_;
 };
 
 TEST_F(ProgramFolderLockTest, OneHolderAtATimeAndReleasingLeavesNoFile) {
