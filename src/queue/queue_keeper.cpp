@@ -42,8 +42,8 @@ bool TQueueKeeper::Restore() {
   {
     const TTiluPlaylist::TChangeBatch batch(queue_);
     for (const std::string& path : listed.Paths) {
-      // A title deleted or on a drive no longer there would only be skipped
-      // by the player, silently, with its time still counted.
+      // A title deleted meanwhile, or on a drive no longer there, is left out
+      // here rather than queued for the player to pass over and log later.
       if (IsRegularFile(ResolveCodePagePath(path))) queue_.Add(path);
     }
   }
