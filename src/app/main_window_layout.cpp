@@ -23,6 +23,7 @@
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "app/main_window.h"
+#include "app/house_style.h"
 #include "app/screen_style.h"
 #include "app/spectrum_box.h"
 
@@ -155,6 +156,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   const double scale = std::clamp(std::min(byWidth, byHeight), 1.0, 3.0);
   if (std::abs(scale - scale_) > 0.01) {
     scale_ = scale;
+    house::SetScreenScale(scale);
     ApplyScale();
   }
 }
@@ -186,6 +188,8 @@ void TForm1::CreateControls() {
   ConnectSearch();
   ConnectPlayback();
   ConnectJingles();
+  // A new guest screen starts at its design size; windows above it follow.
+  house::SetScreenScale(scale_);
   ApplyScale();
   resize(kDesignClientWidth, kDesignClientHeight);
 }

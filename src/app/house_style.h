@@ -1,0 +1,34 @@
+#pragma once
+// One look for every window of the jukebox: the guest screen, the operator
+// windows, the boxes and the file picker. Windows opened above the guest screen
+// take its scale, so at 1920x1080 nothing is smaller than the guests' keys.
+#include <QString>
+
+class QWidget;
+
+namespace orvela::house {
+
+// The guest screen's factor from its design size to its present size
+// (1.0 at 1014x732 and below). Set by the guest screen when it resizes.
+double ScreenScale();
+void SetScreenScale(double scale);
+// Design pixels at the guest screen's present scale.
+int Scaled(int designPixels);
+
+// The screen's one font at a design pixel size, scaled.
+void SetScaledFont(QWidget* widget, int designPixels, bool bold = false);
+
+// The colours every window shares.
+inline constexpr const char* kText = "#E8ECF4";
+inline constexpr const char* kDimText = "#B8C4D8";
+inline constexpr const char* kAccent = "#3D6BFF";
+inline constexpr const char* kHighlight = "#FFC857";
+inline constexpr const char* kPanel = "#0B0E18";
+inline constexpr const char* kFrame = "#4A5470";
+
+// Smallest finger target in design pixels.
+inline constexpr int kTouchPx = 48;
+// Smallest text in design pixels that reads at two metres.
+inline constexpr int kReadablePx = 18;
+
+}  // namespace orvela::house
