@@ -168,6 +168,11 @@ void TForm1::ApplyScale() {
       PlaylistView->doItemsLayout();
     }
   }
+  for (TLampLabel* lamp : findChildren<TLampLabel*>()) {
+    // The dash of the large font sits below the middle of its line: lifted,
+    // it lines up with the caption beside it.
+    lamp->setContentsMargins(0, 0, 0, Scaled(8));
+  }
   for (QPushButton* word : {SpeedButton7, SpeedButton50, SpeedButton29, SpeedButton47, SpeedButton46}) {
     if (word != nullptr) {
       QFont font = word->font();
