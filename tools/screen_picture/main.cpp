@@ -158,6 +158,10 @@ int main(int argc, char** argv) {
     app.quit();
   });
   QApplication::exec();
-  if (status == 0) std::printf("saved %s\n", argv[2]);
+  if (status == 0) {
+    std::printf("saved %s\n", argv[2]);
+  } else {
+    std::fprintf(stderr, "no picture of %s saved\n", view.c_str());
+  }
   return status;
 }
