@@ -1,6 +1,7 @@
 #!/bin/sh
-# Makes docs/jukebox-playing.png, the README's picture of the playing main screen
-# at 1920x1080, from the demo collection. Run it again when the screen changes.
+# Makes the README's pictures at 1920x1080 from the demo collection: the playing
+# main screen (docs/jukebox-playing.png), the settings menu, a question box and
+# the collection window over it. Run it again when a window changes.
 set -e
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja >/dev/null
@@ -13,4 +14,10 @@ for f in Jukebox.ini TempMusikliste.xml TempGenre.text TempInterpret.text TempJa
 done
 cp assets/data/Musikliste.xml "$work/"
 build/program/orvela-jukebox-tool demo "$work" >/dev/null
-QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy build/tools/orvela-screen-picture "$work" docs/jukebox-playing.png 1920 1080
+picture() {
+  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy build/tools/orvela-screen-picture --view "$1" "$work" "$2" 1920 1080
+}
+picture playing docs/jukebox-playing.png
+picture settings-menu docs/settings-menu.png
+picture message-box docs/message-box.png
+picture collection-window docs/collection-window.png

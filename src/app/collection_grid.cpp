@@ -127,12 +127,15 @@ void TCollectionGrid::PaintPanel(QPainter& painter, const QRect& panelRect, int 
   const QRect second(inner.left(), inner.top() + line, inner.width(), line);
   const QRect third(inner.left(), inner.top() + 2 * line, inner.width(), line);
 
+  // The widget's font is the smallest that reads from a step away; a tall
+  // panel grows its lines beyond it.
+  const int readable = font().pixelSize();
   QFont big = font();
-  big.setPixelSize(std::max(10, static_cast<int>(line * 0.78)));
+  big.setPixelSize(std::max(readable, static_cast<int>(line * 0.78)));
   big.setBold(true);
   QFont small = big;
   small.setBold(false);
-  small.setPixelSize(std::max(9, static_cast<int>(line * 0.66)));
+  small.setPixelSize(std::max(readable, static_cast<int>(line * 0.66)));
 
   const QString dauer = field(TCollectionTable::Dauer);
   const QString jahr = field(TCollectionTable::Jahr);

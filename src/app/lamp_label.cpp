@@ -1,7 +1,5 @@
 #include "app/lamp_label.h"
 
-#include <QGraphicsDropShadowEffect>
-
 namespace orvela {
 
 namespace {
@@ -15,15 +13,6 @@ QString ColorSheet(const QColor& color) {
 TLampLabel::TLampLabel(QLabel* caption, QWidget* parent) : QLabel(parent), caption_(caption) {
   setText(QStringLiteral("-"));
   setAlignment(Qt::AlignCenter);
-  if (caption_ != nullptr) {
-    // Navy text vanishes on the dark screen: a pale halo keeps both caption
-    // colours readable without changing them.
-    auto* halo = new QGraphicsDropShadowEffect(caption_);
-    halo->setOffset(0, 0);
-    halo->setBlurRadius(8);
-    halo->setColor(QColor(255, 255, 255, 230));
-    caption_->setGraphicsEffect(halo);
-  }
   ApplyColors();
 }
 
@@ -37,7 +26,9 @@ void TLampLabel::ApplyColors() {
   // a palette colour, a widget's own sheet wins over it.
   setStyleSheet(ColorSheet(Color()));
   if (caption_ != nullptr) {
-    caption_->setStyleSheet(ColorSheet(CaptionColor()));
+    caption_->setStyleSheet(
+        QStringLiteral("color: %1; background: %2; border-radius: 5px; padding: 0px 5px;")
+            .arg(CaptionColor().name(), CaptionBackground().name()));
   }
 }
 

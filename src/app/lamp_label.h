@@ -1,6 +1,6 @@
 #pragma once
 // A status lamp of the jukebox screen: a large "-" whose colour is the state,
-// paired with the small caption beside it, which changes colour with it.
+// paired with the caption beside it, which changes colour with it.
 #include <QColor>
 #include <QLabel>
 
@@ -13,6 +13,11 @@ inline const QColor kLampUnlitColor{0x80, 0x00, 0x00};
 // caption when lit, navy when unlit.
 inline const QColor kLampCaptionLitColor{0xA6, 0xCA, 0xF0};
 inline const QColor kLampCaptionUnlitColor{0x00, 0x00, 0x80};
+// The caption's own ground. No one colour carries both the pale lit caption
+// and the navy unlit one, so the ground changes with the lamp: a deep red
+// under the lit caption, a muted grey under the unlit one.
+inline const QColor kLampCaptionLitBackground{0x5A, 0x0A, 0x14};
+inline const QColor kLampCaptionUnlitBackground{0x8A, 0x94, 0xA8};
 
 class TLampLabel : public QLabel {
   Q_OBJECT
@@ -25,6 +30,7 @@ class TLampLabel : public QLabel {
   bool Lit() const { return lit_; }
   QColor Color() const { return lit_ ? kLampLitColor : kLampUnlitColor; }
   QColor CaptionColor() const { return lit_ ? kLampCaptionLitColor : kLampCaptionUnlitColor; }
+  QColor CaptionBackground() const { return lit_ ? kLampCaptionLitBackground : kLampCaptionUnlitBackground; }
   QLabel* Caption() const { return caption_; }
 
  private:

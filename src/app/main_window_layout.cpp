@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -20,6 +21,7 @@
 #include "app/click_label.h"
 #include "app/collection_grid.h"
 #include "app/digital_clock.h"
+#include "app/elide_label.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "app/main_window.h"
@@ -31,11 +33,30 @@ namespace orvela {
 
 namespace {
 
-constexpr int kLeftColumnWidth = 330;
-constexpr int kRightColumnWidth = 300;
+// The left column takes the queue summary's longest line at readable size,
+// the right one five keys of finger size beside the volume slider.
+constexpr int kLeftColumnWidth = 345;
+constexpr int kRightColumnWidth = 310;
 constexpr int kLampFontPx = 48;
-constexpr int kLampCaptionPx = 12;
-constexpr int kTextPx = 13;
+constexpr int kTextPx = house::kReadablePx;
+constexpr int kQueueRowPx = house::kTouchPx;
+// "löschen" at readable size is wider than a key: its face is narrowed.
+constexpr int kWordKeyStretch = 68;
+
+// Queue rows are finger targets (a tapped row shows when it will play).
+class QueueRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void SetRowHeight(int pixels) { rowHeight_ = pixels; }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize hint = QStyledItemDelegate::sizeHint(option, index);
+    hint.setHeight(std::max(hint.height(), rowHeight_));
+    return hint;
+  }
+
+ private:
+  int rowHeight_ = kQueueRowPx;
+};
 
 template <typename T>
 T* Named(T* widget, const char* name) {
@@ -139,6 +160,25 @@ void TForm1::ApplyScale() {
   }
   if (PlaylistView != nullptr) {
     PlaylistView->setColumnWidth(0, Scaled(280));
+    if (auto* rows = dynamic_cast<QueueRowDelegate*>(PlaylistView->itemDelegate())) {
+      rows->SetRowHeight(Scaled(kQueueRowPx));
+      // Uniform row heights are measured once; a new scale must measure again.
+      PlaylistView->setUniformRowHeights(false);
+      PlaylistView->setUniformRowHeights(true);
+      PlaylistView->doItemsLayout();
+    }
+  }
+  for (TLampLabel* lamp : findChildren<TLampLabel*>()) {
+    // The dash of the large font sits below the middle of its line: lifted,
+    // it lines up with the caption beside it.
+    lamp->setContentsMargins(0, 0, 0, Scaled(8));
+  }
+  for (QPushButton* word : {SpeedButton7, SpeedButton50, SpeedButton29, SpeedButton47, SpeedButton46}) {
+    if (word != nullptr) {
+      QFont font = word->font();
+      font.setStretch(kWordKeyStretch);
+      word->setFont(font);
+    }
   }
   for (QPushButton* arrow : {SpeedButton53, SpeedButton54}) {
     if (arrow != nullptr) {
@@ -172,9 +212,9 @@ void TForm1::CreateControls() {
   Image1 = Named(new TBackgroundImage(QStringLiteral(":/assets/background.png"), this), "Image1");
 
   auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(8, 6, 8, 8);
-  grid->setHorizontalSpacing(10);
-  grid->setVerticalSpacing(6);
+  grid->setContentsMargins(6, 4, 6, 6);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(4);
   grid->addWidget(CreateTopRow(this, 0), 0, 0);
   grid->addWidget(CreateTopRow(this, 1), 0, 1);
   grid->addWidget(CreateTopRow(this, 2), 0, 2);
@@ -198,26 +238,26 @@ QWidget* TForm1::CreateTopRow(QWidget* parent, int column) {
   auto* box = new QWidget(parent);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
+  layout->setSpacing(0);
   if (column == 0) {
     Label1 = Named(new QLabel(QStringLiteral("Orvela Jukebox"), box), "Label1");
     LabelVersion = Named(new QLabel(QStringLiteral("Beta Ver. 1.0.0.1"), box), "LabelVersion");
     Style(Label1, 32, true);
-    Style(LabelVersion, 12, false);
+    Style(LabelVersion, kTextPx, false);
     layout->addWidget(Label1);
     layout->addWidget(LabelVersion);
   } else if (column == 1) {
     StaticText_titel_vorhanden = Named(
-        new QLabel(QStringLiteral("0 Titel in Musiksammlung vorhanden"), box), "StaticText_titel_vorhanden");
-    Style(StaticText_titel_vorhanden, 16, true);
+        new TElideLabel(QStringLiteral("0 Titel in Musiksammlung vorhanden"), box), "StaticText_titel_vorhanden");
+    Style(StaticText_titel_vorhanden, kTextPx, true);
     auto* status = new QHBoxLayout;
     JvLED2 = Named(new TLedLamp(box), "JvLED2");
     JvLED2->SetColorOn(QColor(0x00, 0xFF, 0x00));
     JvLED2->SetColorOff(QColor(0xFF, 0x00, 0x00));
     Style(JvLED2, 0, false, QSize(20, 20));
     StaticTextMusikListenStatus =
-        Named(new QLabel(QStringLiteral("Musikliste ohne Titel"), box), "StaticTextMusikListenStatus");
-    Style(StaticTextMusikListenStatus, 14, false);
+        Named(new TElideLabel(QStringLiteral("Musikliste ohne Titel"), box), "StaticTextMusikListenStatus");
+    Style(StaticTextMusikListenStatus, kTextPx, false);
     status->addWidget(JvLED2);
     status->addWidget(StaticTextMusikListenStatus, 1);
     layout->addStretch(1);
@@ -230,11 +270,11 @@ QWidget* TForm1::CreateTopRow(QWidget* parent, int column) {
     Style(StaticText_suchen, 24, true, QSize(0, 40));
     auto* line = new QHBoxLayout;
     StaticTextSuchennach =
-        Named(new QLabel(QStringLiteral("Suche nach Interpret"), box), "StaticTextSuchennach");
+        Named(new TElideLabel(QStringLiteral("Suche nach Interpret"), box), "StaticTextSuchennach");
     StaticTextSucheGefunden = Named(new QLabel(QStringLiteral("0 Titel"), box), "StaticTextSucheGefunden");
     StaticTextSucheGefunden->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Style(StaticTextSuchennach, 13, false);
-    Style(StaticTextSucheGefunden, 13, true);
+    Style(StaticTextSuchennach, kTextPx, false);
+    Style(StaticTextSucheGefunden, kTextPx, true);
     line->addWidget(StaticTextSuchennach, 1);
     line->addWidget(StaticTextSucheGefunden);
     layout->addWidget(StaticText_suchen);
@@ -245,15 +285,17 @@ QWidget* TForm1::CreateTopRow(QWidget* parent, int column) {
 
 namespace {
 
-// A lamp with its caption under it: five of them fit side by side in a column.
+// A lamp with its caption beside it. Side by side the pairs of a panel are
+// laid out two or three to a line, so readable captions fit the column.
 QWidget* LampPair(QWidget* parent, TLampLabel* lamp, QLabel* caption) {
   auto* box = new QWidget(parent);
-  auto* layout = new QVBoxLayout(box);
+  auto* layout = new QHBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  layout->setSpacing(2);
+  caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   layout->addWidget(lamp);
   layout->addWidget(caption);
+  layout->addStretch(1);
   return box;
 }
 
@@ -264,9 +306,10 @@ QWidget* TForm1::CreateLeftColumn() {
   Style(column, 0, false, QSize(kLeftColumnWidth, 0));
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(6);
+  layout->setSpacing(4);
 
   PlaylistView = Named(new QTreeWidget(column), "PlaylistView");
+  PlaylistView->setItemDelegate(new QueueRowDelegate(PlaylistView));
   PlaylistView->setColumnCount(2);
   PlaylistView->setHeaderLabels({QStringLiteral("Titel"), QStringLiteral("Dauer")});
   PlaylistView->setRootIsDecorated(false);
@@ -277,15 +320,16 @@ QWidget* TForm1::CreateLeftColumn() {
   PlaylistView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   PlaylistView->header()->setStretchLastSection(true);
   PlaylistView->header()->setSectionsMovable(false);
-  Style(PlaylistView, 14, false);
-  Style(PlaylistView->header(), 13, true);
+  Style(PlaylistView, kTextPx, false);
+  Style(PlaylistView->header(), kTextPx, true);
   layout->addWidget(PlaylistView, 1);
 
   // The queue summary.
   Panel4 = NewPanel(column, "Panel4");
   auto* summary = new QGridLayout(Panel4);
-  summary->setContentsMargins(10, 6, 10, 4);
-  summary->setVerticalSpacing(1);
+  summary->setContentsMargins(6, 3, 6, 3);
+  summary->setHorizontalSpacing(4);
+  summary->setVerticalSpacing(0);
   auto text = [&](QWidget* parent, const QString& caption) {
     auto* label = new QLabel(caption, parent);
     Style(label, kTextPx, false);
@@ -294,7 +338,7 @@ QWidget* TForm1::CreateLeftColumn() {
   auto value = [&](QWidget* parent, const char* name, const QString& caption) {
     auto* label = Named(new QLabel(caption, parent), name);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Style(label, kTextPx + 1, true);
+    Style(label, kTextPx, true);
     return label;
   };
   LabelTitelJukeWert = value(Panel4, "LabelTitelJukeWert", QStringLiteral("0"));
@@ -305,6 +349,7 @@ QWidget* TForm1::CreateLeftColumn() {
   summary->addWidget(LabelTitelJukeWert, 0, 1);
   summary->addWidget(text(Panel4, QStringLiteral("Abspielzeit:")), 1, 0);
   auto* playTime = new QHBoxLayout;
+  playTime->setSpacing(4);
   playTime->addWidget(LabelAbspielJukeWert, 1);
   playTime->addWidget(text(Panel4, QStringLiteral("min")));
   summary->addLayout(playTime, 1, 1);
@@ -315,29 +360,31 @@ QWidget* TForm1::CreateLeftColumn() {
   auto lamp = [&](QWidget* parent, TLampLabel*& diode, const char* diodeName, QLabel*& caption,
                   const char* captionName, const QString& captionText) {
     caption = Named(new QLabel(captionText, parent), captionName);
-    Style(caption, kLampCaptionPx, true);
+    Style(caption, kTextPx, true);
     diode = Named(new TLampLabel(caption, parent), diodeName);
     // The dash sits in the middle of the line: the rest of the line is space.
     Style(diode, kLampFontPx, true, QSize(0, 24));
     return LampPair(parent, diode, caption);
   };
-  auto* lamps4 = new QHBoxLayout;
+  auto* lamps4 = new QGridLayout;
+  lamps4->setSpacing(2);
   lamps4->addWidget(lamp(Panel4, LabelDiodeFade, "LabelDiodeFade", LabelFade, "LabelFade",
-                         QStringLiteral("Fade")));
+                         QStringLiteral("Fade")), 0, 0);
   lamps4->addWidget(lamp(Panel4, LabelDiodeAuto, "LabelDiodeAuto", LabelAuto, "LabelAuto",
-                         QStringLiteral("Automatik")));
+                         QStringLiteral("Automatik")), 0, 1);
   lamps4->addWidget(lamp(Panel4, LabelDiodeDoppel, "LabelDiodeDoppel", LabelDoppel, "LabelDoppel",
-                         QStringLiteral("Doppelte Titel erlauben")));
+                         QStringLiteral("Doppelte Titel erlauben")), 1, 0, 1, 2);
   summary->addLayout(lamps4, 4, 0, 1, 2);
   layout->addWidget(Panel4);
 
   // The title now playing.
   Panel1 = NewPanel(column, "Panel1");
   auto* playing = new QGridLayout(Panel1);
-  playing->setContentsMargins(10, 6, 10, 4);
-  playing->setVerticalSpacing(1);
+  playing->setContentsMargins(6, 3, 6, 3);
+  playing->setHorizontalSpacing(4);
+  playing->setVerticalSpacing(0);
   auto field = [&](const char* name, const QString& empty) {
-    auto* label = Named(new QLabel(empty, Panel1), name);
+    auto* label = Named(new TElideLabel(empty, Panel1), name);
     // Tag text is shown as it stands, never taken for markup.
     label->setTextFormat(Qt::PlainText);
     Style(label, kTextPx, true);
@@ -362,17 +409,18 @@ QWidget* TForm1::CreateLeftColumn() {
   playing->addWidget(LabelDauerU, 2, 2, Qt::AlignRight | Qt::AlignBottom);
   playing->addWidget(LabelDauer, 3, 2, Qt::AlignRight | Qt::AlignTop);
   playing->setColumnStretch(1, 1);
-  auto* lamps1 = new QHBoxLayout;
+  auto* lamps1 = new QGridLayout;
+  lamps1->setSpacing(2);
   lamps1->addWidget(lamp(Panel1, LabelDiodePlay, "LabelDiodePlay", LabelStatusPlay, "LabelStatusPlay",
-                         QStringLiteral("Play")));
+                         QStringLiteral("Play")), 0, 0);
   lamps1->addWidget(lamp(Panel1, LabelDiodePause, "LabelDiodePause", LabelStatusPause,
-                         "LabelStatusPause", QStringLiteral("Pause")));
+                         "LabelStatusPause", QStringLiteral("Pause")), 0, 1);
   lamps1->addWidget(lamp(Panel1, LabelDiodeStop, "LabelDiodeStop", LabelStatusStop, "LabelStatusStop",
-                         QStringLiteral("Stop")));
+                         QStringLiteral("Stop")), 0, 2);
   lamps1->addWidget(lamp(Panel1, LabelDiodeLeer, "LabelDiodeLeer", LabelStatusLeer, "LabelStatusLeer",
-                         QStringLiteral("leer")));
+                         QStringLiteral("leer")), 1, 0);
   lamps1->addWidget(lamp(Panel1, LabelDiodeGeburt, "LabelDiodeGeburt", LabelStatusGeburt,
-                         "LabelStatusGeburt", QStringLiteral("Geburstagmodus")));
+                         "LabelStatusGeburt", QStringLiteral("Geburstagmodus")), 1, 1, 1, 2);
   playing->addLayout(lamps1, 4, 0, 1, 3);
   layout->addWidget(Panel1);
 
@@ -388,11 +436,11 @@ QWidget* TForm1::CreateCentreColumn() {
   auto* layout = new QGridLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setHorizontalSpacing(6);
-  layout->setVerticalSpacing(6);
+  layout->setVerticalSpacing(4);
 
   DBMusiksammlung = Named(new TCollectionGrid(column), "DBMusiksammlung");
   DBMusiksammlung->SetTable(collectionTable_.get());
-  Style(DBMusiksammlung, 14, false);
+  Style(DBMusiksammlung, kTextPx, false);
   layout->addWidget(DBMusiksammlung, 0, 0, 3, 1);
 
   auto arrow = [&](const char* name, const char* picture) {
@@ -425,7 +473,7 @@ QWidget* TForm1::CreateCentreColumn() {
     auto* button = new QPushButton(QStringLiteral("Jingle %1").arg(i + 1), column);
     button->setObjectName(QStringLiteral("SpeedButton_Jingle%1").arg(i + 1));
     button->setProperty("jingle", true);
-    Style(button, 16, true, QSize(0, 40));
+    Style(button, kTextPx, true, QSize(0, house::kTouchPx));
     jingles->addWidget(button);
     this->*jingleMembers[i] = button;
   }
@@ -433,7 +481,7 @@ QWidget* TForm1::CreateCentreColumn() {
 
   Panel3 = NewPanel(column, "Panel3");
   auto* spectrumLayout = new QVBoxLayout(Panel3);
-  spectrumLayout->setContentsMargins(4, 4, 4, 4);
+  spectrumLayout->setContentsMargins(3, 3, 3, 3);
   SpectrumPaintbox = Named(new TSpectrumBox(Panel3), "SpectrumPaintbox");
   Style(SpectrumPaintbox, 0, false, QSize(0, 113));
   spectrumLayout->addWidget(SpectrumPaintbox);
@@ -444,16 +492,17 @@ QWidget* TForm1::CreateCentreColumn() {
 QWidget* TForm1::CreateKeyboard() {
   Panel2 = NewPanel(this, "Panel2");
   auto* keys = new QGridLayout(Panel2);
-  keys->setContentsMargins(5, 5, 5, 5);
-  keys->setSpacing(4);
+  keys->setContentsMargins(4, 4, 4, 4);
+  keys->setSpacing(3);
   for (const KeyDef& key : kKeys) {
     auto* button = Named(new QPushButton(QString::fromUtf8(key.caption), Panel2), key.name);
     // All keys the same size whatever their caption: the grid shares the room out.
     button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     button->setFocusPolicy(Qt::NoFocus);
-    // One character fills the key; the words of the mode keys and "löschen" must fit it.
+    // One character fills the key; the words of the mode keys and "löschen"
+    // keep the readable size in a narrowed face, so they fit the square.
     const int length = static_cast<int>(QString::fromUtf8(key.caption).size());
-    Style(button, length <= 1 ? 32 : (length <= 5 ? 13 : 11), true);
+    Style(button, length <= 1 ? 32 : kTextPx, true);
     keys->addWidget(button, key.row, key.column);
     this->*key.member = button;
     if (key.character != 0) {
@@ -487,7 +536,7 @@ QWidget* TForm1::CreateRightColumn() {
   Style(column, 0, false, QSize(kRightColumnWidth, 0));
   auto* layout = new QVBoxLayout(column);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(6);
+  layout->setSpacing(4);
 
   auto* upper = new QHBoxLayout;
   upper->setSpacing(6);
@@ -500,17 +549,17 @@ QWidget* TForm1::CreateRightColumn() {
   layout->addLayout(upper, 1);
 
   auto* player = new QGridLayout;
-  player->setSpacing(6);
+  player->setSpacing(4);
   auto button = [&](const char* name, const QString& caption, int px) {
     auto* result = Named(new QPushButton(caption, column), name);
     result->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     Style(result, px, true);
     return result;
   };
-  BtnStop = button("BtnStop", QStringLiteral("Stop"), 16);
-  BtnNext = button("BtnNext", QStringLiteral("Vor"), 16);
-  BtnPlayPause = button("BtnPlayPause", QStringLiteral("Abspielen"), 18);
-  SpeedButton_Menu = button("SpeedButton_Menu", QString::fromUtf8("Menü"), 16);
+  BtnStop = button("BtnStop", QStringLiteral("Stop"), kTextPx);
+  BtnNext = button("BtnNext", QStringLiteral("Vor"), kTextPx);
+  BtnPlayPause = button("BtnPlayPause", QStringLiteral("Abspielen"), 20);
+  SpeedButton_Menu = button("SpeedButton_Menu", QString::fromUtf8("Menü"), kTextPx);
   DigitalClock = Named(new TDigitalClock(services_.clock, column), "DigitalClock");
   Style(DigitalClock, 20, true);
   player->addWidget(BtnStop, 0, 0);
@@ -524,7 +573,8 @@ QWidget* TForm1::CreateRightColumn() {
   auto* playerBox = new QWidget(column);
   playerBox->setLayout(player);
   player->setContentsMargins(0, 0, 0, 0);
-  Style(playerBox, 0, false, QSize(0, 96));
+  // Two rows of finger-sized buttons.
+  Style(playerBox, 0, false, QSize(0, 2 * house::kTouchPx + 4));
   layout->addWidget(playerBox);
   return column;
 }

@@ -39,13 +39,22 @@ QPushButton:pressed {
   border-color: #8DB0FF;
 }
 QPushButton:disabled { color: #5C6475; background: #15181F; border-color: #262B38; }
+QFrame#Panel2 QPushButton { padding: 0px; }
 QPushButton[searchMode="true"] {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #24406E, stop:1 #0F1C36);
   border-color: #3D6BFF;
 }
+QPushButton[searchMode="true"]:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3D6BFF, stop:1 #1A3A8A);
+  border-color: #FFFFFF;
+}
 QPushButton#SpeedButton7 {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #6E2430, stop:1 #3A0F16);
   border-color: #C0475A;
+}
+QPushButton#SpeedButton7:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #D0485E, stop:1 #8A1C2C);
+  border-color: #FFFFFF;
 }
 QPushButton#Abspielliste_uebernehmen_SpeedBtn {
   color: #1A1000;
@@ -54,6 +63,7 @@ QPushButton#Abspielliste_uebernehmen_SpeedBtn {
 }
 QPushButton#Abspielliste_uebernehmen_SpeedBtn:pressed {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #F08A00, stop:1 #B86400);
+  border-color: #FFFFFF;
 }
 QPushButton#BtnPlayPause {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2FBF62, stop:1 #0E6B2E);
@@ -67,12 +77,30 @@ QPushButton#BtnNext {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2F6BFF, stop:1 #123B9E);
   border-color: #8DB0FF;
 }
+/* A held button is darker, lit from below and framed white, so a finger on
+   it shows even when the button is coloured already. */
+QPushButton#BtnPlayPause:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #0A4A20, stop:1 #25A052);
+  border-color: #FFFFFF;
+}
+QPushButton#BtnStop:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3E0810, stop:1 #9A2636);
+  border-color: #FFFFFF;
+}
+QPushButton#BtnNext:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #0A2466, stop:1 #2558D8);
+  border-color: #FFFFFF;
+}
 QPushButton#BtnStop:disabled, QPushButton#BtnNext:disabled, QPushButton#BtnPlayPause:disabled {
   color: #5C6475; background: #15181F; border-color: #262B38;
 }
 QPushButton[jingle="true"] {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #7A3FC4, stop:1 #3A1566);
   border-color: #B58CFF;
+}
+QPushButton[jingle="true"]:pressed {
+  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2A0C4A, stop:1 #9A5CF0);
+  border-color: #FFFFFF;
 }
 QPushButton[jingle="true"]:disabled { color: #5C6475; background: #15181F; border-color: #262B38; }
 
