@@ -8,7 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFileSystemModel>
+#include <QStandardItemModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -89,6 +89,8 @@ class CollectionBuilderTest : public MainWindowTest {
   void Build() {
     form = MakeForm();
     menu = std::make_unique<TFormMenu>(*form);
+    // The music lives in a scratch folder, not below home or a mount folder.
+    menu->SetFolderRoots({QString::fromStdString(music.Path())});
     filter = std::make_unique<TFormFilter>(*form);
     hauptmenu = std::make_unique<THauptmenu>(*form, *menu, *filter);
   }
@@ -149,13 +151,51 @@ TEST_F(CollectionBuilderTest, ControlsCarryTheirCaptions) {
 
 TEST_F(CollectionBuilderTest, ATapOpensAFolderAndASecondTapClosesIt) {
   Build();
-  const QModelIndex tmp = menu->FolderModel()->index(QDir::tempPath());
-  ASSERT_TRUE(tmp.isValid());
-  menu->ShellTreeView1->collapse(tmp);
-  emit menu->ShellTreeView1->clicked(tmp);
-  EXPECT_TRUE(menu->ShellTreeView1->isExpanded(tmp));
-  emit menu->ShellTreeView1->clicked(tmp);
-  EXPECT_FALSE(menu->ShellTreeView1->isExpanded(tmp));
+  const QModelIndex sub = menu->FolderIndex(QString::fromStdString(musicRoot + "/sub"));
+  ASSERT_TRUE(sub.isValid());
+  menu->ShellTreeView1->collapse(sub);
+  emit menu->ShellTreeView1->clicked(sub);
+  EXPECT_TRUE(menu->ShellTreeView1->isExpanded(sub));
+  // Opening lists the subfolders, without files.
+  ASSERT_EQ(menu->FolderModel()->rowCount(sub), 1);
+  EXPECT_EQ(menu->FolderModel()->index(0, 0, sub).data().toString(), QStringLiteral("tief"));
+  emit menu->ShellTreeView1->clicked(sub);
+  EXPECT_FALSE(menu->ShellTreeView1->isExpanded(sub));
+}
+
+// The tree starts at the operator's home, with the folders where sticks and
+// shares appear beside it, those only that exist, each once.
+TEST_F(CollectionBuilderTest, TreeRootsAreHomeAndTheMountFoldersThatExist) {
+  ProgramFolder place;
+  const QString base = QString::fromStdString(place.Path());
+  for (const char* folder : {"home/bar", "media", "mnt"}) QDir().mkpath(base + folder);
+  std::ofstream(place.Path() + "datei.txt") << "keine Ordner";
+  struct Case {
+    const char* what;
+    QStringList candidates;
+    QStringList roots;
+  };
+  const QString home = base + "home/bar";
+  const std::vector<Case> cases{
+      {"both exist", {base + "media", base + "mnt"}, {home, base + "media", base + "mnt"}},
+      {"one missing", {base + "media", base + "fehlt"}, {home, base + "media"}},
+      {"a file is no folder", {base + "datei.txt"}, {home}},
+      {"home named twice", {home + "/", base + "mnt"}, {home, base + "mnt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(TFormMenu::FolderTreeRoots(home, c.candidates), c.roots);
+  }
+  EXPECT_EQ(TFormMenu::MountFolders(), (QStringList{"/media", "/mnt"}));
+
+  // A fresh window shows them as its top level.
+  Build();
+  const QStringList real = TFormMenu::FolderTreeRoots(QDir::homePath(), TFormMenu::MountFolders());
+  TFormMenu fresh(*form);
+  ASSERT_EQ(fresh.FolderModel()->rowCount(), real.size());
+  for (int row = 0; row < real.size(); ++row)
+    EXPECT_EQ(fresh.FolderModel()->index(row, 0).data(Qt::UserRole).toString(), real[row]);
+  EXPECT_FALSE(fresh.FolderIndex(QStringLiteral("/proc")).isValid());
 }
 
 TEST_F(CollectionBuilderTest, ScanWithoutAChosenFolderAsksForOne) {
