@@ -287,8 +287,9 @@ QStandardItem* NewFolderItem(const QString& path, const QString& caption) {
 }  // namespace
 
 void TFormMenu::SetFolderRoots(const QStringList& roots) {
-  roots_.clear();
-  for (const QString& root : roots) roots_.push_back(QDir::cleanPath(root));
+  QStringList cleaned;
+  for (const QString& root : roots) cleaned.push_back(QDir::cleanPath(root));
+  roots_ = cleaned;
   folderModel_->clear();
   for (const QString& root : roots_) folderModel_->appendRow(NewFolderItem(root, QDir::toNativeSeparators(root)));
 }
@@ -350,8 +351,15 @@ void TFormMenu::ScaleChanged(double scale) {
 void TFormMenu::ShowStatus(const QString& text) { LabelStatus->setText(text); }
 
 void TFormMenu::showEvent(QShowEvent* event) {
-  // Each opening starts afresh: the line tells of actions in this opening only.
-  if (!event->spontaneous()) ShowStatus(QString());
+  // Each opening starts afresh: the line tells of actions in this opening
+  // only, and the tree shows the folders as they are now (a stick plugged in
+  // since), keeping the folder chosen before.
+  if (!event->spontaneous()) {
+    ShowStatus(QString());
+    const std::string chosen = SelectedFolder();
+    SetFolderRoots(roots_);
+    if (!chosen.empty()) SelectFolder(QFile::decodeName(QByteArray::fromStdString(chosen)));
+  }
   TOperatorWindow::showEvent(event);
 }
 

@@ -273,8 +273,11 @@ void THauptmenu::CreateControls() {
   actions->addWidget(SpeedButtonBeenden, 1, 0);
   actions->addWidget(SpeedButton1, 1, 1);
   actions->addWidget(SpeedButton2, 1, 2);
-  // Keeps the lower row clear of "Schließen".
-  actions->setColumnMinimumWidth(3, kCloseButtonRect.width() + 4);
+  // Keeps the lower row clear of "Schließen" (a widget, so that it scales).
+  auto* keepClear = new QWidget(this);
+  keepClear->setObjectName(QStringLiteral("PlatzSchliessen"));
+  keepClear->setFixedSize(kCloseButtonRect.width() + 4, 1);
+  actions->addWidget(keepClear, 1, 3);
   root->addLayout(actions);
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QDir>
 #include <QStandardItemModel>
 #include <QLabel>
@@ -270,6 +271,8 @@ TEST_F(CollectionBuilderTest, ScanningTwiceDoublesEveryTitleWithOneWriteEach) {
   EXPECT_TRUE(form->JvLED2->Active());
   EXPECT_EQ(form->JvLED2->Color(), QColor(0x00, 0xFF, 0x00));
   EXPECT_TRUE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  // The window itself tells what the scan did.
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("5 Titel hinzugefügt"));
   // Play-once (on by default) lets each new title be chosen once.
   ASSERT_TRUE(form->State.PlayOnceEnabled);
   EXPECT_EQ(form->State.PlayOnceList.Numbers(), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
@@ -294,6 +297,23 @@ TEST_F(CollectionBuilderTest, ScanningTwiceDoublesEveryTitleWithOneWriteEach) {
   const std::vector<std::string> stored = StoredPaths();
   ASSERT_EQ(stored.size(), 11u);
   EXPECT_EQ(stored.back(), musicRoot + "/sub/c.mp3");
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("1 Titel hinzugefügt"));
+
+  // A folder without music says so, rather than a count of nothing.
+  fs::create_directories(musicRoot + "/leer");
+  menu->show();  // the tree is read again at each opening
+  QApplication::processEvents();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot + "/leer")));
+  dialogs.questionAnswers = {true};
+  menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("Keine Titel gefunden – die Musiksammlung ist unverändert"));
+  menu->hide();
+  // A new opening starts without the last opening's news, and with the
+  // folder chosen before.
+  menu->show();
+  EXPECT_TRUE(menu->LabelStatus->text().isEmpty());
+  EXPECT_EQ(menu->SelectedFolder(), musicRoot + "/leer");
+  menu->hide();
 }
 
 TEST_F(CollectionBuilderTest, ThreeFilesFromTheDialogAreAppendedWithOneWrite) {
@@ -313,6 +333,7 @@ TEST_F(CollectionBuilderTest, ThreeFilesFromTheDialogAreAppendedWithOneWrite) {
   EXPECT_TRUE(ControlsEnabled());
   EXPECT_EQ(form->StaticText_titel_vorhanden->text(), QStringLiteral("3 Titel in Musiksammlung vorhanden"));
   EXPECT_TRUE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("3 Titel hinzugefügt"));
 }
 
 // A collection file that cannot be written shows the failure and leaves the
@@ -331,6 +352,8 @@ TEST_F(CollectionBuilderTest, AFailedWriteLeavesTheControlsUsable) {
   EXPECT_EQ(ReadAll(CollectionFile()), before);
   EXPECT_TRUE(ControlsEnabled());
   EXPECT_FALSE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  // Not a count of titles added: they are not in the file.
+  EXPECT_TRUE(menu->LabelStatus->text().startsWith(QStringLiteral("Fehler"))) << menu->LabelStatus->text().toStdString();
   // The titles read stay for the next write.
   dialogs.questionAnswers = {true};
   menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
