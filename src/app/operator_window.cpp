@@ -5,12 +5,17 @@
 #include <QBoxLayout>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QFileInfo>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTemporaryDir>
 #include <cmath>
 
 #include "app/background_image.h"
@@ -32,17 +37,50 @@ constexpr const char* kDesignIcon = "_houseIcon";
 constexpr const char* kDesignMargins = "_houseMargins";
 constexpr const char* kDesignSpacing = "_houseSpacing";
 
+// The tick and the drop-down arrow, drawn once per run into a scratch folder:
+// a style sheet takes pictures only from files.
+QString HousePicture(const char* name, void (*draw)(QPainter&, const QRect&)) {
+  static QTemporaryDir folder;
+  const QString path = folder.filePath(QString::fromLatin1(name));
+  if (folder.isValid() && !QFileInfo::exists(path)) {
+    QPixmap picture(96, 96);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw(painter, picture.rect());
+    painter.end();
+    picture.save(path, "PNG");
+  }
+  return path;
+}
+
+void DrawTick(QPainter& painter, const QRect& r) {
+  QPen pen(QColor(0xFF, 0xFF, 0xFF), r.width() / 7.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  painter.setPen(pen);
+  const QPolygonF tick{QPointF(r.width() * 0.20, r.height() * 0.52), QPointF(r.width() * 0.42, r.height() * 0.74),
+                       QPointF(r.width() * 0.80, r.height() * 0.28)};
+  painter.drawPolyline(tick);
+}
+
+void DrawArrow(QPainter& painter, const QRect& r) {
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(QString::fromLatin1(house::kHighlight)));
+  painter.drawPolygon(QPolygonF{QPointF(r.width() * 0.15, r.height() * 0.30),
+                                QPointF(r.width() * 0.85, r.height() * 0.30),
+                                QPointF(r.width() * 0.50, r.height() * 0.72)});
+}
+
 QString HouseSheet() {
   // Lengths in design pixels; every "px" is multiplied at opening.
-  return QStringLiteral(R"(
+  QString sheet = QStringLiteral(R"(
 QLabel { color: #E8ECF4; background: transparent; }
 QFrame#HouseFrame { border: 3px solid #3D6BFF; border-radius: 4px; background: transparent; }
 QCheckBox { color: #E8ECF4; spacing: 10px; }
 QCheckBox:disabled { color: #6C7488; }
 QCheckBox::indicator { width: 30px; height: 30px; border: 2px solid #8A94B0; border-radius: 6px; background: #0B0E18; }
-QCheckBox::indicator:checked { background: #3D6BFF; border: 4px solid #FFC857; }
+QCheckBox::indicator:checked { background: #3D6BFF; border: 3px solid #FFC857; image: url(@TICK@); }
 QCheckBox::indicator:disabled { background: #14161E; border-color: #3A4052; }
-QCheckBox::indicator:checked:disabled { background: #2A3E80; border: 4px solid #8A7440; }
+QCheckBox::indicator:checked:disabled { background: #2A3E80; border: 3px solid #8A7440; }
 QPushButton {
   color: #F4F6FA;
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #343B4C, stop:1 #161A24);
@@ -72,15 +110,13 @@ QComboBox::drop-down, QDateEdit::drop-down {
   subcontrol-origin: padding; subcontrol-position: center right;
   width: 40px; border-left: 1px solid #3D6BFF;
 }
-QComboBox::down-arrow, QDateEdit::down-arrow {
-  width: 0px; height: 0px; border-left: 9px solid transparent; border-right: 9px solid transparent;
-  border-top: 11px solid #FFC857;
-}
-QComboBox::down-arrow:disabled, QDateEdit::down-arrow:disabled { border-top-color: #4A5470; }
+QComboBox::down-arrow, QDateEdit::down-arrow { image: url(@ARROW@); width: 24px; height: 24px; }
+QComboBox::down-arrow:disabled, QDateEdit::down-arrow:disabled { image: none; }
 QComboBox QAbstractItemView {
   color: #E8ECF4; background: #0B0E18; border: 2px solid #3D6BFF; outline: 0px;
   selection-background-color: #3D6BFF; selection-color: #FFFFFF;
 }
+QComboBox QAbstractItemView::item { padding: 0px 10px; }
 QTreeView {
   color: #E8ECF4; background: #0B0E18; border: 1px solid #4A5470; border-radius: 6px;
   selection-background-color: #3D6BFF; selection-color: #FFFFFF; outline: 0px;
@@ -109,10 +145,14 @@ QMenu { color: #E8ECF4; background: #0B0E18; border: 1px solid #3D6BFF; }
 QMenu::item { padding: 12px 24px; }
 QMenu::item:selected { background: #3D6BFF; }
 )");
+  sheet.replace(QStringLiteral("@TICK@"), HousePicture("haken.png", DrawTick));
+  sheet.replace(QStringLiteral("@ARROW@"), HousePicture("pfeil.png", DrawArrow));
+  return sheet;
 }
 
 QString ScaledSheet(const QString& sheet, double scale) {
-  static const QRegularExpression length(QStringLiteral("(\\d+)px"));
+  // A length stands after a blank or a colon; a picture's path never matches.
+  static const QRegularExpression length(QStringLiteral("(?<=[\\s:])(\\d+)px"));
   QString out;
   qsizetype from = 0;
   for (auto it = length.globalMatch(sheet); it.hasNext();) {
@@ -149,8 +189,13 @@ void ScaleWidget(QWidget* widget, double scale) {
                         widget->testAttribute(Qt::WA_SetFont) ? widget->font().pixelSize() : -1);
     widget->setProperty(kDesignMin, widget->minimumSize());
     widget->setProperty(kDesignMax, widget->maximumSize());
+    // Only what a window placed itself: the inner parts of a spin box, a
+    // combo or a list are placed by their owner whenever it is resized.
     QWidget* parent = widget->parentWidget();
-    const bool placedByHand = !widget->isWindow() && parent != nullptr &&
+    const bool plainParent = parent != nullptr && (dynamic_cast<TOperatorWindow*>(parent) != nullptr ||
+                                                   qobject_cast<QGroupBox*>(parent) != nullptr ||
+                                                   parent->metaObject() == &QWidget::staticMetaObject);
+    const bool placedByHand = !widget->isWindow() && plainParent &&
                               (parent->layout() == nullptr || !LayoutHolds(parent->layout(), widget));
     if (placedByHand) widget->setProperty(kDesignGeometry, widget->geometry());
     widget->setProperty(kDesignSheet, widget->styleSheet());

@@ -40,6 +40,8 @@ constexpr int kRepaintMilliseconds = 20;
 // A tap on the text of an editable combo box opens its list, as a tap on
 // the arrow does: on a touch screen a cursor in the text is rarely what the
 // operator wants. Typing stays possible from the keyboard once the list closes.
+// The list opens when the finger lifts: opened on the press, it would take
+// the lift for a choice of the row under the finger.
 class TTapOpensList : public QObject {
  public:
   explicit TTapOpensList(QComboBox* combo) : QObject(combo), combo_(combo) {
@@ -48,10 +50,17 @@ class TTapOpensList : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonPress && combo_->isEnabled()) {
-      combo_->setFocus(Qt::MouseFocusReason);
-      combo_->showPopup();
-      return true;
+    if (!combo_->isEnabled()) return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        return true;
+      case QEvent::MouseButtonRelease:
+        combo_->setFocus(Qt::MouseFocusReason);
+        combo_->showPopup();
+        return true;
+      default:
+        break;
     }
     return QObject::eventFilter(watched, event);
   }

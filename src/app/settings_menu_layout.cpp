@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -137,6 +138,9 @@ QCalendarWidget* NewCalendar(QWidget* parent) {
   // Seven columns and seven rows (the day names and six weeks) below the
   // month bar, each cell wider and higher than a finger.
   calendar->setMinimumSize(7 * 60, 56 + 7 * 52);
+  for (const char* arrow : {"qt_calendar_prevmonth", "qt_calendar_nextmonth"}) {
+    if (auto* button = calendar->findChild<QToolButton*>(QString::fromLatin1(arrow))) button->setIconSize(QSize(32, 32));
+  }
   return calendar;
 }
 

@@ -222,14 +222,20 @@ TEST_F(OperatorWindowsTest, ATapOnARestrictionComboOpensItsList) {
   ShowAt(filter.get(), 1.0);
   QComboBox* combo = filter->FilterComboBox(TFilterKind::Genre, 1);
   combo->addItems({QStringLiteral("Pop"), QStringLiteral("Rock")});
+  combo->setCurrentIndex(-1);
   combo->setEnabled(true);
   QLineEdit* text = combo->lineEdit();
   const QPointF at(text->width() / 2.0, text->height() / 2.0);
   QMouseEvent press(QEvent::MouseButtonPress, at, text->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
   QApplication::sendEvent(text, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, text->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(text, &release);
   QApplication::processEvents();
   EXPECT_TRUE(combo->view()->isVisible());
+  // The lift that opened the list chose nothing.
+  EXPECT_EQ(combo->currentIndex(), -1);
   combo->hidePopup();
 }
 
