@@ -106,6 +106,7 @@ QLineEdit:disabled, QSpinBox:disabled, QDateEdit:disabled, QComboBox:disabled {
   color: #6C7488; background: #14161E; border-color: #262B38;
 }
 QComboBox QLineEdit { border: none; padding: 0px; background: transparent; }
+QSpinBox { padding: 0px; }
 QComboBox::drop-down, QDateEdit::drop-down {
   subcontrol-origin: padding; subcontrol-position: center right;
   width: 40px; border-left: 1px solid #3D6BFF;
