@@ -15,12 +15,15 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScroller>
+#include <QDir>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "app/collection_builder_window.h"
 #include "app/house_style.h"
@@ -215,6 +218,30 @@ TEST_F(OperatorWindowsTest, TheGuestScreensSizeSetsTheScale) {
   QApplication::processEvents();
   EXPECT_EQ(menu->width(), std::lround(878 * house::ScreenScale()));
   form->hide();
+}
+
+// A finger on the folder tree: a drag scrolls, a tap on a row or on its arrow
+// opens the folder once (the toolkit's own arrow handling would open it on the
+// press and the tap close it again) and chooses it.
+TEST_F(OperatorWindowsTest, ATapOnAFoldersArrowOpensItOnceAndChoosesIt) {
+  std::filesystem::create_directories(folder.Path() + "Musik/Rock");
+  ShowAt(formMenu.get(), 1.0);
+  QTreeView* tree = formMenu->ShellTreeView1;
+  EXPECT_NE(QScroller::grabbedGesture(tree->viewport()), Qt::GestureType(0));
+  const QModelIndex root = formMenu->FolderModel()->index(0, 0);
+  ASSERT_TRUE(root.isValid());
+  ASSERT_FALSE(tree->isExpanded(root));
+  const QRect row = tree->visualRect(root);
+  const QPointF arrow(row.left() - tree->indentation() / 2.0, row.center().y());
+  ASSERT_GE(arrow.x(), 0);
+  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, arrow, tree->viewport()->mapToGlobal(arrow), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &event);
+  }
+  QApplication::processEvents();
+  EXPECT_TRUE(tree->isExpanded(root));
+  EXPECT_EQ(formMenu->SelectedFolder(), QDir::cleanPath(QString::fromStdString(folder.Path())).toStdString());
 }
 
 // A tap on a combo's text opens its list, as its arrow does.
