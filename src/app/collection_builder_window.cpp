@@ -259,18 +259,13 @@ namespace {
 
 constexpr int kPlaceholderRole = Qt::UserRole + 1;
 
-QIcon FolderIcon() {
-  static const QIcon icon = QFileIconProvider().icon(QAbstractFileIconProvider::Folder);
-  return icon;
-}
-
 bool HasSubfolders(const QString& path) {
   QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
   return it.hasNext();
 }
 
 QStandardItem* NewFolderItem(const QString& path, const QString& caption) {
-  auto* item = new QStandardItem(FolderIcon(), caption);
+  auto* item = new QStandardItem(QFileIconProvider().icon(QAbstractFileIconProvider::Folder), caption);
   item->setData(path, Qt::UserRole);
   item->setEditable(false);
   item->setToolTip(path);

@@ -204,13 +204,14 @@ void THauptmenu::CreateControls() {
 
   // Jingles: the switch and the four files in one row.
   QHBoxLayout* jingles = addRow({CheckBoxJingles});
+  delete jingles->takeAt(jingles->count() - 1);  // the fields take the room
   const std::string jingleFilter = "mp3|*.mp3";
   for (int i = 0; i < 4; ++i) {
     Jingles[static_cast<std::size_t>(i)] =
         NewFileField(this, QStringLiteral("EditJingle%1").arg(i + 1), jingleFilter);
     const TFileField& field = Jingles[static_cast<std::size_t>(i)];
     field.edit->setPlaceholderText(QStringLiteral("Jingle %1").arg(i + 1));
-    jingles->insertLayout(jingles->count() - 1, Row({field.edit, field.browse}, 2), 1);
+    jingles->addLayout(Row({field.edit, field.browse}, 2), 1);
   }
 
   // Birthday: the switch, the song and its "Stop"; the queue's length beside.
@@ -220,7 +221,7 @@ void THauptmenu::CreateControls() {
   SpeedButtonGeburtstagsongStop->setFixedSize(80, kFieldHeight);
   SpeedButtonGeburtstagsongStop->setFocusPolicy(Qt::NoFocus);
   QHBoxLayout* birthday = addRow({CheckBoxGeburtstag});
-  birthday->takeAt(birthday->count() - 1);  // the song field takes the room
+  delete birthday->takeAt(birthday->count() - 1);  // the song field takes the room
   birthday->addLayout(Row({Geburtstagssong.edit, Geburtstagssong.browse}, 2), 1);
   birthday->addWidget(SpeedButtonGeburtstagsongStop);
   birthday->addSpacing(24);
