@@ -3,17 +3,27 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
-#include <QFileSystemModel>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QScroller>
+#include <QShowEvent>
+#include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <exception>
 
+#include "app/house_style.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/settings_menu.h"
@@ -82,6 +92,65 @@ class HeldRepaints {
   QSize maximum_;
 };
 
+// Folders with finger-sized arrows. The arrows only show which folders have
+// subfolders; a tap on one acts as a tap on its row (open or close, and choose),
+// so there is one rule for the finger wherever it lands on a row.
+class TFolderTree : public QTreeView {
+ public:
+  explicit TFolderTree(QWidget* parent) : QTreeView(parent) { setItemsExpandable(false); }
+
+ protected:
+  void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override {
+    QTreeView::drawBranches(painter, rect, QModelIndex());  // the background only
+    if (!model()->hasChildren(index)) return;
+    const int side = std::min(indentation(), rect.height()) * 2 / 5;
+    const QRect arrowBox(rect.right() - indentation() + (indentation() - side) / 2,
+                         rect.top() + (rect.height() - side) / 2, side, side);
+    QPolygon arrow;
+    if (isExpanded(index)) {
+      arrow << arrowBox.topLeft() << arrowBox.topRight() << QPoint(arrowBox.center().x(), arrowBox.bottom());
+    } else {
+      arrow << arrowBox.topLeft() << arrowBox.bottomLeft() << QPoint(arrowBox.right(), arrowBox.center().y());
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(isEnabled() ? QColor(QString::fromLatin1(house::kHighlight)) : QColor(0x6C, 0x74, 0x88));
+    painter->drawPolygon(arrow);
+    painter->restore();
+  }
+
+  // A press on an arrow is a press on its row: the toolkit would open the
+  // folder on the press and the tap would close it again.
+  void mousePressEvent(QMouseEvent* event) override {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && event->position().x() < visualRect(index).left()) {
+      pressedOnArrow_ = index;
+      event->accept();
+      return;
+    }
+    pressedOnArrow_ = QPersistentModelIndex();
+    QTreeView::mousePressEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (pressedOnArrow_.isValid()) {
+      const QModelIndex index = pressedOnArrow_;
+      pressedOnArrow_ = QPersistentModelIndex();
+      if (indexAt(event->position().toPoint()) == index) {
+        selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        setCurrentIndex(index);
+        emit clicked(index);
+      }
+      event->accept();
+      return;
+    }
+    QTreeView::mouseReleaseEvent(event);
+  }
+
+ private:
+  QPersistentModelIndex pressedOnArrow_;
+};
+
 }  // namespace
 
 TFormMenu::TFormMenu(TForm1& form1, QWidget* parent)
@@ -93,70 +162,73 @@ TFormMenu::TFormMenu(TForm1& form1, QWidget* parent)
 void TFormMenu::CreateControls() {
   Label1 = new QLabel(QStringLiteral("Orvela Jukebox"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  QFont title = font();
-  title.setPixelSize(32);
-  title.setBold(true);
-  Label1->setFont(title);
-  Label1->setStyleSheet(QStringLiteral("color: white;"));
-  Label1->setGeometry(16, 8, 500, 48);
+  StyleTitle(Label1, 32);
+  Label1->setGeometry(16, 8, 480, 44);
 
   // Folders only: the operator picks where the music is, the scan finds the
   // files. Hidden folders stay out of the tree (a home folder is full of them
   // and none holds music a bar plays); a scan still walks those below the
   // chosen folder.
-  folderModel_ = new QFileSystemModel(this);
-  folderModel_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-  folderModel_->setReadOnly(true);
-  folderModel_->setRootPath(QString());
-  ShellTreeView1 = new QTreeView(this);
+  folderModel_ = new QStandardItemModel(this);
+  auto* tree = new TFolderTree(this);
+  ShellTreeView1 = tree;
   ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
   ShellTreeView1->setModel(folderModel_);
-  for (int column = 1; column < folderModel_->columnCount(); ++column) ShellTreeView1->hideColumn(column);
   ShellTreeView1->header()->hide();
   ShellTreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
   ShellTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ShellTreeView1->setUniformRowHeights(true);
+  ShellTreeView1->setItemDelegate(new TFingerRows(ShellTreeView1));
   QFont finger = font();
   finger.setPixelSize(32);
   ShellTreeView1->setFont(finger);
   ShellTreeView1->setIconSize(QSize(32, 32));
-  ShellTreeView1->setIndentation(28);
-  ShellTreeView1->setGeometry(16, 64, 520, 420);
-  // Scroll bars a finger can hold.
-  ShellTreeView1->setStyleSheet(
-      QStringLiteral("QScrollBar:vertical { width: 36px; } QScrollBar:horizontal { height: 36px; }"));
-  // The branch arrows are too small for a finger: a tap on a folder opens it
-  // (and chooses it), a second tap closes it again.
+  ShellTreeView1->setGeometry(16, 60, 480, 394);
+  ShellTreeView1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  ShellTreeView1->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // A finger drags the list; a tap chooses.
+  QScroller::grabGesture(ShellTreeView1->viewport(), QScroller::LeftMouseButtonGesture);
+  // A tap on a folder opens it (and chooses it), a second tap closes it again.
   connect(ShellTreeView1, &QTreeView::clicked, this, [this](const QModelIndex& index) {
     ShellTreeView1->setExpanded(index, !ShellTreeView1->isExpanded(index));
   });
-  // Opened where the operator's music usually is: the home folder.
-  const QModelIndex home = folderModel_->index(QDir::homePath());
-  for (QModelIndex at = home.parent(); at.isValid(); at = at.parent()) ShellTreeView1->expand(at);
-  if (home.isValid()) ShellTreeView1->scrollTo(home, QAbstractItemView::PositionAtTop);
+  connect(ShellTreeView1, &QTreeView::expanded, this,
+          [this](const QModelIndex& index) { FillFolder(folderModel_->itemFromIndex(index)); });
+  SetFolderRoots(FolderTreeRoots(QDir::homePath(), MountFolders()));
+
+  LabelStatus = new QLabel(this);
+  LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+  QFont status = font();
+  status.setPixelSize(20);
+  status.setBold(true);
+  LabelStatus->setFont(status);
+  LabelStatus->setStyleSheet(QStringLiteral("color: #FFC857;"));
+  LabelStatus->setGeometry(16, 458, kCloseButtonRect.left() - 16 - 12, 32);
 
   const auto makeButton = [this](const char* name, const QString& caption, int y, int height) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(QString::fromLatin1(name));
     QFont f = font();
-    f.setPixelSize(15);
+    f.setPixelSize(house::kReadablePx);
     f.setBold(true);
     button->setFont(f);
-    button->setGeometry(552, y, 310, height);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(508, y, 356, height);
     return button;
   };
   SpeedButton_Musiksammlung_neu_erstellen =
       makeButton("SpeedButton_Musiksammlung_neu_erstellen",
-                 QString::fromUtf8("Ordner mit Unterverzeichnisen der\nMusiklsammlung hinzufügen"), 64, 72);
+                 QString::fromUtf8("Ordner mit Unterverzeichnisen der\nMusiklsammlung hinzufügen"), 60, 72);
   SpeedButton_Ordner_zur_Musiksammlung_hinzufugen =
       makeButton("SpeedButton_Ordner_zur_Musiksammlung_hinzufugen",
-                 QString::fromUtf8("Ordner zur Musiksammlung hinzufügen"), 148, 64);
+                 QString::fromUtf8("Ordner zur Musiksammlung hinzufügen"), 144, 64);
   SpeedButton_Titel_hinzufugen =
-      makeButton("SpeedButton_Titel_hinzufugen", QString::fromUtf8("Titel zur Musiksammlung hinzufügen"), 224, 64);
+      makeButton("SpeedButton_Titel_hinzufugen", QString::fromUtf8("Titel zur Musiksammlung hinzufügen"), 220, 64);
   SpeedButton_Sammlung_entfernen =
-      makeButton("SpeedButton_Sammlung_entfernen", QString::fromUtf8("Musiksammlung entfernen"), 300, 64);
-  // Bottom right, where every operator window keeps its way out.
-  SpeedButton1 = makeButton("SpeedButton1", QString::fromUtf8("Schließen"), kClientHeight - 16 - 64, 64);
-  SpeedButton1->setGeometry(kClientWidth - 16 - 200, kClientHeight - 16 - 64, 200, 64);
+      makeButton("SpeedButton_Sammlung_entfernen", QString::fromUtf8("Musiksammlung entfernen"), 296, 64);
+  SpeedButton1 = new QPushButton(QString::fromUtf8("Schließen"), this);
+  SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+  StyleCloseButton(SpeedButton1);
 
   connect(SpeedButton_Musiksammlung_neu_erstellen, &QPushButton::clicked, this,
           [this] { SpeedButton_Musiksammlung_neu_erstellenClick(); });
@@ -168,11 +240,92 @@ void TFormMenu::CreateControls() {
   connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
 }
 
+QStringList TFormMenu::FolderTreeRoots(const QString& home, const QStringList& mountFolders) {
+  QStringList roots;
+  const auto add = [&roots](const QString& folder) {
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir()) return;
+    const QString path = QDir::cleanPath(info.absoluteFilePath());
+    if (!roots.contains(path)) roots.push_back(path);
+  };
+  add(home);
+  for (const QString& folder : mountFolders) add(folder);
+  return roots;
+}
+
+QStringList TFormMenu::MountFolders() { return {QStringLiteral("/media"), QStringLiteral("/mnt")}; }
+
+namespace {
+
+constexpr int kPlaceholderRole = Qt::UserRole + 1;
+
+bool HasSubfolders(const QString& path) {
+  QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
+  return it.hasNext();
+}
+
+QStandardItem* NewFolderItem(const QString& path, const QString& caption) {
+  auto* item = new QStandardItem(QFileIconProvider().icon(QAbstractFileIconProvider::Folder), caption);
+  item->setData(path, Qt::UserRole);
+  item->setEditable(false);
+  item->setToolTip(path);
+  // Opened lazily: a stand-in child gives the folder its arrow until then.
+  if (HasSubfolders(path)) {
+    auto* placeholder = new QStandardItem;
+    placeholder->setData(true, kPlaceholderRole);
+    placeholder->setSelectable(false);
+    item->appendRow(placeholder);
+  }
+  return item;
+}
+
+}  // namespace
+
+void TFormMenu::SetFolderRoots(const QStringList& roots) {
+  QStringList cleaned;
+  for (const QString& root : roots) cleaned.push_back(QDir::cleanPath(root));
+  roots_ = cleaned;
+  folderModel_->clear();
+  for (const QString& root : roots_) folderModel_->appendRow(NewFolderItem(root, QDir::toNativeSeparators(root)));
+}
+
+void TFormMenu::FillFolder(QStandardItem* item) {
+  if (item == nullptr || item->rowCount() != 1 || !item->child(0)->data(kPlaceholderRole).toBool()) return;
+  item->removeRow(0);
+  const QString path = item->data(Qt::UserRole).toString();
+  const QFileInfoList folders =
+      QDir(path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+  for (const QFileInfo& folder : folders) item->appendRow(NewFolderItem(folder.absoluteFilePath(), folder.fileName()));
+}
+
+QModelIndex TFormMenu::FolderIndex(const QString& path) {
+  const QString wanted = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  for (int row = 0; row < folderModel_->rowCount(); ++row) {
+    QStandardItem* at = folderModel_->item(row);
+    const QString root = at->data(Qt::UserRole).toString();
+    if (wanted != root && !wanted.startsWith(root == QStringLiteral("/") ? root : root + QLatin1Char('/'))) continue;
+    const QStringList steps = wanted.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& step : steps) {
+      FillFolder(at);
+      QStandardItem* next = nullptr;
+      for (int child = 0; child < at->rowCount() && next == nullptr; ++child) {
+        if (at->child(child)->text() == step) next = at->child(child);
+      }
+      if (next == nullptr) return {};
+      ShellTreeView1->expand(at->index());
+      at = next;
+    }
+    return at->index();
+  }
+  return {};
+}
+
 bool TFormMenu::SelectFolder(const QString& path) {
-  const QModelIndex index = folderModel_->index(path);
+  const QModelIndex index = FolderIndex(path);
   if (!index.isValid()) return false;
   ShellTreeView1->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
   ShellTreeView1->setCurrentIndex(index);
+  ShellTreeView1->scrollTo(index);
   return true;
 }
 
@@ -181,7 +334,28 @@ std::string TFormMenu::SelectedFolder() const {
   // is selected in the tree, which a tap does.
   const QModelIndexList selected = ShellTreeView1->selectionModel()->selectedIndexes();
   if (selected.isEmpty()) return {};
-  return QFile::encodeName(folderModel_->filePath(selected.front())).toStdString();
+  return QFile::encodeName(selected.front().data(Qt::UserRole).toString()).toStdString();
+}
+
+void TFormMenu::ScaleChanged(double scale) {
+  ShellTreeView1->setIndentation(static_cast<int>(std::lround(house::kTouchPx * scale)));
+  // The rows' height follows the scale: let the view measure them again.
+  ShellTreeView1->doItemsLayout();
+}
+
+void TFormMenu::ShowStatus(const QString& text) { LabelStatus->setText(text); }
+
+void TFormMenu::showEvent(QShowEvent* event) {
+  // Each opening starts afresh: the line tells of actions in this opening
+  // only, and the tree shows the folders as they are now (a stick plugged in
+  // since), keeping the folder chosen before.
+  if (!event->spontaneous()) {
+    ShowStatus(QString());
+    const std::string chosen = SelectedFolder();
+    SetFolderRoots(roots_);
+    if (!chosen.empty()) SelectFolder(QFile::decodeName(QByteArray::fromStdString(chosen)));
+  }
+  TOperatorWindow::showEvent(event);
 }
 
 std::string TFormMenu::CollectionFile() const { return form1_.State.ProgramDir + "Musikliste.xml"; }
@@ -229,6 +403,8 @@ void TFormMenu::LetScreenRun() {
     counter->setUpdatesEnabled(true);  // lets the newest count through
     QCoreApplication::processEvents();
     counter->setUpdatesEnabled(false);
+    ShowStatus(QString::fromUtf8("Suche läuft … %1 Titel bisher hinzugefügt")
+                   .arg(form1_.CollectionTable().StoredRecordCount() - titlesBefore_));
     sinceRepaint_.restart();
   } else {
     QCoreApplication::processEvents();
@@ -266,6 +442,7 @@ void TFormMenu::ScanButton(bool recursive, const char* question) {
   leftOut_ = 0;
   skipped_ = 0;
   titlesBefore_ = form1_.CollectionTable().StoredRecordCount();
+  ShowStatus(QString::fromUtf8("Suche läuft …"));
   form1_.CollectionTable().SetFiltered(false);
   ScanFolder(folder, kMask, recursive);
   FinishAddition();
@@ -314,6 +491,12 @@ void TFormMenu::FinishAddition() {
   }
   EnableControls();
   form1_.ShowCollectionExtended(titlesBefore_);
+  const int added = form1_.CollectionTable().StoredRecordCount() - titlesBefore_;
+  QString status = added > 0 ? QString::fromUtf8("%1 Titel hinzugefügt").arg(added)
+                             : QString::fromUtf8("Keine Titel gefunden – die Musiksammlung ist unverändert");
+  if (leftOut_ + skipped_ > 0) status += QString::fromUtf8(", %1 ausgelassen").arg(leftOut_ + skipped_);
+  if (!saved) status = QString::fromUtf8("Fehler: Musikliste.xml wurde nicht gespeichert (%1 Titel nur im Speicher)").arg(added);
+  ShowStatus(status);
   if (saved) {
     if (THauptmenu* menu = form1_.SettingsMenuWindow(); menu != nullptr && menu->CheckBoxEinschraenken != nullptr) {
       menu->CheckBoxEinschraenken->setEnabled(true);
@@ -339,6 +522,7 @@ void TFormMenu::SpeedButton_Sammlung_entfernenClick() {
     table.Empty();
   } catch (const std::exception&) {
     dialogs.ShowMessage(kRemoveFailedText);
+    ShowStatus(QString::fromUtf8("Fehler: die Musiksammlung wurde nicht entfernt"));
     return;
   }
   try {
@@ -348,6 +532,7 @@ void TFormMenu::SpeedButton_Sammlung_entfernenClick() {
     dialogs.ShowMessage(kRemoveFailedText);
   }
   form1_.ShowCollectionRemoved();
+  ShowStatus(QString::fromUtf8("Musiksammlung entfernt"));
   if (THauptmenu* menu = form1_.SettingsMenuWindow(); menu != nullptr && menu->CheckBoxEinschraenken != nullptr) {
     menu->CheckBoxEinschraenken->setEnabled(false);
   }

@@ -4,15 +4,17 @@
 // dialog, or the whole collection removed. Every action ends with one write of
 // Musikliste.xml.
 #include <QElapsedTimer>
+#include <QStringList>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "app/operator_window.h"
 
-class QFileSystemModel;
 class QLabel;
 class QPushButton;
+class QStandardItem;
+class QStandardItemModel;
 class QTreeView;
 
 namespace orvela {
@@ -30,6 +32,16 @@ class TFormMenu : public TOperatorWindow {
 
   explicit TFormMenu(TForm1& form1, QWidget* parent = nullptr);
 
+  // The tree's top-level folders: the home folder, then those of the mount
+  // folders that exist (where USB sticks and network shares appear), each once.
+  static QStringList FolderTreeRoots(const QString& home, const QStringList& mountFolders);
+  // The mount folders looked for on this system.
+  static QStringList MountFolders();
+  // Shows these folders as the tree's top level (the constructor shows home and
+  // the mount folders); they are kept as given.
+  void SetFolderRoots(const QStringList& roots);
+  QStringList FolderRoots() const { return roots_; }
+
   QLabel* Label1 = nullptr;
   QTreeView* ShellTreeView1 = nullptr;
   QPushButton* SpeedButton_Musiksammlung_neu_erstellen = nullptr;
@@ -37,9 +49,15 @@ class TFormMenu : public TOperatorWindow {
   QPushButton* SpeedButton_Titel_hinzufugen = nullptr;
   QPushButton* SpeedButton_Sammlung_entfernen = nullptr;
   QPushButton* SpeedButton1 = nullptr;  // "Schließen"
+  // What the last action did, in words: the titles it added, or why none.
+  QLabel* LabelStatus = nullptr;
 
-  // The folder tree's model: folders only.
-  QFileSystemModel* FolderModel() const { return folderModel_; }
+  // The folder tree's model: folders only, filled as they are opened. Each
+  // item holds its folder's path under Qt::UserRole.
+  QStandardItemModel* FolderModel() const { return folderModel_; }
+  // The tree's item of a folder below one of the roots, its parents opened;
+  // invalid when no root holds it.
+  QModelIndex FolderIndex(const QString& path);
   // Selects a folder in the tree as tapping it does (native path); false when
   // the tree does not know it.
   bool SelectFolder(const QString& path);
@@ -68,8 +86,15 @@ class TFormMenu : public TOperatorWindow {
   // Refused while an action runs.
   void reject() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void CreateControls();
+  void ScaleChanged(double scale) override;
+  // The subfolders of a folder item, listed when it is first opened.
+  void FillFolder(QStandardItem* item);
+  void ShowStatus(const QString& text);
   void ScanButton(bool recursive, const char* question);
   bool CollectionFilePresent();
   void AddToCollection(const std::string& path);
@@ -82,7 +107,8 @@ class TFormMenu : public TOperatorWindow {
   std::string CollectionFile() const;
 
   TForm1& form1_;
-  QFileSystemModel* folderModel_ = nullptr;
+  QStandardItemModel* folderModel_ = nullptr;
+  QStringList roots_;
   std::size_t leftOut_ = 0;
   std::size_t skipped_ = 0;  // names of the walk that were no regular file when read
   int titlesBefore_ = 0;

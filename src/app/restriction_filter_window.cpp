@@ -12,39 +12,62 @@
 #include <QShowEvent>
 #include <QStringList>
 
+#include "app/house_style.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 
 namespace orvela {
 namespace {
 
-// Finger-sized on the 878 x 500 client area: three columns of five slots, each
-// slot a check box beside its combo box, the actions below them.
-constexpr int kMargin = 10;
-constexpr int kColumnWidth = 282;
-constexpr int kColumnGap = 6;
-constexpr int kHeadTop = 40;
-constexpr int kUpdateTop = 68;
-constexpr int kUpdateHeight = 48;
-constexpr int kSlotTop = 122;
-constexpr int kSlotPitch = 46;
-constexpr int kSlotHeight = 42;
-constexpr int kBoxWidth = 156;
-constexpr int kActionTop = 358;
-constexpr int kActionHeight = 56;
+// Design pixels on the 878 x 500 client area, every touch target a finger
+// high: three columns of five slots, each slot a check box beside its combo box
+// (below it would not leave five slots a finger high), the actions below them.
+constexpr int kMargin = 12;
+constexpr int kColumnWidth = 278;
+constexpr int kColumnGap = 9;
+constexpr int kHeadTop = 44;
+constexpr int kUpdateTop = 72;
+constexpr int kSlotTop = 126;
+constexpr int kSlotPitch = 50;
+constexpr int kBoxWidth = 182;
+constexpr int kActionTop = 380;
+constexpr int kInverseTop = 432;
+constexpr int kProgressTop = 488;
 // How often a long loop lets the window repaint: often enough to look alive,
 // rarely enough to cost nothing against the loop.
 constexpr int kRepaintMilliseconds = 20;
 
-const char* const kStyle =
-    "QLabel { color: #F2F2F2; }"
-    "QLabel#LabelTitel, QLabel#LabelFilter { color: #FFC857; }"
-    "QCheckBox { color: #F2F2F2; spacing: 6px; }"
-    "QCheckBox:disabled { color: #8A8A9A; }"
-    "QCheckBox::indicator { width: 26px; height: 26px; }"
-    "QGroupBox { border: 2px solid #8A8AB0; border-radius: 6px; margin: 0; padding: 0; }"
-    "QProgressBar { border: 1px solid #8A8AB0; border-radius: 3px; background: #202038; color: #F2F2F2; }"
-    "QProgressBar::chunk { background: #FFC857; }";
+// A tap on the text of an editable combo box opens its list, as a tap on
+// the arrow does: on a touch screen a cursor in the text is rarely what the
+// operator wants. Typing stays possible from the keyboard once the list closes.
+// The list opens when the finger lifts: opened on the press, it would take
+// the lift for a choice of the row under the finger.
+class TTapOpensList : public QObject {
+ public:
+  explicit TTapOpensList(QComboBox* combo) : QObject(combo), combo_(combo) {
+    combo->lineEdit()->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!combo_->isEnabled()) return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+        return true;
+      case QEvent::MouseButtonRelease:
+        combo_->setFocus(Qt::MouseFocusReason);
+        combo_->showPopup();
+        return true;
+      default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QComboBox* combo_;
+};
 
 QFont ArialPixels(int pixels, bool bold) {
   QFont font(QStringLiteral("Arial"));
@@ -64,7 +87,6 @@ TFormFilter::TFormFilter(TForm1& form1, QWidget* parent)
                                                   *form1.Services().dialogs,
                                                   static_cast<TRestrictionDisplay&>(*this))) {
   setObjectName(QStringLiteral("FormFilter"));
-  setStyleSheet(QString::fromLatin1(kStyle));
   CreateControls();
   ShowModel();
 }
@@ -74,12 +96,12 @@ TFormFilter::~TFormFilter() = default;
 void TFormFilter::CreateControls() {
   LabelTitel = new QLabel(QStringLiteral("Orvela Jukebox"), this);
   LabelTitel->setObjectName(QStringLiteral("LabelTitel"));
-  LabelTitel->setFont(ArialPixels(24, true));
-  LabelTitel->setGeometry(kMargin, 4, 230, 32);
+  StyleTitle(LabelTitel, 24);
+  LabelTitel->setGeometry(kMargin + 4, 8, 230, 32);
   LabelFilter = new QLabel(QStringLiteral("Filter"), this);
   LabelFilter->setObjectName(QStringLiteral("LabelFilter"));
-  LabelFilter->setFont(ArialPixels(24, true));
-  LabelFilter->setGeometry(kMargin + 240, 4, 120, 32);
+  StyleTitle(LabelFilter, 24);
+  LabelFilter->setGeometry(kMargin + 244, 8, 120, 32);
 
   QPushButton** updateButtons[] = {&SpeedButtonGenreAktualisieren, &SpeedButtonInterpretAktualisieren,
                                    &SpeedButtonJahrAktualisieren};
@@ -90,19 +112,20 @@ void TFormFilter::CreateControls() {
     head->setObjectName(QStringLiteral("LabelKopf") + KindName(kind));
     head->setFont(ArialPixels(20, true));
     head->setGeometry(x, kHeadTop, kColumnWidth, 26);
+    head->setStyleSheet(QStringLiteral("color: #B8C4D8;"));
 
     QPushButton*& update = *updateButtons[i];
     update = new QPushButton(KindName(kind) + QStringLiteral(" aktualisieren"), this);
     update->setObjectName(QStringLiteral("SpeedButton") + KindName(kind) + QStringLiteral("Aktualisieren"));
-    update->setFont(ArialPixels(17, true));
-    update->setGeometry(x, kUpdateTop, kColumnWidth, kUpdateHeight);
+    update->setFont(ArialPixels(18, true));
+    update->setGeometry(x, kUpdateTop, kColumnWidth, house::kTouchPx);
 
     for (int k = 1; k <= kFilterSlotCount; ++k) {
       const int y = kSlotTop + (k - 1) * kSlotPitch;
       auto* box = new QCheckBox(KindName(kind) + QStringLiteral(" Filter ") + QString::number(k), this);
       box->setObjectName(QStringLiteral("CheckBox") + KindName(kind) + QString::number(k));
-      box->setFont(ArialPixels(14, true));
-      box->setGeometry(x, y, kBoxWidth, kSlotHeight);
+      box->setFont(ArialPixels(house::kReadablePx, false));
+      box->setGeometry(x, y, kBoxWidth, house::kTouchPx);
       box->setEnabled(false);
       // `clicked` comes from the operator only; ticks set in code stay silent.
       connect(box, &QCheckBox::clicked, this, [this, kind, k] { FilterCheckBoxClick(kind, k); });
@@ -112,26 +135,30 @@ void TFormFilter::CreateControls() {
       combo->setObjectName(QStringLiteral("ComboBox") + KindName(kind) + QString::number(k));
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
-      combo->setFont(ArialPixels(17, false));
-      combo->lineEdit()->setFont(ArialPixels(17, false));
-      combo->setGeometry(x + kBoxWidth + 2, y, kColumnWidth - kBoxWidth - 2, kSlotHeight);
+      combo->setFont(ArialPixels(house::kReadablePx, false));
+      combo->lineEdit()->setFont(ArialPixels(house::kReadablePx, false));
+      combo->setGeometry(x + kBoxWidth + 2, y, kColumnWidth - kBoxWidth - 2, house::kTouchPx);
       combo->setEnabled(false);
-      // Artists' names are longer than the box; the list shows them whole.
-      combo->view()->setMinimumWidth(320);
-      combo->setMaxVisibleItems(8);
+      // Artists' names are longer than the box; the list shows them whole,
+      // each row a finger high.
+      combo->setItemDelegate(new TFingerRows(combo));
+      combo->view()->setMinimumWidth(360);
+      combo->view()->setFont(ArialPixels(20, false));
+      combo->setMaxVisibleItems(7);
+      new TTapOpensList(combo);
       combos_[i][k - 1] = combo;
     }
   }
 
   SpeedButtonFilterAktivieren = new QPushButton(QStringLiteral("Filter aktivieren"), this);
   SpeedButtonFilterAktivieren->setObjectName(QStringLiteral("SpeedButtonFilterAktivieren"));
-  SpeedButtonFilterAktivieren->setGeometry(kMargin, kActionTop, 196, kActionHeight);
+  SpeedButtonFilterAktivieren->setGeometry(kMargin, kActionTop, 196, house::kTouchPx);
   SpeedButtonFilterDeaktivieren = new QPushButton(QStringLiteral("Filter deaktivieren"), this);
   SpeedButtonFilterDeaktivieren->setObjectName(QStringLiteral("SpeedButtonFilterDeaktivieren"));
-  SpeedButtonFilterDeaktivieren->setGeometry(kMargin + 204, kActionTop, 212, kActionHeight);
+  SpeedButtonFilterDeaktivieren->setGeometry(kMargin + 204, kActionTop, 212, house::kTouchPx);
   SpeedButtonFilterLeeren = new QPushButton(QStringLiteral("Filter leeren"), this);
   SpeedButtonFilterLeeren->setObjectName(QStringLiteral("SpeedButtonFilterLeeren"));
-  SpeedButtonFilterLeeren->setGeometry(kMargin + 424, kActionTop, 172, kActionHeight);
+  SpeedButtonFilterLeeren->setGeometry(kMargin + 424, kActionTop, 172, house::kTouchPx);
   for (QPushButton* b : {SpeedButtonFilterAktivieren, SpeedButtonFilterDeaktivieren, SpeedButtonFilterLeeren}) {
     b->setFont(ArialPixels(18, true));
     b->setEnabled(false);
@@ -139,21 +166,19 @@ void TFormFilter::CreateControls() {
 
   GroupBoxFilterart = new QGroupBox(this);
   GroupBoxFilterart->setObjectName(QStringLiteral("GroupBoxFilterart"));
-  GroupBoxFilterart->setGeometry(kMargin, kActionTop + kActionHeight + 6, 596, 50);
+  GroupBoxFilterart->setGeometry(kMargin, kInverseTop, 596, 52);
   CheckBoxFilterart = new QCheckBox(QStringLiteral("Komplette Musiksammlung anzeigen ausser Filter"), GroupBoxFilterart);
   CheckBoxFilterart->setObjectName(QStringLiteral("CheckBoxFilterart"));
-  CheckBoxFilterart->setFont(ArialPixels(17, true));
-  CheckBoxFilterart->setGeometry(10, 4, 576, 42);
+  CheckBoxFilterart->setFont(ArialPixels(house::kReadablePx, true));
+  CheckBoxFilterart->setGeometry(10, 2, 576, house::kTouchPx);
 
   BitBtn1 = new QPushButton(QString::fromUtf8("Schließen"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setFont(ArialPixels(20, true));
-  // Bottom right, where operator windows keep their way out.
-  BitBtn1->setGeometry(kClientWidth - kMargin - 240, kActionTop + 50, 240, 64);
+  StyleCloseButton(BitBtn1);
 
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setGeometry(kMargin, kClientHeight - 6 - 16, kClientWidth - 2 * kMargin, 16);
+  ProgressBar1->setGeometry(kMargin, kProgressTop, kClientWidth - 2 * kMargin, 8);
   ProgressBar1->setRange(0, 1);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);

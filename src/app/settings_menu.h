@@ -107,7 +107,6 @@ class THauptmenu : public TOperatorWindow {
   QCheckBox* CheckBoxLautstaerke = nullptr;
   QCheckBox* CheckBoxAusblenden = nullptr;
   QCheckBox* CheckBoxDoppelt = nullptr;
-  QLabel* LabelDoppeltHinweis = nullptr;
   QCheckBox* CheckBoxEinmal = nullptr;
   QCheckBox* CheckBoxJingles = nullptr;
   QCheckBox* CheckBoxCode = nullptr;

@@ -7,8 +7,9 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QDir>
-#include <QFileSystemModel>
+#include <QStandardItemModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -89,6 +90,8 @@ class CollectionBuilderTest : public MainWindowTest {
   void Build() {
     form = MakeForm();
     menu = std::make_unique<TFormMenu>(*form);
+    // The music lives in a scratch folder, not below home or a mount folder.
+    menu->SetFolderRoots({QString::fromStdString(music.Path())});
     filter = std::make_unique<TFormFilter>(*form);
     hauptmenu = std::make_unique<THauptmenu>(*form, *menu, *filter);
   }
@@ -149,13 +152,51 @@ TEST_F(CollectionBuilderTest, ControlsCarryTheirCaptions) {
 
 TEST_F(CollectionBuilderTest, ATapOpensAFolderAndASecondTapClosesIt) {
   Build();
-  const QModelIndex tmp = menu->FolderModel()->index(QDir::tempPath());
-  ASSERT_TRUE(tmp.isValid());
-  menu->ShellTreeView1->collapse(tmp);
-  emit menu->ShellTreeView1->clicked(tmp);
-  EXPECT_TRUE(menu->ShellTreeView1->isExpanded(tmp));
-  emit menu->ShellTreeView1->clicked(tmp);
-  EXPECT_FALSE(menu->ShellTreeView1->isExpanded(tmp));
+  const QModelIndex sub = menu->FolderIndex(QString::fromStdString(musicRoot + "/sub"));
+  ASSERT_TRUE(sub.isValid());
+  menu->ShellTreeView1->collapse(sub);
+  emit menu->ShellTreeView1->clicked(sub);
+  EXPECT_TRUE(menu->ShellTreeView1->isExpanded(sub));
+  // Opening lists the subfolders, without files.
+  ASSERT_EQ(menu->FolderModel()->rowCount(sub), 1);
+  EXPECT_EQ(menu->FolderModel()->index(0, 0, sub).data().toString(), QStringLiteral("tief"));
+  emit menu->ShellTreeView1->clicked(sub);
+  EXPECT_FALSE(menu->ShellTreeView1->isExpanded(sub));
+}
+
+// The tree starts at the operator's home, with the folders where sticks and
+// shares appear beside it, those only that exist, each once.
+TEST_F(CollectionBuilderTest, TreeRootsAreHomeAndTheMountFoldersThatExist) {
+  ProgramFolder place;
+  const QString base = QString::fromStdString(place.Path());
+  for (const char* folder : {"home/bar", "media", "mnt"}) QDir().mkpath(base + folder);
+  std::ofstream(place.Path() + "datei.txt") << "keine Ordner";
+  struct Case {
+    const char* what;
+    QStringList candidates;
+    QStringList roots;
+  };
+  const QString home = base + "home/bar";
+  const std::vector<Case> cases{
+      {"both exist", {base + "media", base + "mnt"}, {home, base + "media", base + "mnt"}},
+      {"one missing", {base + "media", base + "fehlt"}, {home, base + "media"}},
+      {"a file is no folder", {base + "datei.txt"}, {home}},
+      {"home named twice", {home + "/", base + "mnt"}, {home, base + "mnt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(TFormMenu::FolderTreeRoots(home, c.candidates), c.roots);
+  }
+  EXPECT_EQ(TFormMenu::MountFolders(), (QStringList{"/media", "/mnt"}));
+
+  // A fresh window shows them as its top level.
+  Build();
+  const QStringList real = TFormMenu::FolderTreeRoots(QDir::homePath(), TFormMenu::MountFolders());
+  TFormMenu fresh(*form);
+  ASSERT_EQ(fresh.FolderModel()->rowCount(), real.size());
+  for (int row = 0; row < real.size(); ++row)
+    EXPECT_EQ(fresh.FolderModel()->index(row, 0).data(Qt::UserRole).toString(), real[row]);
+  EXPECT_FALSE(fresh.FolderIndex(QStringLiteral("/proc")).isValid());
 }
 
 TEST_F(CollectionBuilderTest, ScanWithoutAChosenFolderAsksForOne) {
@@ -230,6 +271,8 @@ TEST_F(CollectionBuilderTest, ScanningTwiceDoublesEveryTitleWithOneWriteEach) {
   EXPECT_TRUE(form->JvLED2->Active());
   EXPECT_EQ(form->JvLED2->Color(), QColor(0x00, 0xFF, 0x00));
   EXPECT_TRUE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  // The window itself tells what the scan did.
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("5 Titel hinzugefügt"));
   // Play-once (on by default) lets each new title be chosen once.
   ASSERT_TRUE(form->State.PlayOnceEnabled);
   EXPECT_EQ(form->State.PlayOnceList.Numbers(), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
@@ -254,6 +297,23 @@ TEST_F(CollectionBuilderTest, ScanningTwiceDoublesEveryTitleWithOneWriteEach) {
   const std::vector<std::string> stored = StoredPaths();
   ASSERT_EQ(stored.size(), 11u);
   EXPECT_EQ(stored.back(), musicRoot + "/sub/c.mp3");
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("1 Titel hinzugefügt"));
+
+  // A folder without music says so, rather than a count of nothing.
+  fs::create_directories(musicRoot + "/leer");
+  menu->show();  // the tree is read again at each opening
+  QApplication::processEvents();
+  ASSERT_TRUE(menu->SelectFolder(QString::fromStdString(musicRoot + "/leer")));
+  dialogs.questionAnswers = {true};
+  menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("Keine Titel gefunden – die Musiksammlung ist unverändert"));
+  menu->hide();
+  // A new opening starts without the last opening's news, and with the
+  // folder chosen before.
+  menu->show();
+  EXPECT_TRUE(menu->LabelStatus->text().isEmpty());
+  EXPECT_EQ(menu->SelectedFolder(), musicRoot + "/leer");
+  menu->hide();
 }
 
 TEST_F(CollectionBuilderTest, ThreeFilesFromTheDialogAreAppendedWithOneWrite) {
@@ -273,6 +333,7 @@ TEST_F(CollectionBuilderTest, ThreeFilesFromTheDialogAreAppendedWithOneWrite) {
   EXPECT_TRUE(ControlsEnabled());
   EXPECT_EQ(form->StaticText_titel_vorhanden->text(), QStringLiteral("3 Titel in Musiksammlung vorhanden"));
   EXPECT_TRUE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  EXPECT_EQ(menu->LabelStatus->text(), QString::fromUtf8("3 Titel hinzugefügt"));
 }
 
 // A collection file that cannot be written shows the failure and leaves the
@@ -291,6 +352,8 @@ TEST_F(CollectionBuilderTest, AFailedWriteLeavesTheControlsUsable) {
   EXPECT_EQ(ReadAll(CollectionFile()), before);
   EXPECT_TRUE(ControlsEnabled());
   EXPECT_FALSE(hauptmenu->CheckBoxEinschraenken->isEnabled());
+  // Not a count of titles added: they are not in the file.
+  EXPECT_TRUE(menu->LabelStatus->text().startsWith(QStringLiteral("Fehler"))) << menu->LabelStatus->text().toStdString();
   // The titles read stay for the next write.
   dialogs.questionAnswers = {true};
   menu->SpeedButton_Ordner_zur_Musiksammlung_hinzufugenClick();

@@ -22,6 +22,7 @@
 #include <cstring>
 
 #include "app/collection_builder_window.h"
+#include "app/house_style.h"
 #include "app/lamp_label.h"
 #include "app/restriction_filter_window.h"
 #include "app/settings_menu.h"
@@ -630,11 +631,11 @@ TEST_F(SettingsMenuTest, EveryControlFitsTheWindowAndAFinger) {
     SCOPED_TRACE(widget->objectName().toStdString() + " " + widget->property("text").toString().toStdString());
     EXPECT_TRUE(client.contains(widget->geometry())) << widget->geometry().x() << "," << widget->geometry().y();
     if (qobject_cast<QCheckBox*>(widget) != nullptr) {
-      EXPECT_GE(widget->font().pixelSize(), 19);
-      EXPECT_GE(widget->height(), 28);
+      EXPECT_GE(widget->font().pixelSize(), house::kReadablePx);
+      EXPECT_GE(widget->height(), house::kTouchPx);
       EXPECT_GE(widget->width(), widget->sizeHint().width()) << "caption cut off";
     } else {
-      EXPECT_GE(widget->height(), 44);
+      EXPECT_GE(widget->height(), house::kTouchPx);
       if (auto* button = qobject_cast<QPushButton*>(widget)) {
         EXPECT_GE(widget->width(), button->sizeHint().width() - 8) << "caption cut off";
       }
