@@ -104,7 +104,7 @@ class Shade : public QWidget {
   }
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(0, 0, 0, 150));
+    painter.fillRect(rect(), QColor(0, 0, 0, 170));
   }
 };
 

@@ -28,9 +28,9 @@ namespace {
 
 constexpr int kPickerWidth = 960;
 constexpr int kPickerHeight = 700;
-constexpr int kRowHeight = 56;
+constexpr int kRowHeight = 54;
 constexpr int kButtonHeight = 56;
-constexpr int kKeyHeight = 50;
+constexpr int kKeyHeight = 48;
 constexpr int kNamePx = 22;
 constexpr int kDetailPx = 16;
 constexpr int kButtonPx = 20;
@@ -231,36 +231,32 @@ TTouchFilePicker::TTouchFilePicker(TPickMode mode, const QString& title, const s
   // The guest screen is at least this size at every scale, so the picker fits on it.
   setFixedSize(house::Scaled(kPickerWidth), house::Scaled(kPickerHeight));
 
-  auto* layout = new QVBoxLayout(this);
+  auto* column = new QVBoxLayout(this);
   const int margin = house::Scaled(16);
-  layout->setContentsMargins(margin, house::Scaled(10), margin, margin);
-  layout->setSpacing(house::Scaled(8));
-  BuildHead(heading);
-  BuildNavigation(startFolder);
+  column->setContentsMargins(margin, house::Scaled(10), margin, margin);
+  column->setSpacing(house::Scaled(8));
+  BuildHead(heading, startFolder);
+  BuildNavigation();
   BuildList();
-  if (mode_ == TPickMode::Save) BuildSaveRow();
-  BuildButtons();
+  if (mode_ == TPickMode::Save) {
+    // The keyboard takes room the list needs: the buttons go beside the name.
+    BuildButtons(BuildSaveRow());
+  } else {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(house::Scaled(10));
+    BuildButtons(row);
+    column->addLayout(row);
+  }
   OpenFolder(ChooseStartFolder(startFolder, {}));
 }
 
-void TTouchFilePicker::BuildHead(const QString& title) {
+void TTouchFilePicker::BuildHead(const QString& title, const QString& startFolder) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(house::Scaled(8));
   auto* caption = new QLabel(title, this);
   caption->setObjectName(QStringLiteral("HouseTitle"));
   house::SetScaledFont(caption, 24, true);
-  layout()->addWidget(caption);
-}
-
-void TTouchFilePicker::BuildNavigation(const QString& startFolder) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(house::Scaled(8));
-  back_ = NewButton(Utf8("\u25C0 Zurück"), this);
-  back_->setObjectName(QStringLiteral("PickerBack"));
-  connect(back_, &QPushButton::clicked, this, &TTouchFilePicker::Back);
-  up_ = NewButton(Utf8("\u25B2 Übergeordneter Ordner"), this);
-  up_->setObjectName(QStringLiteral("PickerUp"));
-  connect(up_, &QPushButton::clicked, this, &TTouchFilePicker::Up);
-  row->addWidget(back_);
-  row->addWidget(up_);
+  row->addWidget(caption);
   row->addStretch(1);
 
   // Quick ways to the places music comes from, and back to where the picker began.
@@ -269,8 +265,10 @@ void TTouchFilePicker::BuildNavigation(const QString& startFolder) {
     QString folder;
   };
   std::vector<Place> places;
-  const QString start = ChooseStartFolder(startFolder, {});
-  if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir()) places.push_back({QDir(start).dirName(), start});
+  if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir()) {
+    const QString start = QFileInfo(startFolder).absoluteFilePath();
+    places.push_back({QDir(start).dirName(), start});
+  }
   for (const QString& music : MusicFolders()) {
     if (QFileInfo(music).isDir()) {
       places.push_back({QStringLiteral("Musik"), QFileInfo(music).absoluteFilePath()});
@@ -293,14 +291,28 @@ void TTouchFilePicker::BuildNavigation(const QString& startFolder) {
     connect(button, &QPushButton::clicked, this, [this, folder] { OpenFolder(folder); });
     row->addWidget(button);
   }
-  static_cast<QVBoxLayout*>(layout())->addLayout(row);
+  Column()->addLayout(row);
+}
 
+void TTouchFilePicker::BuildNavigation() {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(house::Scaled(8));
+  back_ = NewButton(Utf8("\u25C0 Zurück"), this);
+  back_->setObjectName(QStringLiteral("PickerBack"));
+  connect(back_, &QPushButton::clicked, this, &TTouchFilePicker::Back);
+  up_ = NewButton(Utf8("\u25B2 Übergeordneter Ordner"), this);
+  up_->setObjectName(QStringLiteral("PickerUp"));
+  connect(up_, &QPushButton::clicked, this, &TTouchFilePicker::Up);
+  row->addWidget(back_);
+  row->addWidget(up_);
+  row->addSpacing(house::Scaled(8));
   pathLine_ = new QWidget(this);
   pathLine_->setObjectName(QStringLiteral("PickerPath"));
   pathLayout_ = new QHBoxLayout(pathLine_);
   pathLayout_->setContentsMargins(0, 0, 0, 0);
   pathLayout_->setSpacing(house::Scaled(4));
-  layout()->addWidget(pathLine_);
+  row->addWidget(pathLine_, 1);
+  Column()->addLayout(row);
 
   if (filters_.size() > 1) {
     auto* filterRow = new QHBoxLayout;
@@ -315,7 +327,7 @@ void TTouchFilePicker::BuildNavigation(const QString& startFolder) {
       filterButtons_.push_back(button);
     }
     filterRow->addStretch(1);
-    static_cast<QVBoxLayout*>(layout())->addLayout(filterRow);
+    Column()->addLayout(filterRow);
   }
 }
 
@@ -332,10 +344,10 @@ void TTouchFilePicker::BuildList() {
   QScroller::grabGesture(list_->viewport(), QScroller::LeftMouseButtonGesture);
   connect(list_, &QListWidget::itemClicked, this, &TTouchFilePicker::EntryTapped);
   layout()->addWidget(list_);
-  static_cast<QVBoxLayout*>(layout())->setStretchFactor(list_, 1);
+  Column()->setStretchFactor(list_, 1);
 }
 
-void TTouchFilePicker::BuildSaveRow() {
+QHBoxLayout* TTouchFilePicker::BuildSaveRow() {
   auto* row = new QHBoxLayout;
   row->setSpacing(house::Scaled(8));
   auto* label = new QLabel(Utf8("Dateiname:"), this);
@@ -354,18 +366,22 @@ void TTouchFilePicker::BuildSaveRow() {
     house::SetScaledFont(suffix, kNamePx);
     row->addWidget(suffix);
   }
-  static_cast<QVBoxLayout*>(layout())->addLayout(row);
+  row->addSpacing(house::Scaled(8));
+  Column()->addLayout(row);
   keyboard_ = new TNameKeyboard(name_, this);
   layout()->addWidget(keyboard_);
+  return row;
 }
 
-void TTouchFilePicker::BuildButtons() {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(house::Scaled(10));
+void TTouchFilePicker::BuildButtons(QHBoxLayout* row) {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("HouseDim"));
   house::SetScaledFont(status_, kDetailPx + 2);
-  row->addWidget(status_, 1);
+  if (mode_ == TPickMode::Save) {
+    status_->hide();
+  } else {
+    row->addWidget(status_, 1);
+  }
   if (mode_ == TPickMode::OpenSeveral) {
     all_ = NewButton(Utf8("Alle wählen"), this);
     all_->setObjectName(QStringLiteral("PickerAll"));
@@ -383,7 +399,6 @@ void TTouchFilePicker::BuildButtons() {
   connect(accept_, &QPushButton::clicked, this, &TTouchFilePicker::AcceptClicked);
   row->addWidget(cancel);
   row->addWidget(accept_);
-  static_cast<QVBoxLayout*>(layout())->addLayout(row);
 }
 
 void TTouchFilePicker::OpenFolder(const QString& folder) {
@@ -439,16 +454,21 @@ void TTouchFilePicker::RebuildPathLine() {
     levels.prepend(dir.absolutePath());
     if (dir.isRoot() || !dir.cdUp()) break;
   }
-  const int room = width() - 2 * house::Scaled(16) - house::Scaled(60);
+  const int room = width() - 2 * house::Scaled(16) - back_->sizeHint().width() - up_->sizeHint().width() -
+                   house::Scaled(40);
   QFont font = this->font();
   font.setPixelSize(house::Scaled(kButtonPx));
   font.setBold(true);
   const QFontMetrics metrics(font);
+  // A long folder name is shortened in its middle so that more levels fit.
+  auto caption = [&](const QString& level) {
+    if (QDir(level).isRoot()) return QStringLiteral("/");
+    return metrics.elidedText(QDir(level).dirName(), Qt::ElideMiddle, house::Scaled(240));
+  };
   int used = 0;
   int first = static_cast<int>(levels.size());
   while (first > 0) {
-    const QString name = QDir(levels[first - 1]).isRoot() ? QStringLiteral("/") : QDir(levels[first - 1]).dirName();
-    const int wanted = metrics.horizontalAdvance(name) + house::Scaled(40);
+    const int wanted = metrics.horizontalAdvance(caption(levels[first - 1])) + house::Scaled(40);
     if (first < levels.size() && used + wanted > room) break;
     used += wanted;
     --first;
@@ -460,8 +480,7 @@ void TTouchFilePicker::RebuildPathLine() {
   }
   for (int i = first; i < levels.size(); ++i) {
     const QString level = levels[i];
-    const QString name = QDir(level).isRoot() ? QStringLiteral("/") : QDir(level).dirName();
-    QPushButton* crumb = NewButton(name, pathLine_);
+    QPushButton* crumb = NewButton(caption(level), pathLine_);
     crumb->setObjectName(QStringLiteral("PickerCrumb"));
     crumb->setCheckable(true);
     crumb->setChecked(i == levels.size() - 1);
@@ -603,6 +622,8 @@ void TTouchFilePicker::UpdateState() {
 
 bool TTouchFilePicker::IsChosen(const QString& path) const { return chosen_.contains(path); }
 
+QVBoxLayout* TTouchFilePicker::Column() const { return static_cast<QVBoxLayout*>(layout()); }
+
 TNameKeyboard::TNameKeyboard(QLineEdit* target, QWidget* parent) : QWidget(parent), target_(target) {
   setObjectName(QStringLiteral("PickerKeyboard"));
   auto* grid = new QGridLayout(this);
@@ -623,11 +644,7 @@ TNameKeyboard::TNameKeyboard(QLineEdit* target, QWidget* parent) : QWidget(paren
       const QChar character = keys[column];
       QPushButton* button = key(QString(character), QStringLiteral("Key_") + character, row, column, 1);
       if (character.isLetter() && character != QChar(0xDF)) letters_.push_back(button);
-      connect(button, &QPushButton::clicked, this, [this, button] {
-        target_->insert(button->text());
-        // Capitals for the first letter, as a phone does; "Groß" brings them back.
-        if (capitals_ && button->text().at(0).isLetter()) SetCapitals(false);
-      });
+      connect(button, &QPushButton::clicked, this, [this, button] { target_->insert(button->text()); });
     }
   }
   QPushButton* erase = key(Utf8("löschen"), QStringLiteral("Key_Delete"), 3, 9, 2);
@@ -640,11 +657,12 @@ TNameKeyboard::TNameKeyboard(QLineEdit* target, QWidget* parent) : QWidget(paren
   QPushButton* clear = key(Utf8("leeren"), QStringLiteral("Key_Clear"), 4, 9, 2);
   connect(clear, &QPushButton::clicked, target_, &QLineEdit::clear);
   for (int column = 0; column < 11; ++column) grid->setColumnStretch(column, 1);
-  SetCapitals(true);
+  // A capital for the first letter, as a phone does; "Groß" brings it back.
+  connect(target_, &QLineEdit::textChanged, this, [this](const QString& text) { SetCapitals(text.isEmpty()); });
+  SetCapitals(target_->text().isEmpty());
 }
 
 void TNameKeyboard::SetCapitals(bool on) {
-  capitals_ = on;
   shift_->setChecked(on);
   for (QPushButton* letter : letters_) letter->setText(on ? letter->text().toUpper() : letter->text().toLower());
 }

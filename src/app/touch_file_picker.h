@@ -17,6 +17,7 @@ class QListWidget;
 class QListWidgetItem;
 class QHBoxLayout;
 class QPushButton;
+class QVBoxLayout;
 
 namespace orvela {
 
@@ -59,11 +60,11 @@ class TTouchFilePicker : public THousePanel {
   QPushButton* AcceptButton() const { return accept_; }
 
  private:
-  void BuildHead(const QString& title);
-  void BuildNavigation(const QString& startFolder);
+  void BuildHead(const QString& title, const QString& startFolder);
+  void BuildNavigation();
   void BuildList();
-  void BuildSaveRow();
-  void BuildButtons();
+  QHBoxLayout* BuildSaveRow();
+  void BuildButtons(QHBoxLayout* row);
   void Fill();
   void RebuildPathLine();
   void EntryTapped(QListWidgetItem* item);
@@ -74,6 +75,7 @@ class TTouchFilePicker : public THousePanel {
   void AcceptClicked();
   void UpdateState();
   bool IsChosen(const QString& path) const;
+  QVBoxLayout* Column() const;
 
   TPickMode mode_;
   std::vector<TFileFilter> filters_;
@@ -106,7 +108,6 @@ class TNameKeyboard : public QWidget {
   void SetCapitals(bool on);
 
   QLineEdit* target_;
-  bool capitals_ = true;
   std::vector<QPushButton*> letters_;
   QPushButton* shift_ = nullptr;
 };
