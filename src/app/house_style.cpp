@@ -132,12 +132,16 @@ void CentreOverActiveWindow(QWidget* window) {
   } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
     area = screen->availableGeometry();
   }
-  if (QScreen* screen = QGuiApplication::screenAt(area.center())) {
-    area = area.intersected(screen->availableGeometry());
-  }
+  QScreen* screen = QGuiApplication::screenAt(area.center());
   if (area.isEmpty()) return;
   QRect frame(QPoint(), window->size());
   frame.moveCenter(area.center());
+  // Over a small operator window a large picker would hang off the screen.
+  if (screen != nullptr) {
+    const QRect bounds = screen->availableGeometry();
+    frame.moveLeft(std::clamp(frame.left(), bounds.left(), std::max(bounds.left(), bounds.right() - frame.width() + 1)));
+    frame.moveTop(std::clamp(frame.top(), bounds.top(), std::max(bounds.top(), bounds.bottom() - frame.height() + 1)));
+  }
   window->move(frame.topLeft());
 }
 

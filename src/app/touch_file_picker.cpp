@@ -1,6 +1,5 @@
 #include "app/touch_file_picker.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
