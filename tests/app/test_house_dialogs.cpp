@@ -462,6 +462,22 @@ TEST_F(PickerTest, SaveKeepsAnExtensionGivenAndAsksBeforeReplacing) {
   EXPECT_EQ(picker.result(), QDialog::Accepted);
   EXPECT_EQ(picker.ChosenFiles(), QStringList{Path("Liste.m3u")});
 
+  // A name with a dot of its own still gets the extension: the toolkit's
+  // dialog saved "Party 12.12" bare, and the load picker never listed it.
+  Touch("Party 12.12.m3u");
+  TTouchFilePicker dated(TPickMode::Save, QString(), ParseFileFilter("M3U-Listen|*m3u"), Folder(),
+                         QStringLiteral("m3u"), nullptr);
+  Tap(dated, QStringLiteral("Party 12.12.m3u"));
+  EXPECT_EQ(dated.NameEdit()->text(), QStringLiteral("Party 12.12"));
+  bool asked = false;
+  WhenShown<THouseBox>([&](THouseBox* box) {
+    asked = true;
+    Click(box, QStringLiteral("Ja"));
+  });
+  dated.AcceptButton()->click();
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(dated.ChosenFiles(), QStringList{Path("Party 12.12.m3u")});
+
   // A name that already ends in the extension, in any case, keeps it.
   TTouchFilePicker other(TPickMode::Save, QString(), {}, Folder(), QStringLiteral("m3u"), nullptr);
   other.NameEdit()->setText(QStringLiteral("Neu.M3U"));
