@@ -56,7 +56,7 @@ Maintainer: Orvela Jukebox developers <jukebox@orvela.invalid>
 Installed-Size: $SIZE
 Section: sound
 Priority: optional
-Depends: $SHLIBS, fonts-liberation, adduser
+Depends: $SHLIBS, fonts-liberation, qt6-translations-l10n, adduser
 Recommends: xinit, xserver-xorg, x11-xserver-utils
 Description: touch-screen jukebox for bars
  Guests choose titles from the venue's music collection on a touch screen;

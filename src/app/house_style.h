@@ -32,3 +32,34 @@ inline constexpr int kTouchPx = 48;
 inline constexpr int kReadablePx = 18;
 
 }  // namespace orvela::house
+
+// ---- Boxes and the file picker: their panel and the dimmed screen behind ----
+#include <QPointer>
+#include <vector>
+
+namespace orvela::house {
+
+inline constexpr const char* kDanger = "#C0475A";
+
+// The dark framed panel of a box or picker, with the guest screen's buttons,
+// at the present scale (sizes are baked in: call it after SetScreenScale).
+QString PanelStyleSheet();
+
+// While it lives, every visible window but `except` lies under a translucent
+// shade: the finger sees at once which window is waiting for it.
+class ScreenDimmer {
+ public:
+  explicit ScreenDimmer(const QWidget* except);
+  ~ScreenDimmer();
+  ScreenDimmer(const ScreenDimmer&) = delete;
+  ScreenDimmer& operator=(const ScreenDimmer&) = delete;
+
+ private:
+  std::vector<QPointer<QWidget>> shades_;
+};
+
+// Places a frameless window in the middle of the window it covers (the
+// active one, else its screen).
+void CentreOverActiveWindow(QWidget* window);
+
+}  // namespace orvela::house

@@ -2,7 +2,6 @@
 // the guest window closes. All start-up work happens while the guest window is
 // created, so a failed start shows its message before any other window exists.
 #include <QApplication>
-#include <QDialog>
 #include <QMetaObject>
 
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "app/collection_builder_window.h"
+#include "app/german_toolkit.h"
 #include "app/guarded_application.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   orvela::TGuardedApplication app(argc, argv);
   app.SetDialogs(&dialogs);
   QApplication::setApplicationName(QStringLiteral("Orvela Jukebox"));
+  orvela::UseGermanToolkit(app);
   // A SIGTERM or SIGINT ends the event loop (and a modal window's loop within
   // it); leaving main destroys the main window, which is the shut-down with its
   // fade. A box open meanwhile is answered as its escape would (a question
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   // and a stopping service would otherwise wait for a finger on it. The quit
   // is queued, so it also ends a main loop that starts only after that box.
   orvela::RunOnQuitSignals(&app, [] {
-    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+    orvela::AnswerWaitingBox();
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   });
 

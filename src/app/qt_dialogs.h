@@ -1,5 +1,6 @@
 #pragma once
-// Message boxes and file dialogs through Qt. Modal; tests use ScriptedDialogs.
+// Message boxes and file pickers in the house style (app/house_box.h,
+// app/touch_file_picker.h). Modal; tests use ScriptedDialogs.
 #include <QString>
 #include <string>
 #include <vector>
@@ -31,7 +32,10 @@ class QtDialogs : public Dialogs {
                        const std::string& folder, const std::string& defaultExt) override;
 
  private:
+  QString StartFolder(const std::string& folder) const;
+
   QWidget* parent_;
+  QString lastFolder_;
 };
 
 }  // namespace orvela
