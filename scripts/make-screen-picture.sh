@@ -4,8 +4,10 @@
 # the collection window over it. Run it again when a window changes.
 set -e
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build --target orvela-jukebox-tool orvela-screen-picture program_data
+# BUILD names another build folder (default: build).
+b=${BUILD:-build}
+cmake -S . -B "$b" -G Ninja >/dev/null
+cmake --build "$b" --target orvela-jukebox-tool orvela-screen-picture program_data
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A program folder of its own, so the operator's collection is never touched.
@@ -13,9 +15,9 @@ for f in Jukebox.ini TempMusikliste.xml TempGenre.text TempInterpret.text TempJa
   cp assets/data/$f "$work/"
 done
 cp assets/data/Musikliste.xml "$work/"
-build/program/orvela-jukebox-tool demo "$work" >/dev/null
+"$b"/program/orvela-jukebox-tool demo "$work" >/dev/null
 picture() {
-  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy build/tools/orvela-screen-picture --view "$1" "$work" "$2" 1920 1080
+  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$b"/tools/orvela-screen-picture --view "$1" "$work" "$2" 1920 1080
 }
 picture playing docs/jukebox-playing.png
 picture settings-menu docs/settings-menu.png
