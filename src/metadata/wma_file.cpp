@@ -252,7 +252,9 @@ bool TWMAfile::ReadFromFile(const std::u16string& path) {
   try {
     // The walk reads a few bytes at a time; two cached blocks keep that from
     // turning into one system call each.
-    TCachedFileBuffer buffer(ResolveCodePagePath(Utf16ToCp1252(path)));
+    std::uint64_t size = 0;
+    const int fd = OpenRegularCodePageFileForPread(Utf16ToCp1252(path), &size);
+    TCachedFileBuffer buffer(fd, size);
     if (!buffer.IsOpen()) return false;
     std::istream stream(&buffer);
     TTagSource source = TTagSource::FromStream(stream);
