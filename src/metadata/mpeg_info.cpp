@@ -50,7 +50,7 @@ XingInfo TMpegInfo::FindXingHeader(const MpegFrameHeader& header, const std::uin
 bool TMpegInfo::ComputeFromFrameCount(const MpegFrameHeader& first, std::uint32_t n,
                                       std::int64_t offset) {
   // The count is unsigned on disk; a damaged huge count simply gives a tiny
-  // average bit rate, which truncates to 0 and rejects the frame.
+  // average bit rate, which truncates to 0: no usable count.
   if (n == 0) return false;
   const std::int64_t audio = FileSize - offset - first.FrameLength;
   const double average = (static_cast<double>(SampleRate) / 1000.0) * static_cast<double>(audio) /
