@@ -12,7 +12,8 @@
 
 namespace orvela {
 
-int OpenRegularFileForReading(const std::string& nativePath) {
+int OpenRegularFileForPread(const std::string& nativePath, std::uint64_t* size) {
+  // Without O_NONBLOCK an open of a FIFO would wait for a writer forever.
   const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat info {};
@@ -21,6 +22,13 @@ int OpenRegularFileForReading(const std::string& nativePath) {
     errno = EINVAL;
     return -1;
   }
+  if (size != nullptr) *size = static_cast<std::uint64_t>(info.st_size);
+  return fd;
+}
+
+int OpenRegularFileForReading(const std::string& nativePath) {
+  const int fd = OpenRegularFileForPread(nativePath, nullptr);
+  if (fd < 0) return -1;
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
@@ -105,6 +113,19 @@ std::string ResolveCodePagePathForWriting(std::string_view cp1252Path) {
 
 int OpenRegularCodePageFile(std::string_view cp1252Path) {
   return OpenRegularFileForReading(ResolveCodePagePath(cp1252Path));
+}
+
+int OpenRegularCodePageFileForPread(std::string_view cp1252Path, std::uint64_t* size) {
+  const std::string utf8 = Cp1252ToUtf8(cp1252Path);
+  const int fd = OpenRegularFileForPread(utf8, size);
+  if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR)) return fd;
+  // Not there under its UTF-8 name: the other spellings, looked up only now.
+  const std::string resolved = ResolveCodePagePath(cp1252Path);
+  if (resolved == utf8) {
+    errno = ENOENT;
+    return -1;
+  }
+  return OpenRegularFileForPread(resolved, size);
 }
 
 }  // namespace orvela

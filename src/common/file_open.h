@@ -3,6 +3,7 @@
 // anywhere on disk. A named pipe or a device where a file is expected must not
 // block the program (an open of a FIFO waits for a writer), and a name written
 // by another system may be code-page bytes rather than UTF-8.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,17 @@ int OpenRegularFileForReading(const std::string& nativePath);
 // its bytes as they stand (a name from an older system is already code-page
 // bytes), then each folder level resolved one way or the other.
 int OpenRegularCodePageFile(std::string_view cp1252Path);
+
+// For readers that take a file in a few positioned reads (pread) and close it:
+// one open and one fstat, nothing more. The descriptor keeps O_NONBLOCK, which
+// reads of a regular file do not heed, so clearing it would only cost calls;
+// it is not meant for sequential read(). *size receives the file's size. Refuses
+// what is not a regular file as OpenRegularFileForReading does.
+int OpenRegularFileForPread(const std::string& nativePath, std::uint64_t* size);
+// The same for a stored code-page path, spellings tried as in
+// OpenRegularCodePageFile; the UTF-8 spelling is simply opened, so the usual
+// case costs no look-up beforehand.
+int OpenRegularCodePageFileForPread(std::string_view cp1252Path, std::uint64_t* size);
 
 // The native path under which a stored code-page path exists on disk (see
 // OpenRegularCodePageFile for the order). For a path that does not exist, its

@@ -114,10 +114,13 @@ void TAudioFile::SetDefaults() {
 
 void TAudioFile::ReadMpegFile() {
   try {
-    // One open for all three readers, their small reads served from two cached
-    // blocks. A missing file, a folder or a file we may not read all end in the
-    // defaults, as a file with no frame does.
-    TCachedFileBuffer buffer(ResolveCodePagePath(FilePath));
+    // One open and one fstat for all three readers, their small reads served
+    // from two cached blocks: a small file costs a read of its head and one of
+    // its tail. A missing file, a folder or a file we may not read all end in
+    // the defaults, as a file with no frame does.
+    std::uint64_t size = 0;
+    const int fd = OpenRegularCodePageFileForPread(FilePath, &size);
+    TCachedFileBuffer buffer(fd, size);
     if (!buffer.IsOpen()) {
       SetDefaults();
       return;

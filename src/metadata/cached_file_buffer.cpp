@@ -14,17 +14,13 @@
 namespace orvela {
 
 TCachedFileBuffer::TCachedFileBuffer(const std::string& nativePath) {
-  // Without blocking: an open of a FIFO would wait for a writer forever.
-  fd_ = OpenRegularFileForReading(nativePath);
-  if (fd_ < 0) return;
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    return;
-  }
-  size_ = static_cast<std::int64_t>(info.st_size);
+  std::uint64_t size = 0;
+  fd_ = OpenRegularFileForPread(nativePath, &size);
+  if (fd_ >= 0) size_ = static_cast<std::int64_t>(size);
 }
+
+TCachedFileBuffer::TCachedFileBuffer(int fd, std::uint64_t size)
+    : fd_(fd < 0 ? -1 : fd), size_(fd < 0 ? 0 : static_cast<std::int64_t>(size)) {}
 
 TCachedFileBuffer::~TCachedFileBuffer() {
   if (fd_ >= 0) ::close(fd_);

@@ -21,6 +21,10 @@ class TCachedFileBuffer final : public std::streambuf {
   // a FIFO or device (never waited for) or a file we may not read leaves the
   // buffer closed.
   explicit TCachedFileBuffer(const std::string& nativePath);
+  // Takes over a descriptor opened for positioned reads (OpenRegularFileForPread
+  // and its code-page twin) with the size its one fstat gave; closed with the
+  // buffer. A negative descriptor gives a closed buffer.
+  TCachedFileBuffer(int fd, std::uint64_t size);
   ~TCachedFileBuffer() override;
   TCachedFileBuffer(const TCachedFileBuffer&) = delete;
   TCachedFileBuffer& operator=(const TCachedFileBuffer&) = delete;

@@ -96,9 +96,17 @@ std::uint8_t TID3v1Tag::ReadFromStream(std::istream& stream) {
   });
 }
 
-std::string TID3v1Tag::GetTitle() const { return Trim(Title); }
-std::string TID3v1Tag::GetArtist() const { return Trim(Artist); }
-std::string TID3v1Tag::GetYear() const { return Trim(Year); }
+namespace {
+
+// A field ends at its first zero byte: writers leave whatever their buffer
+// held behind it.
+std::string FieldText(std::string_view field) { return Trim(field.substr(0, field.find('\0'))); }
+
+}  // namespace
+
+std::string TID3v1Tag::GetTitle() const { return FieldText(Title); }
+std::string TID3v1Tag::GetArtist() const { return FieldText(Artist); }
+std::string TID3v1Tag::GetYear() const { return FieldText(Year); }
 
 std::string TID3v1Tag::GetGenre() const { return std::string(ID3Genres::Name(Genre)); }
 

@@ -15,7 +15,7 @@ namespace orvela {
 class TID3v1Tag {
  public:
   // Raw code-page bytes. Title, Artist, Album and Comment always hold 30 bytes,
-  // not cut at the first zero byte; the getters trim.
+  // not cut at the first zero byte; the getters cut and trim.
   std::string Title;
   std::string Artist;
   std::string Album;
@@ -45,7 +45,7 @@ class TID3v1Tag {
   // Any source; the one the others share. One read of the last 128 bytes.
   std::uint8_t ReadFromSource(TTagSource& source);
 
-  // Trimmed code-page text.
+  // Code-page text up to the field's first zero byte, trimmed.
   std::string GetTitle() const;
   std::string GetArtist() const;
   std::string GetYear() const;

@@ -32,6 +32,69 @@ std::string_view AsChars(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// UTF-16 that does not open with a byte order mark. Writers that leave the
+// mark out start with the text itself, whose first character, if it is one
+// the code page can hold at all, has a zero byte; two bytes without one are
+// taken as a damaged mark, as before.
+bool OpensWithText(std::span<const std::uint8_t> text) {
+  const bool mark = (text[0] == 0xFF && text[1] == 0xFE) || (text[0] == 0xFE && text[1] == 0xFF);
+  return !mark && (text[0] == 0 || text[1] == 0);
+}
+
+// The byte order in which more units are characters of the first 256 (the
+// ones a Western code page holds); little-endian where both give as many.
+bool ReadsBetterBigEndian(std::span<const std::uint8_t> text) {
+  std::size_t little = 0;
+  std::size_t big = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    if (text[i + 1] == 0) ++little;
+    if (text[i] == 0) ++big;
+  }
+  return big > little;
+}
+
+// Trims each value, drops empty ones (so trailing zeros separate nothing) and
+// joins the rest.
+std::string JoinValues(const std::vector<std::string>& values) {
+  std::string joined;
+  for (const std::string& value : values) {
+    std::string trimmed = Trim(value);
+    if (trimmed.empty()) continue;
+    if (!joined.empty()) joined += " / ";
+    joined += trimmed;
+  }
+  return joined;
+}
+
+std::vector<std::string> SplitAtZeros(std::string_view text) {
+  std::vector<std::string> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t zero = text.find('\0', start);
+    values.emplace_back(text.substr(start, zero == std::string_view::npos ? std::string_view::npos : zero - start));
+    if (zero == std::string_view::npos) return values;
+    start = zero + 1;
+  }
+}
+
+// Each value of a 2.4 frame carries its own mark: dropped, and a value marked
+// for the other byte order turned round.
+std::vector<std::string> SplitAtZeros(std::u16string_view text) {
+  std::vector<std::string> values;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t zero = text.find(u'\0', start);
+    std::u16string value(text.substr(start, zero == std::u16string_view::npos ? std::u16string_view::npos : zero - start));
+    if (!value.empty() && value.front() == 0xFFFE) {
+      for (char16_t& unit : value) unit = static_cast<char16_t>((unit << 8) | (unit >> 8));
+    }
+    if (!value.empty() && value.front() == 0xFEFF) value.erase(0, 1);
+    values.push_back(Utf16ToCp1252(value));
+    if (zero == std::u16string_view::npos) return values;
+    start = zero + 1;
+  }
+}
+
 }  // namespace
 
 TID3v2Frame::TID3v2Frame(std::string_view frameId, std::uint8_t version)
@@ -43,7 +106,7 @@ TID3v2Frame::TID3v2Frame(std::string_view frameId, std::uint8_t version)
   if (!wellFormed) FrameId.assign(IdLength(version), 'X');
 }
 
-bool TID3v2Frame::ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t& pos) {
+bool TID3v2Frame::ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t& pos, bool plainSize) {
   Valid = true;
   const std::size_t rest = Version == 2 ? 3 : 6;
   if (pos > area.size() || area.size() - pos < rest) return false;
@@ -53,11 +116,13 @@ bool TID3v2Frame::ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t
   std::uint8_t flags = 0;
   if (Version == 2) {
     size = (std::uint64_t{h[0]} << 16) | (std::uint64_t{h[1]} << 8) | h[2];
-  } else if (Version == 3) {
+  } else if (Version == 3 || plainSize) {
     size = (std::uint64_t{h[0]} << 24) | (std::uint64_t{h[1]} << 16) |
            (std::uint64_t{h[2]} << 8) | h[3];
     flags = h[5];
-    if (flags & kV23Uninterpretable) Valid = false;
+    if (Version == 3 ? (flags & kV23Uninterpretable) != 0 : (flags & kV24Uninterpretable) != 0) {
+      Valid = false;
+    }
   } else {
     // Syncsafe, with the bytes taken whole as they stand.
     size = (std::uint64_t{h[0]} << 21) + (std::uint64_t{h[1]} << 14) +
@@ -108,22 +173,32 @@ bool TID3v2Frame::ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t
 std::string TID3v2Frame::GetText() const {
   if (!Valid || Data.empty()) return {};
   const std::span<const std::uint8_t> text = std::span(Data).subspan(1);
+  const bool severalValues = Version == 4;
+  std::u16string wide;
   switch (Data[0]) {
     case 1: {
       if (text.size() < 2) return {};
-      // Big-endian only when the mark says so; anything else counts as the mark
-      // of little-endian text.
-      const bool bigEndian = text[0] == 0xFE && text[1] == 0xFF;
-      return Trim(Utf16ToCp1252(DecodeUtf16(text.subspan(2), bigEndian)));
+      if (OpensWithText(text)) {
+        wide = DecodeUtf16(text, ReadsBetterBigEndian(text));
+      } else {
+        // Big-endian only when the mark says so; anything else counts as the
+        // mark of little-endian text.
+        wide = DecodeUtf16(text.subspan(2), text[0] == 0xFE && text[1] == 0xFF);
+      }
+      break;
     }
     case 2:
-      return Trim(Utf16ToCp1252(DecodeUtf16(text, true)));
-    case 3:
-      return Trim(Utf8ToCp1252(AsChars(text)));
+      wide = DecodeUtf16(text, true);
+      break;
+    case 3: {
+      const std::string converted = Utf8ToCp1252(AsChars(text));
+      return severalValues ? JoinValues(SplitAtZeros(converted)) : Trim(converted);
+    }
     default:
       // Already code-page text.
-      return Trim(AsChars(text));
+      return severalValues ? JoinValues(SplitAtZeros(AsChars(text))) : Trim(AsChars(text));
   }
+  return severalValues ? JoinValues(SplitAtZeros(wide)) : Trim(Utf16ToCp1252(wide));
 }
 
 std::vector<std::uint8_t> RemoveUnsynchronisation(std::span<const std::uint8_t> bytes) {

@@ -28,11 +28,15 @@ class TID3v2Frame {
   // `pos`, which stands just behind the frame ID. On success `pos` is moved past
   // the frame. Answers false, leaving `pos` alone, when the header or the stated
   // content does not fit into `area`; nothing is allocated in that case.
-  bool ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t& pos);
+  // `plainSize`: a version 2.4 frame whose size was written as a plain 32-bit
+  // number, as version 2.3 has it, instead of syncsafe (the tag reader decides).
+  bool ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t& pos, bool plainSize = false);
 
   // The frame's text as Windows-1252 (characters the code page cannot hold become
   // '?'), trimmed of 0x00..0x20 at both ends; empty when not Valid or no content.
-  // Text behind an inner zero character stays.
+  // UTF-16 without a byte order mark is read whole, in the byte order that
+  // gives characters. Version 2.4 separates several values by zero characters:
+  // they come joined by " / ". Before 2.4, text behind an inner zero stays.
   std::string GetText() const;
 
   static bool IsValidIdChar(std::uint8_t c) {

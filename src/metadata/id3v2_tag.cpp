@@ -30,6 +30,54 @@ std::uint32_t SyncsafeOr(const std::uint8_t* b) {
          b[3];
 }
 
+constexpr std::size_t kFrameHeaderSize = 10;
+
+// A 2.4 frame size read syncsafe (the bytes taken whole) and plain.
+std::uint64_t SyncsafeSizeAt(const std::uint8_t* b) {
+  return (std::uint64_t{b[0]} << 21) + (std::uint64_t{b[1]} << 14) + (std::uint64_t{b[2]} << 7) + b[3];
+}
+std::uint64_t PlainSizeAt(const std::uint8_t* b) {
+  return (std::uint64_t{b[0]} << 24) | (std::uint64_t{b[1]} << 16) | (std::uint64_t{b[2]} << 8) | b[3];
+}
+
+// Where the zero bytes that run to the end of the area begin (its size when
+// the last byte is not zero).
+std::size_t TrailingZerosStart(std::span<const std::uint8_t> area) {
+  std::size_t end = area.size();
+  while (end > 0 && area[end - 1] == 0) --end;
+  return end;
+}
+
+// Whether a frame that ends at `at` leaves the reader where a tag goes on: a
+// frame header (a valid ID and a size, read either way, that fits), padding
+// (zero bytes to the end, which begin at `zerosFrom`) or the very end.
+bool LandsOnFrameBoundary(std::span<const std::uint8_t> area, std::size_t zerosFrom, std::uint64_t at) {
+  if (at > area.size()) return false;
+  if (at >= zerosFrom) return true;
+  const auto rest = area.subspan(static_cast<std::size_t>(at));
+  if (rest.size() < kFrameHeaderSize ||
+      !std::all_of(rest.begin(), rest.begin() + 4, TID3v2Frame::IsValidIdChar)) {
+    return false;
+  }
+  const std::uint64_t room = rest.size() - kFrameHeaderSize;
+  return SyncsafeSizeAt(&rest[4]) <= room || PlainSizeAt(&rest[4]) <= room;
+}
+
+// Some writers put version 2.3's plain 32-bit frame sizes into 2.4 tags. The
+// two readings differ only from 256 bytes up; the plain one is taken only when
+// the syncsafe one leads into the middle of something and the plain one to a
+// boundary, so every tag that reads right syncsafe still does.
+bool SizeWrittenPlain(std::span<const std::uint8_t> area, std::size_t zerosFrom, std::size_t pos) {
+  if (area.size() - pos < kFrameHeaderSize) return false;
+  const std::uint8_t* size = area.data() + pos + 4;
+  const std::uint64_t syncsafe = SyncsafeSizeAt(size);
+  const std::uint64_t plain = PlainSizeAt(size);
+  if (plain == syncsafe) return false;
+  const std::uint64_t start = pos + kFrameHeaderSize;
+  return !LandsOnFrameBoundary(area, zerosFrom, start + syncsafe) &&
+         LandsOnFrameBoundary(area, zerosFrom, start + plain);
+}
+
 std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
 }
@@ -133,6 +181,7 @@ void TID3v2Tag::ReadFrames(std::span<const std::uint8_t> area, std::size_t areaC
   Frames.clear();
   const std::size_t idLength = Version == 2 ? 3 : 4;
   std::size_t pos = 0;
+  const std::size_t zerosFrom = Version == 4 ? TrailingZerosStart(area) : area.size();
   try {
     while (pos < area.size()) {
       const std::size_t available = std::min(idLength, area.size() - pos);
@@ -145,7 +194,8 @@ void TID3v2Tag::ReadFrames(std::span<const std::uint8_t> area, std::size_t areaC
       TID3v2Frame frame(std::string_view(reinterpret_cast<const char*>(id.data()), idLength),
                         Version);
       std::size_t next = pos + idLength;
-      if (!frame.ReadFromBuffer(area, next)) return;  // cut off: keep what was read
+      const bool plainSize = Version == 4 && SizeWrittenPlain(area, zerosFrom, pos);
+      if (!frame.ReadFromBuffer(area, next, plainSize)) return;  // cut off: keep what was read
       Frames.push_back(std::move(frame));
       pos = next;
     }

@@ -183,4 +183,15 @@ MpegXingFields ReadMpegXingFields(const MpegFrameHeader& header, const std::uint
   return x;
 }
 
+MpegVbriFields ReadMpegVbriFields(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+  MpegVbriFields v;
+  constexpr std::size_t kFramesAt = kMpegVbriOffset + 14;
+  if (data == nullptr || offset > size || size - offset < kFramesAt + 4) return v;
+  const std::uint8_t* frame = data + offset;
+  if (std::memcmp(frame + kMpegVbriOffset, "VBRI", 4) != 0) return v;
+  v.Found = true;
+  v.Frames = BigEndian32(frame + kFramesAt);
+  return v;
+}
+
 }  // namespace orvela

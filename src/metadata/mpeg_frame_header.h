@@ -80,4 +80,15 @@ struct MpegXingFields {
 MpegXingFields ReadMpegXingFields(const MpegFrameHeader& header, const std::uint8_t* data,
                                   std::size_t size, std::size_t offset);
 
+// The frame count of a Fraunhofer VBRI header, which stands 32 bytes behind the
+// frame header whatever the version and channels: "VBRI", version, delay,
+// quality (2 bytes each), byte count and frame count (4 bytes each, big-endian).
+struct MpegVbriFields {
+  bool Found = false;  // "VBRI" and the frame count lie inside the data
+  std::uint32_t Frames = 0;
+};
+inline constexpr std::size_t kMpegVbriOffset = 36;  // from the frame's first byte
+
+MpegVbriFields ReadMpegVbriFields(const std::uint8_t* data, std::size_t size, std::size_t offset);
+
 }  // namespace orvela

@@ -47,24 +47,44 @@ XingInfo TMpegInfo::FindXingHeader(const MpegFrameHeader& header, const std::uin
   return x;
 }
 
+bool TMpegInfo::ComputeFromFrameCount(const MpegFrameHeader& first, std::uint32_t n,
+                                      std::int64_t offset) {
+  // The count is unsigned on disk; a damaged huge count simply gives a tiny
+  // average bit rate, which truncates to 0: no usable count.
+  if (n == 0) return false;
+  const std::int64_t audio = FileSize - offset - first.FrameLength;
+  const double average = (static_cast<double>(SampleRate) / 1000.0) * static_cast<double>(audio) /
+                         (static_cast<double>(n) * static_cast<double>(MpegFrameCoefficient(Version, Layer)));
+  if (!std::isfinite(average) || average < 0 || average >= 9.0e18) return false;
+  // Only the low 16 bits are kept, as the field holds no more.
+  Bitrate = static_cast<std::uint16_t>(static_cast<std::uint64_t>(std::trunc(average)) & 0xFFFF);
+  if (Bitrate == 0) return false;
+  Duration = ClampToInt32(audio * 8 / (std::int64_t{Bitrate} * 1000));
+  Frames = static_cast<std::int32_t>(n);
+  return true;
+}
+
+bool TMpegInfo::ComputeFromOtherFrameCount(const MpegFrameHeader& first, const MpegFrameHeader& next,
+                                           std::span<const std::uint8_t> block, std::int64_t offset) {
+  const MpegXingFields info = ReadMpegXingFields(first, block.data(), block.size(), 0);
+  if (info.Found && info.IsInfo) {
+    // Timed by its own rate, an Info frame is right whenever the audio behind
+    // it has that rate too; only a mismatch needs the count.
+    if (!info.HasFrames || first.Bitrate == next.Bitrate) return false;
+    IsVBR = false;
+    return ComputeFromFrameCount(first, info.Frames, offset);
+  }
+  const MpegVbriFields vbri = ReadMpegVbriFields(block.data(), block.size(), 0);
+  if (!vbri.Found) return false;
+  IsVBR = true;
+  return ComputeFromFrameCount(first, vbri.Frames, offset);
+}
+
 bool TMpegInfo::ComputeFigures(const MpegFrameHeader& first, const XingInfo& xing,
                                std::int64_t offset) {
   if (xing.Found) {
     IsVBR = true;
-    // The count is unsigned on disk; a damaged huge count simply gives a tiny
-    // average bit rate, which truncates to 0 and rejects the frame.
-    const std::uint32_t n = static_cast<std::uint32_t>(xing.Frames);
-    if (n == 0) return false;
-    const std::int64_t audio = FileSize - offset - first.FrameLength;
-    const double average = (static_cast<double>(SampleRate) / 1000.0) * static_cast<double>(audio) /
-                           (static_cast<double>(n) * static_cast<double>(MpegFrameCoefficient(Version, Layer)));
-    if (!std::isfinite(average) || average < 0 || average >= 9.0e18) return false;
-    // Only the low 16 bits are kept, as the field holds no more.
-    Bitrate = static_cast<std::uint16_t>(static_cast<std::uint64_t>(std::trunc(average)) & 0xFFFF);
-    if (Bitrate == 0) return false;
-    Duration = ClampToInt32(audio * 8 / (std::int64_t{Bitrate} * 1000));
-    Frames = xing.Frames;
-    return true;
+    return ComputeFromFrameCount(first, static_cast<std::uint32_t>(xing.Frames), offset);
   }
   IsVBR = false;
   const std::int64_t audio = FileSize - offset;
@@ -187,7 +207,8 @@ std::uint8_t TMpegInfo::Search(TTagSource& source, std::int64_t start) {
     Copyright = first.Copyright;
     Original = first.Original;
     Emphasis = first.Emphasis;
-    if (!ComputeFigures(first, xing, c)) continue;
+    const bool counted = !xing.Found && ComputeFromOtherFrameCount(first, next, block, c);
+    if (!counted && !ComputeFigures(first, xing, c)) continue;
 
     Valid = true;
     FirstHeaderPosition = c;

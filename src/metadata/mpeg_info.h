@@ -1,9 +1,11 @@
 #pragma once
 // Finds the first genuine MPEG audio frame of a stream and works out the bit
-// rate, frame count and playing time from it, or from its Xing header.
+// rate, frame count and playing time from it, or from the frame count a Xing
+// header (or, where the frame's own rate would mislead, an Info or VBRI header) holds.
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <span>
 #include <string_view>
 
 #include "metadata/mpeg_frame_header.h"
@@ -67,6 +69,19 @@ class TMpegInfo {
   // False when the figures cannot be computed (a division by zero): the caller
   // then rejects the candidate.
   bool ComputeFigures(const MpegFrameHeader& first, const XingInfo& xing, std::int64_t offset);
+  // Bit rate and playing time from a frame count, as a Xing header gives them:
+  // the average over the audio behind the first frame. False when they cannot
+  // be computed; the fields written may then hold anything.
+  bool ComputeFromFrameCount(const MpegFrameHeader& first, std::uint32_t frames, std::int64_t offset);
+  // The frame count of the two headers besides Xing's, where the first frame's
+  // own rate would time the file wrongly: an "Info" header (Xing's twin in
+  // constant-rate files) in a frame whose bit rate differs from the next one's,
+  // as old encoders put a 64 kbit/s Info frame before 128 kbit/s audio (the
+  // stream stays constant-rate); a Fraunhofer "VBRI" header (variable rate).
+  // False when there is no such count or it cannot be used: the frame is then
+  // timed as any other.
+  bool ComputeFromOtherFrameCount(const MpegFrameHeader& first, const MpegFrameHeader& next,
+                                  std::span<const std::uint8_t> block, std::int64_t offset);
   std::uint8_t Search(TTagSource& source, std::int64_t start);
 };
 

@@ -49,14 +49,15 @@ TTagSource TTagSource::FromDescriptor(int fd) {
 }
 
 TTagSource TTagSource::OpenFile(const std::string& path) {
-  // A FIFO or a device behind the name is refused, never waited for.
-  const int fd = OpenRegularCodePageFile(path);
-  if (fd < 0) return TTagSource();
-  TTagSource source = FromDescriptor(fd);
-  if (!source.IsOpen()) {
-    ::close(fd);
-    return source;
-  }
+  // A FIFO or a device behind the name is refused, never waited for; reads are
+  // positioned, so the descriptor may stay non-blocking.
+  std::uint64_t size = 0;
+  const int fd = OpenRegularCodePageFileForPread(path, &size);
+  TTagSource source;
+  if (fd < 0) return source;
+  source.kind_ = Kind::kDescriptor;
+  source.fd_ = fd;
+  source.size_ = size;
   source.ownsFd_ = true;
   return source;
 }

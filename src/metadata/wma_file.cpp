@@ -40,6 +40,11 @@ constexpr std::array<std::u16string_view, kSlotCount> kAttributeNames = {
 struct FileData {
   std::int64_t FileSize = 0;
   std::uint32_t MaxBitRate = 0;  // bit/s
+  // From the File Properties object too: what the file's writer knew of it.
+  std::uint64_t DeclaredFileSize = 0;
+  std::uint64_t PlayDuration = 0;  // 100 ns units, preroll included
+  std::uint64_t Preroll = 0;       // ms
+  std::uint32_t Flags = 0;
   std::uint16_t Channels = 0;
   std::uint32_t SampleRate = 0;
   std::uint32_t ByteRate = 0;  // average bytes per second
@@ -76,6 +81,10 @@ class Cursor {
     Read(b.data(), b.size());
     return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
            (std::uint32_t{b[3]} << 24);
+  }
+  std::uint64_t ReadU64() {
+    const std::uint64_t low = ReadU32();
+    return low | (std::uint64_t{ReadU32()} << 32);
   }
   Guid ReadGuid() {
     Guid g{};
@@ -189,6 +198,13 @@ void WalkHeader(Cursor& in, FileData& data) {
     // Only the low 32 bits: a header object beyond 4 GiB does not exist.
     const std::int64_t size = in.ReadU32();
     if (guid == kFilePropertiesObject) {
+      in.Seek(start + 40);
+      data.DeclaredFileSize = in.ReadU64();
+      in.Seek(start + 64);
+      data.PlayDuration = in.ReadU64();
+      in.Skip(8);  // send duration
+      data.Preroll = in.ReadU64();
+      data.Flags = in.ReadU32();
       in.Seek(start + 100);
       data.MaxBitRate = in.ReadU32();
     } else if (guid == kStreamPropertiesObject) {
@@ -208,9 +224,36 @@ void WalkHeader(Cursor& in, FileData& data) {
   }
 }
 
+// The highest rate a file may state. Lossless WMA and 320 kbit/s files are
+// real; the largest stream the channel and sample-rate limits below let in,
+// two channels of 32-bit samples at 96 kHz, is 6.1 Mbit/s uncompressed, so
+// this leaves headroom for the container and still refuses nonsense.
+constexpr std::uint32_t kMaxBitRate = 10000000;
+constexpr std::uint32_t kMaxByteRate = kMaxBitRate / 8;
+
 bool IsPlausible(const FileData& d) {
-  return d.MaxBitRate >= 1 && d.MaxBitRate <= 319999 && (d.Channels == 1 || d.Channels == 2) &&
-         d.SampleRate >= 8000 && d.SampleRate <= 96000 && d.ByteRate >= 1 && d.ByteRate <= 39999;
+  return d.MaxBitRate >= 1 && d.MaxBitRate <= kMaxBitRate && (d.Channels == 1 || d.Channels == 2) &&
+         d.SampleRate >= 8000 && d.SampleRate <= 96000 && d.ByteRate >= 1 && d.ByteRate <= kMaxByteRate;
+}
+
+constexpr std::uint32_t kBroadcastFlag = 0x01;  // live stream: duration and size not filled in
+// Half the lowest rate any WMA codec writes (4 to 5 kbit/s): a playing time
+// that would spread the file thinner than this is no playing time of it.
+constexpr double kLowestBitsPerSecond = 2000.0;
+
+// The playing time the header states, play duration less preroll, in seconds;
+// 0 when it is not there or not to be trusted. The size-based time is right
+// only for constant-rate files (a variable-rate file states a maximum rate far
+// from its average), so the stated time goes first wherever it is sound: not
+// a live stream, more than nothing, and a file that is neither cut short
+// (smaller than the size it states) nor too small to hold that much audio.
+double StatedPlayingTime(const FileData& d) {
+  if ((d.Flags & kBroadcastFlag) != 0 || d.PlayDuration == 0) return 0.0;
+  const double seconds = static_cast<double>(d.PlayDuration) / 1e7 - static_cast<double>(d.Preroll) / 1000.0;
+  if (!(seconds > 0.0)) return 0.0;
+  if (d.DeclaredFileSize != 0 && static_cast<std::uint64_t>(d.FileSize) < d.DeclaredFileSize) return 0.0;
+  if (static_cast<double>(d.FileSize) * 8.0 < seconds * kLowestBitsPerSecond) return 0.0;
+  return seconds;
 }
 
 void Store(const FileData& data, TWMAfile& wma) {
@@ -218,7 +261,9 @@ void Store(const FileData& data, TWMAfile& wma) {
   wma.FileSize = data.FileSize;
   wma.Channels = static_cast<std::uint8_t>(data.Channels & 0xFF);
   wma.SampleRate = static_cast<std::int32_t>(data.SampleRate);
-  wma.Duration = static_cast<double>(data.FileSize * 8) / static_cast<double>(data.MaxBitRate);
+  const double stated = StatedPlayingTime(data);
+  wma.Duration = stated > 0.0 ? stated
+                              : static_cast<double>(data.FileSize * 8) / static_cast<double>(data.MaxBitRate);
   wma.BitRate = static_cast<std::int32_t>(std::int64_t{data.ByteRate} * 8 / 1000);
   wma.Title = TrimWide(data.Strings[kTitle]);
   wma.Artist = TrimWide(data.Strings[kArtist]);
@@ -252,7 +297,9 @@ bool TWMAfile::ReadFromFile(const std::u16string& path) {
   try {
     // The walk reads a few bytes at a time; two cached blocks keep that from
     // turning into one system call each.
-    TCachedFileBuffer buffer(ResolveCodePagePath(Utf16ToCp1252(path)));
+    std::uint64_t size = 0;
+    const int fd = OpenRegularCodePageFileForPread(Utf16ToCp1252(path), &size);
+    TCachedFileBuffer buffer(fd, size);
     if (!buffer.IsOpen()) return false;
     std::istream stream(&buffer);
     TTagSource source = TTagSource::FromStream(stream);

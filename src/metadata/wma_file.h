@@ -1,6 +1,7 @@
 #pragma once
 // Reads the header of a Windows Media Audio (ASF) file: title, artist, year and
-// the playing time worked out from the file size and the maximum bit rate.
+// the playing time the header states, or else the one worked out from the file
+// size and the maximum bit rate.
 #include <cstdint>
 #include <string>
 #include <string_view>

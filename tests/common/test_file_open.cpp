@@ -116,5 +116,43 @@ TEST_F(FileOpenTest, WritingResolvesTheFolderAndKeepsAnExistingSpelling) {
   EXPECT_EQ(ResolveCodePagePathForWriting(cpFolder + "/Jukebox.ini"), Native("Gr\xFC\xDF/Jukebox.ini"));
 }
 
+// The audio readers' way in: one open, one fstat, positioned reads. The size
+// comes from that fstat; what is no regular file is refused at once, under
+// either spelling of a stored code-page name.
+TEST_F(FileOpenTest, PositionedReadOpenGivesTheSizeAndRefusesWhatIsNoFile) {
+  Write(Native("M\xFCller.mp3"), "latin1 bytes");  // a Latin-1 name on disk
+  Write(Native("\u00C4rger.mp3"), "utf8");
+  ASSERT_EQ(::mkfifo(Native("pipe.mp3").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Native("R\xF6hre.mp3").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder.mp3");
+  fs::create_symlink(dir / "pipe.mp3", dir / "link.mp3");
+  const std::string cpDir = NativePathToCp1252(dir.string());
+
+  struct Case {
+    std::string stored;  // code page
+    long size;           // -1: refused
+  } const cases[] = {
+      {"/M\xFCller.mp3", 12}, {"/\xC4rger.mp3", 4},   {"/pipe.mp3", -1}, {"/R\xF6hre.mp3", -1},
+      {"/link.mp3", -1},      {"/folder.mp3", -1}, {"/missing.mp3", -1}, {"/M\xFCller.mp3/x", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    std::uint64_t size = 99;
+    const int fd = OpenRegularCodePageFileForPread(cpDir + c.stored, &size);
+    if (c.size < 0) {
+      EXPECT_EQ(fd, -1);
+      continue;
+    }
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(size, static_cast<std::uint64_t>(c.size));
+    char buf[4] = {};
+    EXPECT_EQ(::pread(fd, buf, 4, 0), 4);
+    ::close(fd);
+  }
+  std::uint64_t size = 0;
+  EXPECT_EQ(OpenRegularFileForPread("/dev/zero", &size), -1);
+  EXPECT_EQ(OpenRegularFileForPread(Native("pipe.mp3"), &size), -1);
+}
+
 }  // namespace
 }  // namespace orvela

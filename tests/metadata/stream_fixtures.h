@@ -125,6 +125,19 @@ class AsfBuilder {
     PutLeAt(body, 76, maxBitRate, 4);
     return Object(kAsfFileProperties, body);
   }
+  // The same with the playing time fields: play duration (100 ns units,
+  // preroll included) at 64, preroll (ms) at 80, flags at 88, and the file size
+  // the writer stated at 40.
+  AsfBuilder& TimedFileProperties(std::uint32_t maxBitRate, std::uint64_t playDuration, std::uint64_t prerollMs,
+                                  std::uint32_t flags = 0x02, std::uint64_t statedFileSize = 0) {
+    std::string body(80, '\0');
+    PutLeAt(body, 40 - 24, statedFileSize, 8);
+    PutLeAt(body, 64 - 24, playDuration, 8);
+    PutLeAt(body, 80 - 24, prerollMs, 8);
+    PutLeAt(body, 88 - 24, flags, 4);
+    PutLeAt(body, 76, maxBitRate, 4);
+    return Object(kAsfFileProperties, body);
+  }
   // The wave format record at offset 78: channels at 80, rate at 82, byte rate at 86.
   AsfBuilder& StreamProperties(std::uint16_t channels, std::uint32_t sampleRate, std::uint32_t byteRate) {
     std::string body(72, '\0');

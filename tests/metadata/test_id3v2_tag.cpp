@@ -183,8 +183,9 @@ TEST(ID3v2Tag, TagLevelUnsynchronisationBefore24) {
   ASSERT_EQ(tag.ReadFromBuffer(Tag(3, 0, Frame23("TIT2", Bytes("\0\xFF\0x", 4)))), kTagReadOk);
   EXPECT_EQ(tag.GetTitle(), Bytes("\xFF\0x", 3));
   // Version 2.4 ignores the tag flag: only frames flagged themselves are restored.
+  // (In 2.4 that zero then separates two values.)
   ASSERT_EQ(tag.ReadFromBuffer(Tag(4, 0x80, Frame24("TIT2", Bytes("\0\xFF\0x", 4)))), kTagReadOk);
-  EXPECT_EQ(tag.GetTitle(), Bytes("\xFF\0x", 3));
+  EXPECT_EQ(tag.GetTitle(), "\xFF / x");
 }
 
 TEST(ID3v2Tag, PaddingAndGarbageEndTheFrames) {

@@ -67,9 +67,12 @@ TEST(WmaFileTest, PlausibilityLimits) {
       {"192 kHz", 128000, 2, 192000, 16000, false},
       {"7999 Hz", 128000, 2, 7999, 16000, false},
       {"no maximum bit rate", 0, 2, 44100, 16000, false},
-      {"maximum bit rate 320000", 320000, 2, 44100, 16000, false},
+      {"maximum bit rate 320000", 320000, 2, 44100, 40000, true},
+      {"lossless 24-bit 96 kHz", 4608000, 2, 96000, 576000, true},
+      {"highest accepted rates", 10000000, 2, 96000, 1250000, true},
+      {"maximum bit rate past 10 Mbit/s", 10000001, 2, 44100, 16000, false},
       {"no byte rate", 128000, 2, 44100, 0, false},
-      {"byte rate 40000", 128000, 2, 44100, 40000, false},
+      {"byte rate past 10 Mbit/s", 128000, 2, 44100, 1250001, false},
       // The channel count is 16 bits on disk; only its low byte is kept, after the test.
       {"258 channels", 128000, 258, 44100, 16000, false},
   };
