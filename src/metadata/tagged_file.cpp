@@ -9,10 +9,8 @@
 #include <taglib/opusfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
-#include <taglib/tfilestream.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
-#include <unistd.h>
 
 #include <limits>
 #include <string>
@@ -24,6 +22,7 @@
 #include "common/file_open.h"
 #include "metadata/audio_file.h"
 #include "metadata/id3_genres.h"
+#include "metadata/taglib_file_stream.h"
 
 namespace orvela {
 namespace {
@@ -218,19 +217,14 @@ bool IsTaggedFileExtension(std::string_view lowerExtension) { return KindOf(lowe
 void ReadTaggedFile(TAudioFile& record) {
   try {
     SilenceTagLib();
-    // TagLib would open by name and wait on a pipe; it gets a descriptor of a
-    // regular file instead, opened without waiting, and owns it from here.
+    // TagLib would open by name and wait on a pipe; it reads a descriptor of a
+    // regular file instead, opened without waiting.
     const int fd = OpenRegularCodePageFile(record.FilePath);
     if (fd < 0) {
       record.SetDefaults();
       return;
     }
-    TagLib::FileStream stream(fd, true);
-    if (!stream.isOpen()) {
-      ::close(fd);
-      record.SetDefaults();
-      return;
-    }
+    TTagLibFileStream stream(fd);
     ReadFrom(record, stream);
   } catch (...) {
     record.SetDefaults();
