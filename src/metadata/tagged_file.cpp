@@ -174,7 +174,9 @@ bool ReadStream(Kind kind, TagLib::IOStream& stream, Answer* answer) {
     }
     case Kind::kOgg:
       // The extension names the container; what it carries is told by its first page.
-      if (TagLib::Ogg::Vorbis::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::Vorbis::File>(stream, answer);
+      if (TagLib::Ogg::Vorbis::File::isSupported(&stream)) {
+        return ReadXiphFile<TagLib::Ogg::Vorbis::File>(stream, answer);
+      }
       if (TagLib::Ogg::Opus::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::Opus::File>(stream, answer);
       if (TagLib::Ogg::FLAC::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::FLAC::File>(stream, answer);
       return false;

@@ -39,8 +39,10 @@ class CollectionBuilderFormatsTest : public MainWindowTest {
     TCollectionTable table(TCollectionTable::CollectionWidths(), true);
     table.LoadFromFile(folder.Path() + "Musikliste.xml");
     std::vector<std::pair<std::string, std::string>> titles;
-    for (int row = 0; row < table.RecordCount(); ++row)
-      titles.emplace_back(table.ViewField(row, TCollectionTable::Interpret), table.ViewField(row, TCollectionTable::Pfad));
+    for (int row = 0; row < table.RecordCount(); ++row) {
+      titles.emplace_back(table.ViewField(row, TCollectionTable::Interpret),
+                          table.ViewField(row, TCollectionTable::Pfad));
+    }
     return titles;
   }
 

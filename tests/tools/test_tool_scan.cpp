@@ -99,7 +99,9 @@ TEST_F(ToolScanTest, TakesFlacOggOpusAndM4aBesideMp3) {
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);
   table.LoadFromFile((program / "Musikliste.xml").string());
   std::vector<std::string> artists;
-  for (int row = 0; row < table.RecordCount(); ++row) artists.push_back(table.ViewField(row, TCollectionTable::Interpret));
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    artists.push_back(table.ViewField(row, TCollectionTable::Interpret));
+  }
   EXPECT_EQ(artists, (std::vector<std::string>{"Band", "Band", "Die \xC4rzte", "Vorbis K\xFCnstler", "Band",
                                                "Opus Band", "Band", "Band", "AAC Artist"}));
 }
