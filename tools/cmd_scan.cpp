@@ -1,6 +1,7 @@
 // scan [--recursive] FOLDER PROGRAM_FOLDER: what the collection building
-// window's scan does, without a screen: every "*.mp3" file of FOLDER (and with
-// --recursive of its subfolders) is read and appended as a title record to
+// window's scan does, without a screen: every music file (MP3, FLAC, Ogg,
+// Opus, M4A: kMusicFileMask) of FOLDER, and with --recursive of its subfolders,
+// is read and appended as a title record to
 // PROGRAM_FOLDER/Musikliste.xml, which is written once at the end.
 //
 // Ctrl-C or SIGTERM stops the walk after the file being read; what was scanned
@@ -143,7 +144,7 @@ int RunScan(const std::vector<std::string>& args) {
 
   CatchStopSignals();
   TFolderScanOptions options;
-  options.mask = "*.mp3";
+  options.mask = kMusicFileMask;
   options.recursive = recursive;
   options.maxPathBytes = table.FieldWidth(TCollectionTable::Pfad);
   ProgressLine progress;
@@ -190,7 +191,8 @@ int RunScan(const std::vector<std::string>& args) {
 
 const CommandRegistration kScan("scan",
                                 "scan [--recursive] FOLDER PROGRAM_FOLDER\n"
-                                "                   append the *.mp3 files of FOLDER to PROGRAM_FOLDER/Musikliste.xml",
+                                "                   append the music files of FOLDER (*.mp3 *.flac *.ogg *.oga *.opus\n"
+                                "                   *.m4a) to PROGRAM_FOLDER/Musikliste.xml",
                                 RunScan);
 
 }  // namespace

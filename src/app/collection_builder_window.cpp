@@ -46,8 +46,8 @@ constexpr const char* kFolderQuestion = "M\xF6\x63hten Sie diesen Ordner nach Mu
 constexpr const char* kRemoveQuestion = "Aktuelle Sammlung wirklich l\xF6schen ?";
 constexpr const char* kRemoveFailedText = "Kann musikliste.xml nicht finden!";
 constexpr const char* kDiskFullText = "Die Musikliste konnte nicht gespeichert werden: Der Datentr\xE4ger ist voll.";
-constexpr const char* kMask = "*.mp3";
-constexpr const char* kFileFilter = "*.mp3|*.mp3";
+constexpr const char* kMask = kMusicFileMask;
+constexpr const char* kFileFilter = "Musikdateien|*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a|*.mp3|*.mp3";
 
 // The table words its failures for a terminal; a full disk is the one the
 // operator can do something about, so it is said in the window's words.

@@ -146,7 +146,10 @@ class Walker {
 
 }  // namespace
 
-bool MatchesMask(std::string_view name, std::string_view mask) {
+namespace {
+
+// One mask of "*" and "?".
+bool MatchesOneMask(std::string_view name, std::string_view mask) {
   // Iterative wildcard match: on a mismatch, let the last "*" take one byte more.
   std::size_t n = 0;
   std::size_t m = 0;
@@ -168,6 +171,18 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   }
   while (m < mask.size() && mask[m] == '*') ++m;
   return m == mask.size();
+}
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  for (std::size_t start = 0;;) {
+    const std::size_t end = mask.find(';', start);
+    const std::size_t length = end == std::string_view::npos ? std::string_view::npos : end - start;
+    if (MatchesOneMask(name, mask.substr(start, length))) return true;
+    if (end == std::string_view::npos) return false;
+    start = end + 1;
+  }
 }
 
 bool StoredPathOf(const std::string& nativePath, std::string* cp1252Path) {

@@ -24,8 +24,13 @@
 
 namespace orvela {
 
+// The music files a collection is built from: the MP3 files it always took,
+// and FLAC, Ogg Vorbis, Opus and MP4 audio (metadata/tagged_file.h).
+inline constexpr const char* kMusicFileMask = "*.mp3;*.flac;*.ogg;*.oga;*.opus;*.m4a";
+
 // Whether a file name matches a mask of "*" (any run) and "?" (any one byte),
-// A-Z compared without case: "Lied.MP3" matches "*.mp3".
+// A-Z compared without case: "Lied.MP3" matches "*.mp3". A mask may list
+// several, separated by ";" as in a file dialog's filter: "*.mp3;*.flac".
 bool MatchesMask(std::string_view name, std::string_view mask);
 
 struct TFolderScanCallbacks {
@@ -45,7 +50,7 @@ struct TFolderScanResult {
 };
 
 struct TFolderScanOptions {
-  std::string mask = "*.mp3";
+  std::string mask = kMusicFileMask;
   bool recursive = false;
   // Longest code-page path a file may have; 0: no limit.
   std::size_t maxPathBytes = 0;

@@ -13,6 +13,7 @@
 #include "metadata/id3v2_tag.h"
 #include "metadata/mpeg_info.h"
 #include "metadata/tag_source.h"
+#include "metadata/tagged_file.h"
 #include "metadata/wma_file.h"
 
 namespace orvela {
@@ -23,12 +24,13 @@ constexpr const char* kUnknownTitle = "Titel ist unbekannt";
 constexpr const char* kNoYear = "0000";
 constexpr const char* kNoGenre = "n.vorhanden";
 
-enum class Reader { kNone, kMpeg, kWma };
+enum class Reader { kNone, kMpeg, kWma, kTagged };
 
 Reader ReaderForPath(std::string_view path) {
   const std::string ext = AsciiLower(FileExtension(path));
   if (ext == ".mp3" || ext == ".mp2" || ext == ".mp1") return Reader::kMpeg;
   if (ext == ".wma") return Reader::kWma;
+  if (IsTaggedFileExtension(ext)) return Reader::kTagged;
   return Reader::kNone;
 }
 
@@ -62,6 +64,7 @@ void TAudioFile::LoadFromFile(const std::string& path) {
     switch (ReaderForPath(path)) {
       case Reader::kMpeg: ReadMpegFile(); break;
       case Reader::kWma: ReadWmaFile(); break;
+      case Reader::kTagged: ReadTaggedFile(*this); break;
       case Reader::kNone: SetDefaults(); break;
     }
   } catch (...) {
@@ -82,6 +85,7 @@ void TAudioFile::LoadFromBuffer(const std::string& path, std::string_view bytes)
         StoreWmaResult(opened, wma);
         break;
       }
+      case Reader::kTagged: ReadTaggedBuffer(*this, bytes); break;
       case Reader::kNone: SetDefaults(); break;
     }
   } catch (...) {

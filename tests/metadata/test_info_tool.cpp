@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "demo/tone_encoder.h"
+#include "support/audio_fixtures.h"
 
 namespace orvela {
 namespace {
@@ -55,6 +56,32 @@ TEST(InfoTool, PrintsTheStoredFieldsOfRealAndUnreadableFiles) {
   EXPECT_EQ(out, mp3 + "\tDie \xC3\x84rzte-Band\tSch\xC3\xB6ner Tag\t1999\tRock\t3\n" +
                      missing + "\tTitel ist unbekannt\tgone.mp3\t0000\tn.vorhanden\t0\n");
   std::filesystem::remove_all(dir);
+}
+
+// The formats read through TagLib print as MP3s do: the same six fields, the
+// text in UTF-8, whole seconds.
+TEST(InfoTool, PrintsFlacOggOpusAndM4aInTheSameForm) {
+  if (!std::filesystem::exists(ToolPath())) GTEST_SKIP() << "orvela-jukebox-tool is not built";
+  std::string args = "info";
+  std::string expected;
+  const struct {
+    const char* fixture;
+    const char* fields;
+  } cases[] = {
+      {"tagged.flac", "Die \xC3\x84rzte\tSchrei nach Liebe\t1993\tPunk\t2"},
+      {"untagged.flac", "\tuntagged.flac\t\tBlues\t2"},
+      {"tagged.ogg", "Vorbis K\xC3\xBCnstler\t\xC3\x96l aus ?\xC3\xB3\x64?\t2001\tJazz\t3"},
+      {"tagged.opus", "Opus Band\tLeise\t2019\tAmbient\t1"},
+      {"tagged.m4a", "AAC Artist\tCaf\xC3\xA9\t1985\tPop\t4"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = testing::AudioFixturePath(c.fixture).string();
+    args += " '" + path + "'";
+    expected += path + "\t" + c.fields + "\n";
+  }
+  int status = -1;
+  EXPECT_EQ(RunTool(args, &status), expected);
+  EXPECT_EQ(status, 0);
 }
 
 // Tag text and file names may hold any byte; each file must still be one line

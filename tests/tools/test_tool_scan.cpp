@@ -18,6 +18,7 @@
 
 #include "collection/collection_table.h"
 #include "common/program_folder_lock.h"
+#include "support/audio_fixtures.h"
 #include "support/collection_file_text.h"
 #include "support/mp3_tree.h"
 #include "tool_process.h"
@@ -81,6 +82,28 @@ TEST_F(ToolScanTest, AppendsInWalkOrderAndTwiceDoublesEveryTitle) {
   ASSERT_TRUE(own.exited && own.status == 0) << own.How() << own.err;
   EXPECT_EQ(StoredPaths().back(), (music / "sub/c.mp3").string());
   EXPECT_EQ(StoredPaths().size(), 11u);
+}
+
+// FLAC, Ogg, Opus and M4A files are music too, whatever the case of their
+// names; other files beside them are not.
+TEST_F(ToolScanTest, TakesFlacOggOpusAndM4aBesideMp3) {
+  fs::copy_file(AudioFixturePath("tagged.flac"), music / "f.FLAC");
+  fs::copy_file(AudioFixturePath("tagged.ogg"), music / "g.ogg");
+  fs::copy_file(AudioFixturePath("tagged.opus"), music / "sub/h.opus");
+  fs::copy_file(AudioFixturePath("tagged.m4a"), music / "zwei/i.M4a");
+  WriteFileBytes(music / "cover.jpg", "\xFF\xD8\xFF");
+  const ToolRun run = RunTool({"scan", "--recursive", music.string(), program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_EQ(StoredPaths(), Music({"A.MP3", "b.mp3", "f.FLAC", "g.ogg", "sub/c.mp3", "sub/h.opus", "sub/tief/d.mp3",
+                                  "zwei/e.mp3", "zwei/i.M4a"}));
+  TCollectionTable table(TCollectionTable::CollectionWidths(), true);
+  table.LoadFromFile((program / "Musikliste.xml").string());
+  std::vector<std::string> artists;
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    artists.push_back(table.ViewField(row, TCollectionTable::Interpret));
+  }
+  EXPECT_EQ(artists, (std::vector<std::string>{"Band", "Band", "Die \xC4rzte", "Vorbis K\xFCnstler", "Band",
+                                               "Opus Band", "Band", "Band", "AAC Artist"}));
 }
 
 TEST_F(ToolScanTest, FilesTheCollectionCannotNameAreCountedInTheSummary) {
