@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "playback/audio/ffmpeg_owners.h"
 #include "playback/audio/media_decoder.h"
 
 namespace orvela::audio {
@@ -24,6 +25,10 @@ constexpr int kBlockFrames = 4096;
 std::optional<LoudnessFacts> MeasureLoudness(const std::string& nativePath, int outputRate,
                                              const std::atomic<bool>* cancel) noexcept {
   try {
+    // The tool measures without an audio layer, which would otherwise have
+    // silenced FFmpeg's chatter on standard error.
+    static const bool quiet = (ffmpeg::SilenceLog(), true);
+    (void)quiet;
     // A tracker module is refused by the stream path and played through the
     // module path, so it is measured the same way it is heard.
     std::unique_ptr<MediaDecoder> decoder =
