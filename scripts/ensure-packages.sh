@@ -5,6 +5,8 @@ set -e
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libavformat-dev libavcodec-dev
 libswresample-dev libavutil-dev libsdl2-dev libfftw3-dev libicu-dev libx11-dev
 fonts-liberation libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth $*"
+# Loudness levelling: the R128 meter, and TagLib for ReplayGain tags.
+PACKAGES="$PACKAGES libebur128-dev libtag1-dev"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
