@@ -13,6 +13,7 @@ namespace orvela {
 namespace {
 
 constexpr int kOutputRate = 44100;
+constexpr auto kSaveEvery = std::chrono::seconds(30);
 
 // The worker must never take time from the decoders or the screen: it runs
 // only when the processor would otherwise idle. Where that is not allowed,
@@ -42,6 +43,7 @@ TLoudnessLevelling::~TLoudnessLevelling() {
   cancel_.store(true, std::memory_order_relaxed);
   wake_.notify_one();
   if (worker_.joinable()) worker_.join();
+  if (dirty_) Save();
 }
 
 void TLoudnessLevelling::Request(const std::string& path) {
@@ -109,9 +111,18 @@ void TLoudnessLevelling::Deliver(const std::string& path, std::optional<TLoudnes
   // again when it is queued again.
   if (!entry) return;
   store_.Put(path, *entry);
-  // Saved at once: the program may be switched off at any moment, and one
-  // measurement costs far more than writing the file.
-  store_.Save(ResolveCodePagePathForWriting(resultsFile_));
+  dirty_ = true;
+  // A long playlist measured title after title would otherwise rewrite (and
+  // flush to disk) a file of thousands of lines on this thread every few
+  // tenths of a second: saved when the work is done, and now and then while
+  // it goes on, since the program may be switched off at any moment.
+  const auto now = std::chrono::steady_clock::now();
+  if (pending_.empty() || now - lastSave_ >= kSaveEvery) Save();
+}
+
+void TLoudnessLevelling::Save() {
+  lastSave_ = std::chrono::steady_clock::now();
+  if (store_.Save(ResolveCodePagePathForWriting(resultsFile_))) dirty_ = false;
 }
 
 std::optional<TLoudnessEntry> TLoudnessLevelling::MeasureTitle(const std::string& path, const TFileStamp& stamp,

@@ -9,6 +9,7 @@
 // there. Nothing ever waits for a measurement: a title whose loudness is not
 // known when it starts plays unlevelled.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -64,6 +65,7 @@ class TLoudnessLevelling {
 
   void WorkerLoop();
   void Deliver(const std::string& path, std::optional<TLoudnessEntry> entry);
+  void Save();
 
   const std::string resultsFile_;
   const double target_;
@@ -71,6 +73,8 @@ class TLoudnessLevelling {
   MeasureFunction measure_;
   TLoudnessStore store_;
   std::set<std::string> pending_;  // UI thread
+  bool dirty_ = false;             // UI thread: results not yet in the file
+  std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now();
   // Posted results find this gone once the object is.
   std::shared_ptr<Alive> alive_ = std::make_shared<Alive>();
 

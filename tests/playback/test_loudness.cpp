@@ -61,7 +61,9 @@ TEST(LoudnessMeter, TonesTenDecibelsApartMeasureTenLoudnessUnitsApart) {
       // A 1 kHz sine in both channels reads close to its peak level in LUFS.
       EXPECT_NEAR(facts->loudness, dbfs, 1.0);
       EXPECT_NEAR(Db(facts->peak), dbfs, 0.5);
-      if (dbfs > -30.0) EXPECT_NEAR(facts->loudness - previous, 10.0, 0.5);
+      if (dbfs > -30.0) {
+        EXPECT_NEAR(facts->loudness - previous, 10.0, 0.5);
+      }
       previous = facts->loudness;
     }
   }
@@ -259,7 +261,9 @@ std::vector<float> RenderWithGain(const std::string& path, std::optional<float> 
   ManualLayer m;
   const audio::Handle h = m.layer.StreamCreateFile(path, audio::kFlagPrescan);
   EXPECT_NE(h, 0u);
-  if (gain) EXPECT_TRUE(m.layer.ChannelSetGain(h, *gain));
+  if (gain) {
+    EXPECT_TRUE(m.layer.ChannelSetGain(h, *gain));
+  }
   m.layer.ChannelSetVolume(h, 0.63f);
   m.layer.ChannelPlay(h, true);
   std::vector<float> all = m.Render(20000);
