@@ -29,8 +29,8 @@
 #include "common/program_folder_lock.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/levelling_settings.h"
-#include "playback/loudness_levelling.h"
 #include "jukebox/restriction_filter.h"
+#include "playback/loudness_levelling.h"
 #include "queue/queue_keeper.h"
 #include "queue/tilu_playlist.h"
 

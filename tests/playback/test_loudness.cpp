@@ -330,6 +330,32 @@ TEST(LevellingMix, ThreeTitlesComeOutAtOneLoudness) {
   EXPECT_NEAR(heard[1], -16.0, 1.0);
 }
 
+// Jingles and the birthday song are levelled as titles are; their slides
+// then run on the levelled samples.
+TEST(LevellingMix, JinglesAndTheBirthdaySongAreLevelledToo) {
+  TempDir dir;
+  const std::string jingle = Encode(dir, "j.wav", Format::Wav, audio::testing::ConstantPcm(16384, 5.0));
+  const std::string song = Encode(dir, "g.wav", Format::Wav, audio::testing::ConstantPcm(16384, 5.0));
+  auto output = std::make_unique<audio::ManualOutput>();
+  audio::ManualOutput* out = output.get();
+  audio::AudioLayer layer(std::move(output));
+  PostQueue posts;
+  TTiluPlayer player(layer, posts.Function());
+  ScriptedDialogs dialogs;
+  player.InitAudio(dialogs);
+  player.SetVolume(1.0f);
+  player.SetGainLookup([&](const std::string& path) { return path == jingle ? 0.25f : 0.5f; });
+
+  player.SideChannels.PlayJingle(jingle, 0.8f);
+  const std::vector<float> ducked = out->Render(44100 + 100);  // past the one-second slide
+  EXPECT_FLOAT_EQ(ducked[ducked.size() - 2], 0.5f * 0.25f * 0.8f);
+  player.SideChannels.StopJingle();
+
+  player.SideChannels.PlayBirthdaySong(song);
+  const std::vector<float> sung = out->Render(3 * 44100 + 100);
+  EXPECT_FLOAT_EQ(sung[sung.size() - 2], 0.5f * 0.5f);
+}
+
 // ---------------------------------------------------------------- background worker
 
 // A measurement the test holds until it lets go.
