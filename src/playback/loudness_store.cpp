@@ -62,7 +62,10 @@ std::optional<std::pair<std::string, TLoudnessEntry>> ParseLine(std::string_view
   if (!ReadNumber(fields[0], &entry.stamp.size) || !ReadNumber(fields[1], &entry.stamp.mtimeNs) ||
       !ReadNumber(fields[2], &entry.facts.loudness) || !ReadNumber(fields[3], &entry.facts.peak))
     return std::nullopt;
-  if (entry.stamp.size < 0 || entry.facts.peak < 0.0 || line.empty()) return std::nullopt;
+  // A carriage return in a name would not survive the next save and load.
+  if (entry.stamp.size < 0 || entry.facts.peak < 0.0 || line.empty() ||
+      line.find('\r') != std::string_view::npos)
+    return std::nullopt;
   if (fields[4] == "M") {
     entry.source = TLoudnessSource::Measured;
   } else if (fields[4] == "R") {

@@ -220,7 +220,7 @@ TEST_F(LoudnessStoreTest, ADamagedFileCostsOnlyMeasuringAgain) {
       {"damaged lines among good ones",
        "Orvela-Lautheit 1\r\n1\t2\t-10\t0.5\tM\t/a.mp3\r\nx\t2\t-10\t0.5\tM\t/b.mp3\r\n"
        "1\t2\tnan\t0.5\tM\t/c.mp3\r\n1\t2\t-10\t0.5\tQ\t/d.mp3\r\n1\t2\t-10\t-0.5\tM\t/e.mp3\r\n"
-       "1\t2\t-10\t0.5\tM\t\r\n\0\0\0\r\n1\t2\t-9\t0.4\tR\t/f.mp3\r\n"s,
+       "1\t2\t-10\t0.5\tM\t\r\n\0\0\0\r\n1\t2\t-9\t0.4\tR\t/f.mp3\r\n1\t2\t-9\t0.4\tM\t/g\r.mp3\n"s,
        2},
       {"binary junk", "Orvela-Lautheit 1\n\xFF\xFE\x00\x01\t\t\t\t\t\n"s, 0},
   };
