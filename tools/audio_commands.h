@@ -17,4 +17,8 @@ inline constexpr char kPlaylistUsage[] =
     "playlist FILE [--save OUT]\n"
     "                   the entries of an M3U playlist as the queue reads them; --save writes them to OUT";
 
+inline constexpr char kLoudnessUsage[] =
+    "loudness PROGRAM_FOLDER [--jobs N]\n"
+    "                   measure the loudness of the collection's titles not measured yet (for levelling)";
+
 }  // namespace orvela::tool

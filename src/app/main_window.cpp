@@ -28,7 +28,9 @@
 #include "common/platform.h"
 #include "common/program_folder_lock.h"
 #include "jukebox/jukebox_ini.h"
+#include "jukebox/levelling_settings.h"
 #include "jukebox/restriction_filter.h"
+#include "playback/loudness_levelling.h"
 #include "queue/queue_keeper.h"
 #include "queue/tilu_playlist.h"
 
@@ -247,7 +249,16 @@ void TForm1::SetUpPlayer() {
   // The spectrum draws at the box's design size; the box scales it to the screen.
   player_->CreateSpectrum(kSpectrumDesignWidth, kSpectrumDesignHeight);
   player_->Spectrum()->BarColor = CaptionGradientColor().rgb() & 0xFFFFFF;
+  SetUpLevelling();
   BindPlayerEvents();
+}
+
+void TForm1::SetUpLevelling() {
+  const TLevellingSettings settings = ReadLevellingSettings(TIniFile(State.ProgramDir + "Jukebox.ini"));
+  if (!settings.enabled) return;
+  levelling_ = std::make_unique<TLoudnessLevelling>(State.ProgramDir + TLoudnessStore::kFileName,
+                                                    settings.targetLufs, QueuedPost(this));
+  player_->SetGainLookup([this](const std::string& path) { return levelling_->GainFor(path); });
 }
 
 void TForm1::LoadCollection() {
@@ -305,6 +316,7 @@ void TForm1::ReleaseResources() {
   if (queueKeeper_) queueKeeper_->Finish();
   // Its destructor releases the audio layer.
   player_.reset();
+  levelling_.reset();
   queueKeeper_.reset();
   StopPlayOnce(State);
   State.AutomaticList.Clear();

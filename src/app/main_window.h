@@ -43,6 +43,7 @@ class THauptmenu;
 class TSpectrumBox;
 class TTiluPlayer;
 class TTiluPlaylist;
+class TLoudnessLevelling;
 class TProgramFolderLock;
 class TQueueKeeper;
 namespace audio {
@@ -389,6 +390,8 @@ class TForm1 : public QWidget {
   bool FileInProgramDir(const std::string& name) const;
   void ReadSettings();
   void SetUpPlayer();
+  // Loudness levelling as Jukebox.ini asks for it (off without its section).
+  void SetUpLevelling();
   void LoadCollection();
   // Shows why the start is refused and asks the application to end.
   void FailStart(const std::string& text);
@@ -437,6 +440,9 @@ class TForm1 : public QWidget {
   TForm1Services services_;
   std::unique_ptr<TCollectionTable> collectionTable_;
   std::unique_ptr<TCollectionTable> transferTable_;
+  // Before the player: the player asks it for gains until its own end.
+  // None while levelling is switched off.
+  std::unique_ptr<TLoudnessLevelling> levelling_;
   std::unique_ptr<TTiluPlaylist> player_;
   // Held from a successful check of the program folder to the window's end.
   std::unique_ptr<TProgramFolderLock> programFolderLock_;

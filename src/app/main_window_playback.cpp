@@ -22,6 +22,7 @@
 #include "common/platform.h"
 #include "jukebox/date_time.h"
 #include "jukebox/playback_time.h"
+#include "playback/loudness_levelling.h"
 #include "queue/tilu_playlist.h"
 
 namespace orvela {
@@ -403,6 +404,8 @@ void TForm1::OnTiluEndFile() {
 }
 
 void TForm1::OnPlaylistAddItem(TAudioFile* item) {
+  // Measured while the titles before it play, so it is levelled from its first note.
+  if (levelling_) levelling_->Request(item->FilePath);
   auto* row = new QTreeWidgetItem(PlaylistView);
   row->setText(0, ToQString(item->GetDisplayName()));
   AddToQueueTotal(item->Duration);

@@ -12,6 +12,7 @@ void TSideChannels::PlayJingle(const std::string& path, float volume) {
   // nothing left to stop it.
   if (jingle_ != 0) StopJingle();
   jingle_ = layer_.StreamCreateFile(path, 0);
+  if (jingle_ != 0 && gainLookup_) layer_.ChannelSetGain(jingle_, gainLookup_(path));
   layer_.ChannelSetVolume(jingle_, 0.0f);
   layer_.ChannelSlideVolume(jingle_, volume, kJingleSlideMs);
   layer_.ChannelPlay(jingle_, true);
@@ -32,6 +33,7 @@ void TSideChannels::PlayBirthdaySong(const std::string& path) {
   // otherwise be orphaned.
   layer_.StreamFree(birthday_);
   birthday_ = layer_.StreamCreateFile(path, 0);
+  if (birthday_ != 0 && gainLookup_) layer_.ChannelSetGain(birthday_, gainLookup_(path));
   layer_.ChannelSetVolume(birthday_, 0.0f);
   layer_.ChannelSlideVolume(birthday_, CurrentVolume, kBirthdaySlideMs);
   layer_.ChannelPlay(birthday_, false);

@@ -6,11 +6,15 @@
 // (TTiluPlayer::SideChannels). Nothing here is global: two players on two
 // layers never see each other's channels.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "playback/audio/audio_layer.h"
 
 namespace orvela {
+
+// The levelling gain a file is played with (1 = as decoded); empty: none.
+using GainLookup = std::function<float(const std::string& path)>;
 
 class TSideChannels {
  public:
@@ -38,6 +42,10 @@ class TSideChannels {
   // Frees the song's stream; the handle value is kept (calls on it do nothing).
   void FreeBirthdaySong();
 
+  // Jingles and the birthday song are levelled like the titles. Set by the
+  // player's SetGainLookup.
+  void SetGainLookup(GainLookup lookup) { gainLookup_ = std::move(lookup); }
+
   audio::Handle JingleChannel() const { return jingle_; }
   audio::Handle BirthdayChannel() const { return birthday_; }
 
@@ -45,6 +53,7 @@ class TSideChannels {
   audio::AudioLayer& layer_;
   audio::Handle jingle_ = 0;
   audio::Handle birthday_ = 0;
+  GainLookup gainLookup_;
 };
 
 }  // namespace orvela

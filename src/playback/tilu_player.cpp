@@ -95,11 +95,17 @@ void TTiluPlayer::CreateSpectrum(int width, int height) {
   spectrum_->DrawMode = TSpectrumDrawMode::Bars;
 }
 
+void TTiluPlayer::SetGainLookup(GainLookup lookup) {
+  gainLookup_ = lookup;
+  SideChannels.SetGainLookup(std::move(lookup));
+}
+
 void TTiluPlayer::Play(const TAudioFile* file) {
   if (file == nullptr) return;
   CurrentFile->Assign(*file);
   FreeStream();
   Channel = OpenStream(CurrentFile->FilePath);
+  if (Channel != 0 && gainLookup_) layer_.ChannelSetGain(Channel, gainLookup_(CurrentFile->FilePath));
   SetEndSync();
   layer_.ChannelSetVolume(Channel, Volume);
   layer_.ChannelPlay(Channel, true);

@@ -66,6 +66,9 @@ class TTiluPlayer {
   // the layer now, so it is not read.
   void LoadPlugins(const std::string& directory);
   void CreateSpectrum(int width, int height);
+  // Where the levelling gain of each title, jingle and birthday song comes
+  // from; asked once as each starts. Without one everything plays as decoded.
+  void SetGainLookup(GainLookup lookup);
   TSpectrum* Spectrum() { return spectrum_.get(); }
 
   void Play(const TAudioFile* file);
@@ -115,6 +118,7 @@ class TTiluPlayer {
   audio::AudioLayer& layer_;
   PostFunction post_;
   std::unique_ptr<TSpectrum> spectrum_;
+  GainLookup gainLookup_;
   // Shared with the posted end reports as weak references: once the player is
   // gone they find nothing; once the stream changed, the generation differs.
   std::shared_ptr<EndToken> endToken_;

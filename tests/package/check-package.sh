@@ -71,7 +71,8 @@ depends=$(sed -n 's/^Depends: //p' "$SCRATCH/control")
 # One package per kind of library the programs link; the names carry the
 # library's ABI version, so any version of each is accepted.
 for pattern in 'libqt6widgets6' 'libqt6gui6' 'libqt6core6' 'libavcodec[0-9]' 'libavformat[0-9]' \
-  'libswresample[0-9]' 'libsdl2-2\.0-0' 'libfftw3-single3' 'libicu[0-9]' 'libtag1v5' 'libstdc\+\+6' 'libc6' \
+  'libswresample[0-9]' 'libsdl2-2\.0-0' 'libfftw3-single3' 'libicu[0-9]' 'libstdc\+\+6' 'libc6' \
+  'libebur128-[0-9]' 'libtag1v5' \
   'fonts-liberation' 'qt6-translations-l10n' 'adduser'; do
   echo "$depends" | grep -Eq "(^|, )$pattern" || fail "Depends lacks $pattern: $depends"
 done

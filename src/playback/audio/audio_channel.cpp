@@ -297,6 +297,7 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     chunkOffset_ = 0;
   }
   std::uint32_t hist = historyWrite_.load(std::memory_order_relaxed);
+  const float gain = gain_.load(std::memory_order_relaxed);
   int done = 0;
   bool ended = false;
   bool starved = false;
@@ -341,7 +342,8 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     const float* src = chunk->data + 2 * chunkOffset_;
     float* dst = mix + 2 * done;
     for (int i = 0; i < n; ++i) {
-      const float l = src[2 * i], r = src[2 * i + 1];
+      // x * 1.0f is x exactly: a title without levelling leaves as decoded.
+      const float l = src[2 * i] * gain, r = src[2 * i + 1] * gain;
       const float v = NextVolume();
       dst[2 * i] += l * v;
       dst[2 * i + 1] += r * v;

@@ -35,6 +35,9 @@ class AudioChannel {
   void SetVolume(float volume);
   void SlideVolume(float target, std::uint32_t ms);
   float Volume() const;
+  // Factor on the decoded samples, before the volume; takes effect with the
+  // next output block.
+  void SetGain(float gain) { gain_.store(gain, std::memory_order_relaxed); }
   std::int64_t PositionFrames() const;  // source-rate frames
   std::int64_t LengthFrames() const;
   void SetPositionFrames(std::int64_t frame);
@@ -117,6 +120,7 @@ class AudioChannel {
   std::atomic<std::int64_t> cmdSlideFrames_{0};
   std::atomic<std::uint32_t> cmdAck_{0};
   std::atomic<float> volumeNow_{1.0f};
+  std::atomic<float> gain_{1.0f};
 
   // Output-thread state.
   std::uint32_t mixGeneration_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -294,6 +295,13 @@ bool AudioLayer::ChannelSetVolume(Handle h, float volume) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return false;
   c->SetVolume(std::clamp(volume, 0.0f, 1.0f));
+  return true;
+}
+
+bool AudioLayer::ChannelSetGain(Handle h, float gain) noexcept {
+  AudioChannel* c = impl_->Find(h);
+  if (!c || !std::isfinite(gain) || gain < 0.0f) return false;
+  c->SetGain(std::min(gain, kMaxChannelGain));
   return true;
 }
 

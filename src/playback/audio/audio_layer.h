@@ -24,6 +24,10 @@ constexpr std::uint32_t kDataFft1024 = 0x80000002;   // GetData: 512 magnitudes 
 // Reported version: high 16 bits major.minor (0x0204 = 2.4).
 constexpr std::uint32_t kVersion = 0x02040000;
 
+// The most a stream's gain may lift it (+24 dB): beyond that a "title" is
+// near silence, and lifting its noise floor helps nobody.
+constexpr float kMaxChannelGain = 15.848932f;
+
 enum ActiveState : int { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 };
 
 struct PluginFormat {
@@ -121,6 +125,11 @@ class AudioLayer {
   bool ChannelSetVolume(Handle h, float volume) noexcept;                 // at once
   bool ChannelSlideVolume(Handle h, float target, std::uint32_t ms) noexcept;  // inside the layer
   float ChannelGetVolume(Handle h) noexcept;  // the current value; -1 on a bad handle
+  // A fixed factor on the stream's decoded samples, applied before its volume
+  // (and so before every set, slide and fade): the loudness levelling of one
+  // title. 1 (the default) leaves the samples exactly as decoded. Refused when
+  // negative or not finite; at most kMaxChannelGain.
+  bool ChannelSetGain(Handle h, float gain) noexcept;
 
   // Bytes of decoded audio as 16-bit stereo at the stream's own sample rate
   // (4 bytes a frame, whatever the file's channel count or sample format), so

@@ -1,0 +1,74 @@
+#pragma once
+// What the jukebox knows of its titles' loudness, kept in a file of its own in
+// the program folder ("Lautheit.txt"): one line a title, keyed by its path
+// together with its size and modification time, so a file that was replaced
+// or re-encoded under the same name is measured again.
+//
+// The file is a cache. A missing, unreadable or damaged file (or a damaged
+// line in it) only means measuring again: reading never fails loudly. It is
+// replaced atomically on saving.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "playback/audio/loudness_meter.h"
+
+namespace orvela {
+
+// Which file a measurement belongs to. Stamps taken before measuring: a file
+// changed meanwhile no longer matches and is measured once more.
+struct TFileStamp {
+  std::int64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+
+enum class TLoudnessSource : char { Measured = 'M', ReplayGain = 'R' };
+
+struct TLoudnessEntry {
+  TFileStamp stamp;
+  audio::LoudnessFacts facts;
+  TLoudnessSource source = TLoudnessSource::Measured;
+};
+
+class TLoudnessStore {
+ public:
+  // The results file is refused beyond this size (a million titles fit).
+  static constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
+  static constexpr const char* kFileName = "Lautheit.txt";
+
+  // The stamp of a stored code-page path as it is on disk now; nullopt when it
+  // is not a regular file.
+  static std::optional<TFileStamp> StampOf(const std::string& path);
+
+  // Replaces what is held by the file's content. Lines that do not read are
+  // skipped; false (and nothing held) when the file is missing, too large or
+  // not this kind of file.
+  bool Load(const std::string& nativeFile);
+  // Atomic replacement; false when the file could not be written.
+  bool Save(const std::string& nativeFile) const;
+
+  // The entry for path if its stamp still matches `stamp`.
+  std::optional<TLoudnessEntry> Find(const std::string& path, const TFileStamp& stamp) const;
+  // The same, with the file's stamp as it is now.
+  std::optional<TLoudnessEntry> Find(const std::string& path) const;
+  void Put(const std::string& path, const TLoudnessEntry& entry);
+  std::size_t Size() const { return entries_.size(); }
+
+ private:
+  std::map<std::string, TLoudnessEntry> entries_;  // by code-page path
+};
+
+// The factor a title's samples are multiplied by to sound at targetLufs: the
+// difference of target and loudness, but never so much that the title's peak
+// would rise above -1 dBFS (a quiet title with loud peaks is lifted only as
+// far as its peaks allow). 1 for a silent title or one without a usable peak.
+float LevellingGain(const audio::LoudnessFacts& facts, double targetLufs);
+
+// The loudness a ReplayGain track gain stands for. ReplayGain levels to a
+// reference of 89 dB SPL, which its authors equate with -18 LUFS, so a title
+// tagged with gain g measures -18 - g LUFS.
+audio::LoudnessFacts LoudnessFromReplayGain(double trackGainDb, std::optional<double> trackPeak);
+
+}  // namespace orvela

@@ -1,0 +1,143 @@
+// loudness PROGRAM_FOLDER, run as the operator runs it: every title of the
+// collection measured once, the known ones skipped, a stopped run resumed.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/program_folder_lock.h"
+#include "demo/tone_encoder.h"
+#include "support/collection_file_text.h"
+#include "tool_process.h"
+
+namespace orvela::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ToolLoudnessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(ToolPath())) GTEST_SKIP() << "the tool is not built";
+    fs::create_directories(program);
+    fs::create_directories(music);
+  }
+  void WriteCollection(const std::vector<std::string>& paths) {
+    std::string bytes = kCollectionFileHead;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      bytes += "<ROW Interpret=\"I" + std::to_string(i) + "\" Titel=\"T\" Pfad=\"" + paths[i] +
+               "\" Genre=\"\" Jahr=\"\" Dauer=\"00:05\"/>";
+    }
+    bytes += kCollectionFileTail;
+    WriteFileBytes(program / "Musikliste.xml", bytes);
+  }
+  std::string Tone(const std::string& name, double dbfs, double seconds = 3.0) {
+    const fs::path path = music / name;
+    EXPECT_TRUE(demo::EncodeAudio(path.string(), demo::Format::Wav,
+                                  demo::SynthesizeTone(1000, seconds, std::pow(10.0, dbfs / 20.0))));
+    return path.string();
+  }
+  // Titles in the results file.
+  std::size_t Known() {
+    const std::string text = ReadFileBytes(program / "Lautheit.txt");
+    std::size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines > 0 ? lines - 1 : 0;
+  }
+
+  ScratchFolder scratch;
+  fs::path program = scratch.Path() / "programm";
+  fs::path music = scratch.Path() / "musik";
+};
+
+TEST_F(ToolLoudnessTest, MeasuresWhatIsNotKnownAndOnlyThat) {
+  const std::string quiet = Tone("leise.wav", -30.0);
+  WriteCollection({quiet, Tone("mittel.wav", -20.0), Tone("laut.wav", -10.0), (music / "fehlt.mp3").string(),
+                   [&] {
+                     WriteFileBytes(music / "kaputt.mp3", std::string(3000, 'x'));
+                     return (music / "kaputt.mp3").string();
+                   }(),
+                   quiet});  // twice in the collection, measured once
+
+  const ToolRun first = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(first.exited && first.status == 0) << first.How() << first.err;
+  EXPECT_NE(first.out.find("3 titles measured"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("1 could not be decoded"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("1 missing"), std::string::npos) << first.out;
+  EXPECT_EQ(Known(), 3u);
+  // No terminal: no progress line.
+  EXPECT_EQ(first.out.find('\r'), std::string::npos);
+
+  const ToolRun second = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(second.exited && second.status == 0) << second.How();
+  EXPECT_NE(second.out.find("0 titles measured"), std::string::npos) << second.out;
+  EXPECT_NE(second.out.find("3 already known"), std::string::npos) << second.out;
+
+  // Re-encoded under the same name: measured again, the others not.
+  Tone("leise.wav", -12.0, 4.0);
+  const ToolRun third = RunTool({"loudness", program.string()});
+  EXPECT_NE(third.out.find("1 title measured"), std::string::npos) << third.out;
+  EXPECT_NE(third.out.find("2 already known"), std::string::npos) << third.out;
+  EXPECT_EQ(Known(), 3u);
+}
+
+TEST_F(ToolLoudnessTest, RefusedWhileTheJukeboxHoldsTheFolder) {
+  WriteCollection({Tone("a.wav", -20.0)});
+  TProgramFolderLock running(program);
+  const ToolRun run = RunTool({"loudness", program.string()});
+  EXPECT_TRUE(run.exited && run.status == 1) << run.How();
+  EXPECT_NE(run.err.find("is in use"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
+}
+
+// Stopped part way, the run keeps what it measured; the next one measures the rest.
+TEST_F(ToolLoudnessTest, AStoppedRunIsResumed) {
+  // Forty names for one long file: a minute of audio each, so the stop lands
+  // part way however fast the machine.
+  const std::string original = Tone("lang.wav", -20.0, 60.0);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) {
+    const fs::path link = music / ("titel" + std::to_string(i) + ".wav");
+    fs::create_symlink(original, link);
+    paths.push_back(link.string());
+  }
+  WriteCollection(paths);
+
+  const std::string tool = ToolPath().string();
+  const std::string folder = program.string();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+    ::alarm(120);
+    ::execl(tool.c_str(), tool.c_str(), "loudness", folder.c_str(), "--jobs", "1", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ::kill(child, SIGTERM);
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  ASSERT_TRUE(WIFEXITED(raw)) << raw;
+  ASSERT_EQ(WEXITSTATUS(raw), 128 + SIGTERM) << "the run ended before the stop";
+  const std::size_t kept = Known();
+  EXPECT_LT(kept, 40u);
+
+  const ToolRun rest = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(rest.exited && rest.status == 0) << rest.How();
+  EXPECT_NE(rest.out.find(std::to_string(40 - kept) + " titles measured"), std::string::npos) << rest.out;
+  EXPECT_NE(rest.out.find(std::to_string(kept) + " already known"), std::string::npos) << rest.out;
+  EXPECT_EQ(Known(), 40u);
+}
+
+}  // namespace
+}  // namespace orvela::testing

@@ -1,0 +1,208 @@
+// loudness PROGRAM_FOLDER [--jobs N]: measures the loudness of every title of
+// PROGRAM_FOLDER/Musikliste.xml that PROGRAM_FOLDER/Lautheit.txt does not know
+// yet (or whose file changed since), on all cores, so the running jukebox
+// levels every title from its first play instead of measuring it on the way.
+//
+// Like scan it takes the program folder's lock: while the jukebox runs (it
+// writes the same results file) the command refuses and measures nothing.
+// Ctrl-C or SIGTERM stops it; what was measured until then is kept (the file
+// is also saved every half minute), and the next run goes on where it stopped.
+// The status is then 128 + the signal's number.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio_commands.h"
+#include "collection/collection_table.h"
+#include "collection/table_error.h"
+#include "command.h"
+#include "common/atomic_file.h"
+#include "common/codepage.h"
+#include "field_escape.h"
+#include "playback/loudness_levelling.h"
+#include "program_folder_guard.h"
+
+namespace orvela::tool {
+namespace {
+
+constexpr const char* kUsage = "usage: orvela-jukebox-tool loudness PROGRAM_FOLDER [--jobs N]\n";
+constexpr auto kSaveEvery = std::chrono::seconds(30);
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) { stopSignal = signal; }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+struct Job {
+  std::string path;
+  TFileStamp stamp;
+};
+
+int RunLoudness(const std::vector<std::string>& args) {
+  std::vector<std::string> paths;
+  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--jobs" && i + 1 < args.size()) {
+      const int n = std::atoi(args[++i].c_str());
+      if (n < 1 || n > 256) {
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+      }
+      jobs = static_cast<unsigned>(n);
+    } else if (!args[i].empty() && args[i][0] != '-') {
+      paths.push_back(args[i]);
+    } else {
+      std::fprintf(stderr, "%s", kUsage);
+      return 2;
+    }
+  }
+  if (paths.size() != 1) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  const std::filesystem::path folder(paths[0]);
+  const std::filesystem::path collectionFile = folder / "Musikliste.xml";
+  const std::filesystem::path resultsFile = folder / TLoudnessStore::kFileName;
+  std::error_code statError;
+  if (!std::filesystem::is_regular_file(collectionFile, statError)) {
+    std::fprintf(stderr, "loudness: the collection file %s does not exist; nothing was measured\n",
+                 EscapeField(collectionFile.string()).c_str());
+    return 1;
+  }
+  const auto lock = LockProgramFolder("loudness", paths[0], "nothing was measured");
+  if (!lock) return 1;
+  std::string reason;
+  if (!MayReplaceFile(resultsFile.string(), &reason)) {
+    std::fprintf(stderr, "loudness: %s cannot be written, nothing was measured: %s\n",
+                 EscapeField(resultsFile.string()).c_str(), EscapeField(reason).c_str());
+    return 1;
+  }
+
+  TCollectionTable table(TCollectionTable::CollectionWidths(), true);
+  try {
+    table.LoadFromFile(NativePathToCp1252(collectionFile.string()));
+  } catch (const TableError& e) {
+    std::fprintf(stderr, "loudness: cannot load the collection, nothing was measured: %s\n",
+                 Cp1252ToUtf8(e.what()).c_str());
+    return 1;
+  }
+  // A damaged results file is only measured anew; it is replaced at the end.
+  TLoudnessStore store;
+  store.Load(resultsFile.string());
+
+  std::vector<Job> todo;
+  std::set<std::string> seen;
+  std::size_t known = 0, missing = 0;
+  for (int row = 0; row < table.RecordCount(); ++row) {
+    const std::string path = table.ViewField(row, TCollectionTable::Pfad);
+    if (!seen.insert(path).second) continue;
+    const std::optional<TFileStamp> stamp = TLoudnessStore::StampOf(path);
+    if (!stamp) {
+      ++missing;
+    } else if (store.Find(path, *stamp)) {
+      ++known;
+    } else {
+      todo.push_back({path, *stamp});
+    }
+  }
+
+  CatchStopSignals();
+  std::mutex storeMutex;  // guards store, measured, failed
+  std::size_t measured = 0, failed = 0;
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> cancel{false};
+  std::vector<std::thread> workers;
+  const Clock::time_point start = Clock::now();
+  const unsigned workerCount = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(todo.size(), 1)));
+  for (unsigned w = 0; w < workerCount; ++w) {
+    workers.emplace_back([&] {
+      for (;;) {
+        const std::size_t i = next.fetch_add(1);
+        if (i >= todo.size() || cancel.load()) return;
+        const std::optional<TLoudnessEntry> entry = TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel);
+        if (cancel.load()) return;  // cut short: not a result
+        std::lock_guard<std::mutex> guard(storeMutex);
+        if (entry) {
+          store.Put(todo[i].path, *entry);
+          ++measured;
+        } else {
+          ++failed;
+        }
+      }
+    });
+  }
+
+  const bool showProgress = ::isatty(STDOUT_FILENO) == 1;
+  bool progressShown = false;
+  Clock::time_point lastSave = start;
+  bool saveFailed = false;
+  auto save = [&] {
+    std::lock_guard<std::mutex> guard(storeMutex);
+    saveFailed = !store.Save(resultsFile.string()) || saveFailed;
+    lastSave = Clock::now();
+  };
+  for (;;) {
+    std::size_t done;
+    {
+      std::lock_guard<std::mutex> guard(storeMutex);
+      done = measured + failed;
+    }
+    if (done >= todo.size()) break;
+    if (stopSignal != 0) {
+      cancel.store(true);
+      break;
+    }
+    if (showProgress) {
+      const double seconds = SecondsSince(start);
+      std::printf("\r\033[Kloudness: %zu of %zu titles measured, %.1f titles/s", done, todo.size(),
+                  seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+      std::fflush(stdout);
+      progressShown = true;
+    }
+    if (Clock::now() - lastSave >= kSaveEvery) save();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (std::thread& worker : workers) worker.join();
+  if (progressShown) std::printf("\r\033[K");
+  save();
+  const double seconds = SecondsSince(start);
+  if (saveFailed) {
+    std::fprintf(stderr, "loudness: %s could not be written; the measurements are lost\n",
+                 EscapeField(resultsFile.string()).c_str());
+    return 1;
+  }
+  std::printf("%zu %s measured in %.2f s (%.1f titles/s), %zu already known", measured,
+              measured == 1 ? "title" : "titles", seconds, seconds > 0 ? static_cast<double>(measured) / seconds : 0.0,
+              known);
+  if (failed > 0) std::printf(", %zu could not be decoded", failed);
+  if (missing > 0) std::printf(", %zu missing", missing);
+  if (stopSignal != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
+  std::printf("\n");
+  return stopSignal != 0 ? 128 + stopSignal : 0;
+}
+
+const CommandRegistration kLoudness("loudness", kLoudnessUsage, RunLoudness);
+
+}  // namespace
+}  // namespace orvela::tool
