@@ -32,6 +32,8 @@ class CollectionBuilderFormatsTest : public MainWindowTest {
     std::ofstream(fs::path(musicRoot) / "sub/cover.jpg") << "no music";
     form = MakeForm();
     menu = std::make_unique<TFormMenu>(*form);
+    // The music lives in a scratch folder, not below home or a mount folder.
+    menu->SetFolderRoots({QString::fromStdString(music.Path())});
   }
 
   // Interpret and Pfad of the collection file, in storage order.

@@ -41,9 +41,9 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-// The delivered data files, found from this source file's place in the tree.
+// The delivered data files, found in the source tree.
 inline std::string AssetPath(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "assets" / "data" / name)
+  return (std::filesystem::path(ORVELA_SOURCE_DIR) / "assets" / "data" / name)
       .string();
 }
 

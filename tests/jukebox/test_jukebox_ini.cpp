@@ -253,7 +253,7 @@ TEST_F(IniTest, MenuCodeInForce) {
 
 TEST_F(IniTest, DeliveredFileReadsAndRewritesUnchanged) {
   const fs::path delivered =
-      fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets/data/Jukebox.ini";
+      fs::path(ORVELA_SOURCE_DIR) / "assets/data/Jukebox.ini";
   const auto bytes = ReadWholeFile(delivered);
   ASSERT_TRUE(bytes) << delivered;
   Put(*bytes);

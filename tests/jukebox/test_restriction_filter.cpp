@@ -353,7 +353,7 @@ TEST_F(RestrictionFilterTest, AMissingSectionOpensWithEveryBoxTickedAndNothingCh
 }
 
 TEST_F(RestrictionFilterTest, TheDeliveredSettingsOpenWithNothingChosen) {
-  const fs::path delivered = fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets/data/Jukebox.ini";
+  const fs::path delivered = fs::path(ORVELA_SOURCE_DIR) / "assets/data/Jukebox.ini";
   const std::string bytes = ReadBytes(delivered);
   ASSERT_FALSE(bytes.empty()) << delivered;
   Install({Title("A", "Rock")}, bytes);

@@ -10,7 +10,7 @@
 namespace orvela::testing {
 
 inline std::filesystem::path AudioFixturePath(const std::string& name) {
-  return std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / "audio" / name;
+  return std::filesystem::path(ORVELA_SOURCE_DIR) / "tests" / "fixtures" / "audio" / name;
 }
 
 inline std::string AudioFixtureBytes(const std::string& name) {
