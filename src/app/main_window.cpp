@@ -259,6 +259,11 @@ void TForm1::SetUpLevelling() {
   levelling_ = std::make_unique<TLoudnessLevelling>(State.ProgramDir + TLoudnessStore::kFileName,
                                                     settings.targetLufs, QueuedPost(this));
   player_->SetGainLookup([this](const std::string& path) { return levelling_->GainFor(path); });
+  // Jingles and the birthday song are measured before their first press, not at it.
+  for (const std::string* path : {&State.JingleSong1, &State.JingleSong2, &State.JingleSong3,
+                                  &State.JingleSong4, &State.BirthdaySongPath}) {
+    levelling_->Request(*path);
+  }
 }
 
 void TForm1::LoadCollection() {

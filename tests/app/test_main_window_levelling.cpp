@@ -43,6 +43,13 @@ TEST_F(LevellingWindowTest, QueuedTitlesAreMeasuredAndPlayLevelled) {
   EXPECT_NEAR(20.0 * std::log10(peak), 20.0 * std::log10(0.5) - 14.0, 1.5) << peak;
 }
 
+// A jingle is levelled from its first press: it is measured at the start.
+TEST_F(LevellingWindowTest, JinglesAndTheBirthdaySongAreMeasuredAtTheStart) {
+  StartWith("[Jingle]\r\nSong_1=" + folder.Path() + "a.mp3\r\nSong_3=" + folder.Path() + "b.mp3\r\n" +
+            "[Lautheit]\r\nAngleichen=1\r\nZiel=-20\r\n");
+  EXPECT_TRUE(Deliver([&] { return Measured() == 2; })) << Measured();
+}
+
 TEST_F(LevellingWindowTest, WithoutTheSectionNothingIsMeasured) {
   StartWith("");
   QueueAll();
