@@ -1,9 +1,15 @@
 #include "app/house_style.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace orvela::house {
 
@@ -24,17 +30,7 @@ void SetScaledFont(QWidget* widget, int designPixels, bool bold) {
   widget->setFont(font);
 }
 
-}  // namespace orvela::house
-
-// ---- Boxes and the file picker: their panel and the dimmed screen behind ----
-#include <QApplication>
-#include <QEvent>
-#include <QGuiApplication>
-#include <QPainter>
-#include <QScreen>
-#include <utility>
-
-namespace orvela::house {
+// Boxes and the file picker: their panel and the dimmed screen behind.
 
 QString PanelStyleSheet() {
   QString sheet = QStringLiteral(R"(

@@ -2,7 +2,9 @@
 // One look for every window of the jukebox: the guest screen, the operator
 // windows, the boxes and the file picker. Windows opened above the guest screen
 // take its scale, so at 1920x1080 nothing is smaller than the guests' keys.
+#include <QPointer>
 #include <QString>
+#include <vector>
 
 class QWidget;
 
@@ -31,13 +33,7 @@ inline constexpr int kTouchPx = 48;
 // Smallest text in design pixels that reads at two metres.
 inline constexpr int kReadablePx = 18;
 
-}  // namespace orvela::house
-
-// ---- Boxes and the file picker: their panel and the dimmed screen behind ----
-#include <QPointer>
-#include <vector>
-
-namespace orvela::house {
+// Boxes and the file picker: their panel and the dimmed screen behind.
 
 inline constexpr const char* kDanger = "#C0475A";
 
