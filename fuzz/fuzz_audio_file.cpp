@@ -1,9 +1,11 @@
 // The whole record path on a real file: the first input byte picks the
-// extension (.mp3 or .wma), the rest is written to a temporary file and loaded.
-// The in-memory path must come to exactly the same record.
+// extension (MP3 and WMA through our own readers, FLAC, Ogg, Opus and M4A
+// through TagLib), the rest is written to a temporary file and loaded. The
+// in-memory path must come to exactly the same record.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,13 +26,17 @@ std::string TempFolder() {
   return (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
 }
 
+constexpr std::array<const char*, 6> kExtensions = {".mp3", ".wma", ".flac", ".ogg", ".opus", ".m4a"};
+
 // One file per extension and process, removed when the fuzzer exits.
 struct Files {
-  std::string mp3 = TempFolder() + "/orvela-fuzz-" + std::to_string(::getpid()) + ".mp3";
-  std::string wma = TempFolder() + "/orvela-fuzz-" + std::to_string(::getpid()) + ".wma";
+  std::array<std::string, kExtensions.size()> paths;
+  Files() {
+    for (std::size_t i = 0; i < kExtensions.size(); ++i)
+      paths[i] = TempFolder() + "/orvela-fuzz-" + std::to_string(::getpid()) + kExtensions[i];
+  }
   ~Files() {
-    ::unlink(mp3.c_str());
-    ::unlink(wma.c_str());
+    for (const std::string& path : paths) ::unlink(path.c_str());
   }
 };
 
@@ -52,7 +58,7 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Files files;
   if (size == 0) return 0;
-  const std::string& path = (data[0] & 1) != 0 ? files.wma : files.mp3;
+  const std::string& path = files.paths[data[0] % kExtensions.size()];
   if (!WriteFile(path, data + 1, size - 1)) return 0;
 
   const std::string cpPath = orvela::NativePathToCp1252(path);
