@@ -8,12 +8,10 @@
 // Ctrl-C or SIGTERM stops it; what was measured until then is kept (the file
 // is also saved every half minute), and the next run goes on where it stopped.
 // The status is then 128 + the signal's number.
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -29,6 +27,7 @@
 #include "common/atomic_file.h"
 #include "common/codepage.h"
 #include "field_escape.h"
+#include "long_command.h"
 #include "playback/loudness_levelling.h"
 #include "program_folder_guard.h"
 
@@ -37,22 +36,6 @@ namespace {
 
 constexpr const char* kUsage = "usage: orvela-jukebox-tool loudness PROGRAM_FOLDER [--jobs N]\n";
 constexpr auto kSaveEvery = std::chrono::seconds(30);
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) { stopSignal = signal; }
-
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 struct Job {
   std::string path;
@@ -153,8 +136,7 @@ int RunLoudness(const std::vector<std::string>& args) {
     });
   }
 
-  const bool showProgress = ::isatty(STDOUT_FILENO) == 1;
-  bool progressShown = false;
+  ProgressLine progress(stdout);
   Clock::time_point lastSave = start;
   bool saveFailed = false;
   auto save = [&] {
@@ -169,22 +151,19 @@ int RunLoudness(const std::vector<std::string>& args) {
       done = measured + failed;
     }
     if (done >= todo.size()) break;
-    if (stopSignal != 0) {
+    if (StopSignal() != 0) {
       cancel.store(true);
       break;
     }
-    if (showProgress) {
-      const double seconds = SecondsSince(start);
-      std::printf("\r\033[Kloudness: %zu of %zu titles measured, %.1f titles/s", done, todo.size(),
-                  seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
-      std::fflush(stdout);
-      progressShown = true;
-    }
+    char text[112];
+    std::snprintf(text, sizeof text, "loudness: %zu of %zu titles measured, %.1f titles/s", done, todo.size(),
+                  Rate(done, SecondsSince(start)));
+    progress.Show(text);
     if (Clock::now() - lastSave >= kSaveEvery) save();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   for (std::thread& worker : workers) worker.join();
-  if (progressShown) std::printf("\r\033[K");
+  progress.Clear();
   save();
   const double seconds = SecondsSince(start);
   if (saveFailed) {
@@ -193,13 +172,13 @@ int RunLoudness(const std::vector<std::string>& args) {
     return 1;
   }
   std::printf("%zu %s measured in %.2f s (%.1f titles/s), %zu already known", measured,
-              measured == 1 ? "title" : "titles", seconds, seconds > 0 ? static_cast<double>(measured) / seconds : 0.0,
+              measured == 1 ? "title" : "titles", seconds, Rate(measured, seconds),
               known);
   if (failed > 0) std::printf(", %zu could not be decoded", failed);
   if (missing > 0) std::printf(", %zu missing", missing);
-  if (stopSignal != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
+  if (StopSignal() != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
   std::printf("\n");
-  return stopSignal != 0 ? 128 + stopSignal : 0;
+  return StopSignal() != 0 ? 128 + StopSignal() : 0;
 }
 
 const CommandRegistration kLoudness("loudness", kLoudnessUsage, RunLoudness);

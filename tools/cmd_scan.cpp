@@ -10,10 +10,7 @@
 // cannot be read or cannot be replaced ends the run with status 1 before
 // anything is read, and so does a program folder in use by the running jukebox
 // or another command.
-#include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -27,6 +24,7 @@
 #include "common/codepage.h"
 #include "common/file_open.h"
 #include "field_escape.h"
+#include "long_command.h"
 #include "metadata/audio_file.h"
 #include "program_folder_guard.h"
 
@@ -34,51 +32,6 @@ namespace orvela::tool {
 namespace {
 
 constexpr const char* kUsage = "usage: orvela-jukebox-tool scan [--recursive] FOLDER PROGRAM_FOLDER\n";
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) { stopSignal = signal; }
-
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-double Rate(std::size_t files, double seconds) { return seconds > 0 ? static_cast<double>(files) / seconds : 0.0; }
-
-// One line on the terminal, rewritten in place; a log file or a pipe gets
-// none of it, only the summary.
-class ProgressLine {
- public:
-  ProgressLine() : shown_(::isatty(STDERR_FILENO) == 1) {}
-
-  void Update(std::size_t files, Clock::time_point start) {
-    if (!shown_) return;
-    const Clock::time_point now = Clock::now();
-    if (now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    std::fprintf(stderr, "\r\033[Kscan: %zu files read, %.0f files/s", files, Rate(files, SecondsSince(start)));
-    std::fflush(stderr);
-    written_ = true;
-  }
-
-  void Clear() {
-    if (written_) std::fprintf(stderr, "\r\033[K");
-    written_ = false;
-  }
-
- private:
-  bool shown_;
-  bool written_ = false;
-  Clock::time_point last_{};
-};
 
 int RunScan(const std::vector<std::string>& args) {
   bool recursive = false;
@@ -147,7 +100,7 @@ int RunScan(const std::vector<std::string>& args) {
   options.mask = kMusicFileMask;
   options.recursive = recursive;
   options.maxPathBytes = table.FieldWidth(TCollectionTable::Pfad);
-  ProgressLine progress;
+  ProgressLine progress(stderr);
   const Clock::time_point start = Clock::now();
   std::size_t appended = 0;
   TFolderScanCallbacks callbacks;
@@ -158,8 +111,12 @@ int RunScan(const std::vector<std::string>& args) {
     ++appended;
   };
   callbacks.pause = [&] {
-    progress.Update(appended, start);
-    return stopSignal == 0;
+    if (progress.Due()) {
+      char text[96];
+      std::snprintf(text, sizeof text, "scan: %zu files read, %.0f files/s", appended, Rate(appended, SecondsSince(start)));
+      progress.Show(text);
+    }
+    return StopSignal() == 0;
   };
   const TFolderScanResult result = ScanFolder(folder, options, callbacks);
   progress.Clear();
@@ -186,7 +143,7 @@ int RunScan(const std::vector<std::string>& args) {
   }
   if (result.stopped) std::printf(", interrupted: the rest was not scanned");
   std::printf("\n");
-  return result.stopped && stopSignal != 0 ? 128 + stopSignal : 0;
+  return result.stopped && StopSignal() != 0 ? 128 + StopSignal() : 0;
 }
 
 const CommandRegistration kScan("scan",
