@@ -6,6 +6,7 @@
 #include "common/codepage.h"
 #include "demo/tone_encoder.h"
 #include "metadata/audio_file.h"
+#include "record_check.h"
 #include "stream_fixtures.h"
 
 namespace orvela {
@@ -19,18 +20,8 @@ using testing::TempDir;
 // count * 417 bytes, so 300 frames are 125,100 bytes, 7 whole seconds.
 std::string SilentMp3(int count = 300) { return testing::Frames({}, 417, count); }
 
-struct Record {
-  std::string title, artist, year, genre;
-  int duration;
-};
-
-void ExpectRecord(const TAudioFile& f, const Record& r) {
-  EXPECT_EQ(f.Title, r.title);
-  EXPECT_EQ(f.Artist, r.artist);
-  EXPECT_EQ(f.Year, r.year);
-  EXPECT_EQ(f.Genre, r.genre);
-  EXPECT_EQ(f.Duration, r.duration);
-}
+using testing::ExpectRecord;
+using testing::Record;
 
 std::string V1Tag(const std::string& title, const std::string& artist, const std::string& year = "",
                   int genre = 255) {

@@ -16,6 +16,7 @@
 #include "common/codepage.h"
 #include "metadata/audio_file.h"
 #include "metadata/tagged_file.h"
+#include "record_check.h"
 #include "stream_fixtures.h"
 #include "support/audio_fixtures.h"
 #include "support/child_process.h"
@@ -27,18 +28,8 @@ using testing::AudioFixtureBytes;
 using testing::AudioFixturePath;
 using testing::TempDir;
 
-struct Record {
-  std::string title, artist, year, genre;
-  int duration;
-};
-
-void ExpectRecord(const TAudioFile& f, const Record& r) {
-  EXPECT_EQ(f.Title, r.title);
-  EXPECT_EQ(f.Artist, r.artist);
-  EXPECT_EQ(f.Year, r.year);
-  EXPECT_EQ(f.Genre, r.genre);
-  EXPECT_EQ(f.Duration, r.duration);
-}
+using testing::ExpectRecord;
+using testing::Record;
 
 Record Defaults(const std::string& fileName) { return {fileName, "Titel ist unbekannt", "0000", "n.vorhanden", 0}; }
 
