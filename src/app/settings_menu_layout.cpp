@@ -187,6 +187,7 @@ void THauptmenu::CreateControls() {
   StyleCheckBox(CheckBoxEinschraenken);
   CheckBoxJingles = NewCheckBox(this, "CheckBoxJingles", "Jingles erlauben");
   CheckBoxGeburtstag = NewCheckBox(this, "CheckBoxGeburtstag", "Geburtstagsmodus");
+  CheckBoxAngleichen = NewCheckBox(this, "CheckBoxAngleichen", "Lautstärke angleichen");
 
   const auto addRow = [root](std::initializer_list<QWidget*> widgets) {
     auto* row = new QHBoxLayout;
@@ -198,7 +199,7 @@ void THauptmenu::CreateControls() {
   };
   // Rows packed by caption length: every caption whole, every row a finger high.
   addRow({CheckBoxNaechsterTitel, CheckBoxStopTitel, CheckBoxAutomatik});
-  addRow({CheckBoxEinmal, CheckBoxDoppelt, CheckBoxKiosk});
+  addRow({CheckBoxEinmal, CheckBoxDoppelt, CheckBoxKiosk, CheckBoxAngleichen});
   addRow({CheckBoxEinschraenken, CheckBoxBildschirmschoner, CheckBoxMaus});
   addRow({CheckBoxLautstaerke, CheckBoxAusblenden, CheckBoxCode});
 
