@@ -712,6 +712,26 @@ TEST(LevellingWorker, ATitleNotYetMeasuredStartsAtOnceUnlevelled) {
   EXPECT_EQ(never.Started(), 0);
 }
 
+// Ending while the worker hands a result over, again and again: the worker
+// must not read what the destructor is taking down (ThreadSanitizer reports
+// such a race, however rarely it bites).
+TEST(LevellingWorker, EndingWhileAResultIsHandedOver) {
+  TempDir dir;
+  const std::string title = Tone(dir, "t.wav", -20.0, Format::Wav, 0.1);
+  PostQueue posts;
+  for (int i = 0; i < 200; ++i) {
+    TLoudnessLevelling levelling(dir.File("Lautheit.txt"), -16.0, posts.Function(),
+                                 [](const std::string&, const TFileStamp& stamp, const std::atomic<bool>*) {
+                                   return std::optional<TLoudnessEntry>(
+                                       TLoudnessEntry{stamp, {-10.0, 0.5}, TLoudnessSource::Measured});
+                                 });
+    levelling.Request(title);
+  }
+  // Whatever was posted finds its levelling gone and does nothing.
+  posts.Drain();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Lautheit.txt")));
+}
+
 TEST(LevellingWorker, EndingDuringAMeasurementNeitherWaitsNorDelivers) {
   TempDir dir;
   const std::string title = Tone(dir, "t.wav", -20.0, Format::Wav, 1.0);
