@@ -199,7 +199,7 @@ void THauptmenu::CreateControls() {
   };
   // Rows packed by caption length: every caption whole, every row a finger high.
   addRow({CheckBoxNaechsterTitel, CheckBoxStopTitel, CheckBoxAutomatik});
-  addRow({CheckBoxEinmal, CheckBoxDoppelt, CheckBoxKiosk, CheckBoxAngleichen});
+  addRow({CheckBoxEinmal, CheckBoxDoppelt, CheckBoxKiosk});
   addRow({CheckBoxEinschraenken, CheckBoxBildschirmschoner, CheckBoxMaus});
   addRow({CheckBoxLautstaerke, CheckBoxAusblenden, CheckBoxCode});
 
@@ -272,7 +272,9 @@ void THauptmenu::CreateControls() {
   StyleCloseButton(BitBtnSchliessen);
   auto* actions = new QGridLayout;
   actions->setHorizontalSpacing(8);
-  actions->setVerticalSpacing(6);
+  // Enough for the upper row to end above "Schließen", beside which the
+  // levelling's switch sits.
+  actions->setVerticalSpacing(10);
   actions->addWidget(SpeedButtonMusiksammlung, 0, 0);
   actions->addWidget(SpeedButtonJukeboxLeeren, 0, 1);
   actions->addWidget(SpeedButtonLTitelEntf, 0, 2);
@@ -284,6 +286,9 @@ void THauptmenu::CreateControls() {
   keepClear->setObjectName(QStringLiteral("PlatzSchliessen"));
   keepClear->setFixedSize(kCloseButtonRect.width() + 4, 1);
   actions->addWidget(keepClear, 1, 3);
+  // The switch rows are full: the levelling's switch takes the free place
+  // above "Schließen".
+  actions->addWidget(CheckBoxAngleichen, 0, 3);
   root->addLayout(actions);
 }
 

@@ -720,7 +720,9 @@ TEST_F(SettingsMenuLevellingTest, TheLevellingBoxSwitchesTheSection) {
     if (c.tick) {
       EXPECT_EQ(form->Levelling()->TargetLufs(), c.target);
       // Switched on with titles waiting: they are measured before they play.
-      if (!c.on) EXPECT_EQ(form->Levelling()->Pending(), 2u);
+      if (!c.on) {
+        EXPECT_EQ(form->Levelling()->Pending(), 2u);
+      }
     }
     if (!c.tick) {
       // Switched off, the next title plays as decoded (the tone is at 0.5).
