@@ -61,7 +61,10 @@ std::optional<double> ParseReplayGainNumber(const std::string& text) {
 std::optional<double> ParseOpusR128Gain(const std::string& text) {
   const char* first = text.data();
   const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
+  if (first != last && *first == '+') {
+    ++first;
+    if (first != last && *first == '-') return std::nullopt;
+  }
   int value = 0;
   const auto [end, error] = std::from_chars(first, last, value);
   if (error != std::errc() || end != last || first == last || value < -32768 || value > 32767) return std::nullopt;

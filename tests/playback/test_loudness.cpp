@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -243,6 +244,7 @@ TEST(ReplayGain, OpusR128GainIsReadAgainstItsOwnReference) {
       {"past 16 bits", "untagged.opus", {{"R128_TRACK_GAIN", "32768"}}, std::nullopt, 0.0},
       {"in decibels", "untagged.opus", {{"R128_TRACK_GAIN", "-11 dB"}}, std::nullopt, 0.0},
       {"a fraction", "untagged.opus", {{"R128_TRACK_GAIN", "-11.5"}}, std::nullopt, 0.0},
+      {"two signs", "untagged.opus", {{"R128_TRACK_GAIN", "+-2816"}}, std::nullopt, 0.0},
       {"ReplayGain beside it wins",
        "untagged.opus",
        {{"R128_TRACK_GAIN", "-2816"}, {"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}},
@@ -331,6 +333,7 @@ TEST(ReplayGain, LyingTagsNeitherBlastNorSilenceATitle) {
     file.FilePath = title;
     player.Play(&file);
     const double heard = audio::testing::Peak(out->Render(44100 * 2));
+    std::printf("[ figures  ] %s: loudest sample played %.2f dBFS\n", c.name, Db(heard));
     EXPECT_LE(heard, audio::kLevelledCeiling);
     EXPECT_NEAR(Db(heard), Db(c.heardPeak), 1.0);
   }
