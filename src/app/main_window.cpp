@@ -254,16 +254,29 @@ void TForm1::SetUpPlayer() {
 }
 
 void TForm1::SetUpLevelling() {
+  SwitchLevelling(ReadLevellingSettings(TIniFile(State.ProgramDir + "Jukebox.ini")).enabled);
+}
+
+void TForm1::SwitchLevelling(bool on) {
+  if (!player_ || on == (levelling_ != nullptr)) return;
+  if (!on) {
+    // The lookups reach into the levelling: gone first.
+    player_->SetGainLookup({});
+    levelling_.reset();
+    return;
+  }
   const TLevellingSettings settings = ReadLevellingSettings(TIniFile(State.ProgramDir + "Jukebox.ini"));
-  if (!settings.enabled) return;
   levelling_ = std::make_unique<TLoudnessLevelling>(State.ProgramDir + TLoudnessStore::kFileName,
                                                     settings.targetLufs, QueuedPost(this));
-  player_->SetGainLookup([this](const std::string& path) { return levelling_->GainFor(path); });
-  // Jingles and the birthday song are measured before their first press, not at it.
+  player_->SetGainLookup([this](const std::string& path) { return levelling_->GainFor(path); },
+                         [this](const std::string& path, float gain) { levelling_->GainLowered(path, gain); });
+  // Jingles and the birthday song are measured before their first press, not at it;
+  // switched on while titles wait, those before they start.
   for (const std::string* path : {&State.JingleSong1, &State.JingleSong2, &State.JingleSong3,
                                   &State.JingleSong4, &State.BirthdaySongPath}) {
     levelling_->Request(*path);
   }
+  for (const auto& item : player_->Items) levelling_->Request(item->FilePath);
 }
 
 void TForm1::LoadCollection() {

@@ -102,6 +102,12 @@ class TForm1 : public QWidget {
 
   TCollectionTable& CollectionTable() { return *collectionTable_; }
   TCollectionTable& TransferTable() { return *transferTable_; }
+  // The loudness levelling; none while it is switched off (or without a player).
+  const TLoudnessLevelling* Levelling() const { return levelling_.get(); }
+  // The settings menu's switch: from the next title on every title, jingle and
+  // birthday song is levelled to the target Jukebox.ini names, or plays as
+  // decoded. The title playing keeps the gain it started with.
+  void SwitchLevelling(bool on);
   const TForm1Services& Services() const { return services_; }
 
   // Whether start-up asked the application to terminate.

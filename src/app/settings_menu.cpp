@@ -29,6 +29,7 @@
 #include "common/platform.h"
 #include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
+#include "jukebox/levelling_settings.h"
 #include "jukebox/playback_time.h"
 #include "jukebox/title_selection.h"
 #include "queue/tilu_playlist.h"
@@ -226,6 +227,7 @@ void THauptmenu::LoadMenuSettings() {
     Jingles[i].edit->setText(ToQString(ini.ReadString(kJingle, songKeys[i], "")));
   }
   CheckBoxLautstaerke->setChecked(ini.ReadBool(kSwitches, "Schalter_Lautstaerkeregler", true));
+  CheckBoxAngleichen->setChecked(ReadLevellingSettings(ini).enabled);
 }
 
 void THauptmenu::ShowBirthdayFields() {
@@ -294,6 +296,7 @@ void THauptmenu::FormClose() {
     jingle->setEnabled(CheckBoxJingles->isChecked());
   }
   form1_.SliderEdit1->setEnabled(CheckBoxLautstaerke->isChecked());
+  form1_.SwitchLevelling(CheckBoxAngleichen->isChecked());
   form1_.ApplyWindowFrame(state.KioskMode);
   // Unticked, the machine gets back the screen saver it had before the jukebox
   // started, not one switched on for it.
@@ -329,6 +332,8 @@ void THauptmenu::SaveMenuSettings() {
     batch.WriteString(kJingle, songKeys[i], FromQString(Jingles[i].edit->text()));
   }
   batch.WriteInteger(kQueue, "max", SpinEditMax.box->value());
+  // Only the switch: the target stays as it was written.
+  batch.WriteBool(kLevellingSection, kLevellingOnKey, CheckBoxAngleichen->isChecked());
   // One replacement of the file for all of them: the operator waits for the
   // window to close, and each replacement waits for the disk.
   try {

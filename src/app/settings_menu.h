@@ -114,6 +114,7 @@ class THauptmenu : public TOperatorWindow {
   QCheckBox* CheckBoxBildschirmschoner = nullptr;
   QCheckBox* CheckBoxMaus = nullptr;
   QCheckBox* CheckBoxGeburtstag = nullptr;
+  QCheckBox* CheckBoxAngleichen = nullptr;  // "Lautstärke angleichen"
 
   std::array<TFileField, 4> Jingles;
   TFileField Geburtstagssong;

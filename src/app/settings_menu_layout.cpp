@@ -187,6 +187,7 @@ void THauptmenu::CreateControls() {
   StyleCheckBox(CheckBoxEinschraenken);
   CheckBoxJingles = NewCheckBox(this, "CheckBoxJingles", "Jingles erlauben");
   CheckBoxGeburtstag = NewCheckBox(this, "CheckBoxGeburtstag", "Geburtstagsmodus");
+  CheckBoxAngleichen = NewCheckBox(this, "CheckBoxAngleichen", "Lautstärke angleichen");
 
   const auto addRow = [root](std::initializer_list<QWidget*> widgets) {
     auto* row = new QHBoxLayout;
@@ -271,7 +272,9 @@ void THauptmenu::CreateControls() {
   StyleCloseButton(BitBtnSchliessen);
   auto* actions = new QGridLayout;
   actions->setHorizontalSpacing(8);
-  actions->setVerticalSpacing(6);
+  // Enough for the upper row to end above "Schließen", beside which the
+  // levelling's switch sits.
+  actions->setVerticalSpacing(10);
   actions->addWidget(SpeedButtonMusiksammlung, 0, 0);
   actions->addWidget(SpeedButtonJukeboxLeeren, 0, 1);
   actions->addWidget(SpeedButtonLTitelEntf, 0, 2);
@@ -283,6 +286,9 @@ void THauptmenu::CreateControls() {
   keepClear->setObjectName(QStringLiteral("PlatzSchliessen"));
   keepClear->setFixedSize(kCloseButtonRect.width() + 4, 1);
   actions->addWidget(keepClear, 1, 3);
+  // The switch rows are full: the levelling's switch takes the free place
+  // above "Schließen".
+  actions->addWidget(CheckBoxAngleichen, 0, 3);
   root->addLayout(actions);
 }
 

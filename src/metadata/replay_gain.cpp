@@ -2,6 +2,7 @@
 
 #include <taglib/fileref.h>
 #include <taglib/mp4file.h>
+#include <taglib/opusfile.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 
@@ -57,6 +58,19 @@ std::optional<double> ParseReplayGainNumber(const std::string& text) {
   return value;
 }
 
+std::optional<double> ParseOpusR128Gain(const std::string& text) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') {
+    ++first;
+    if (first != last && *first == '-') return std::nullopt;
+  }
+  int value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last || first == last || value < -32768 || value > 32767) return std::nullopt;
+  return value / 256.0;
+}
+
 std::optional<TReplayGain> ReadReplayGain(const std::string& nativePath) noexcept {
   try {
     const int fd = OpenRegularFileForReading(nativePath);
@@ -71,7 +85,19 @@ std::optional<TReplayGain> ReadReplayGain(const std::string& nativePath) noexcep
     std::optional<std::string> peakText = PropertyText(properties, "REPLAYGAIN_TRACK_PEAK");
     if (!gainText) gainText = Mp4Text(ref.file(), "replaygain_track_gain");
     if (!peakText) peakText = Mp4Text(ref.file(), "replaygain_track_peak");
-    if (!gainText) return std::nullopt;
+    if (!gainText) {
+      // Opus keeps its own gain beside the header's output gain (which the
+      // decoder applies already): the title plays at -23 LUFS with it. It has
+      // no peak.
+      if (dynamic_cast<TagLib::Ogg::Opus::File*>(ref.file()) == nullptr) return std::nullopt;
+      const std::optional<std::string> r128Text = PropertyText(properties, "R128_TRACK_GAIN");
+      const std::optional<double> r128 = r128Text ? ParseOpusR128Gain(*r128Text) : std::nullopt;
+      if (!r128) return std::nullopt;
+      TReplayGain result;
+      result.trackGainDb = *r128;
+      result.referenceLufs = kOpusR128ReferenceLufs;
+      return result;
+    }
     const std::optional<double> gain = ParseReplayGainNumber(*gainText);
     if (!gain || std::fabs(*gain) > kMaxGainDb) return std::nullopt;
     TReplayGain result;

@@ -8,6 +8,7 @@
 
 #include "common/file_open.h"
 #include "metadata/replay_gain.h"
+#include "playback/audio/audio_layer.h"
 
 namespace orvela {
 namespace {
@@ -57,7 +58,7 @@ void TLoudnessLevelling::Request(const std::string& path) {
   }
   if (!worker_.joinable()) {
     try {
-      worker_ = std::thread([this] { WorkerLoop(); });
+      worker_ = std::thread([this, alive = std::weak_ptr<Alive>(alive_)] { WorkerLoop(alive); });
     } catch (const std::system_error&) {
       // No thread to be had: the titles play unlevelled, the next request tries again.
       std::lock_guard<std::mutex> lock(mutex_);
@@ -79,7 +80,21 @@ float TLoudnessLevelling::GainFor(const std::string& path) {
   return 1.0f;
 }
 
-void TLoudnessLevelling::WorkerLoop() {
+void TLoudnessLevelling::GainLowered(const std::string& path, float gain) {
+  if (!(gain > 0.0f)) return;
+  std::optional<TLoudnessEntry> entry = store_.Find(path);
+  if (!entry) return;  // replaced or never known: nothing on record to correct
+  // The ceiling takes the gain down exactly as far as the loudest sample needs.
+  const double heard = audio::kLevelledCeiling / static_cast<double>(gain);
+  if (!(heard > entry->facts.peak)) return;
+  entry->facts.peak = heard;
+  if (!PlausibleLoudness(entry->facts)) return;
+  store_.Put(path, *entry);
+  dirty_ = true;
+  Save();
+}
+
+void TLoudnessLevelling::WorkerLoop(std::weak_ptr<Alive> alive) {
   LowerOwnPriority();
   for (;;) {
     Job job;
@@ -97,7 +112,6 @@ void TLoudnessLevelling::WorkerLoop() {
       entry.reset();
     }
     if (cancel_.load(std::memory_order_relaxed)) return;
-    const std::weak_ptr<Alive> alive = alive_;
     post_([this, alive, path = std::move(job.path), entry] {
       if (alive.expired()) return;
       Deliver(path, entry);
@@ -130,13 +144,18 @@ std::optional<TLoudnessEntry> TLoudnessLevelling::MeasureTitle(const std::string
   const std::string nativePath = ResolveCodePagePath(path);
   TLoudnessEntry entry;
   entry.stamp = stamp;
+  // A tag saying what no real title could is ignored: the audio tells.
   if (const std::optional<TReplayGain> tags = ReadReplayGain(nativePath)) {
-    entry.facts = LoudnessFromReplayGain(tags->trackGainDb, tags->trackPeak);
-    entry.source = TLoudnessSource::ReplayGain;
-    return entry;
+    if (const std::optional<audio::LoudnessFacts> facts = LoudnessFromReplayGain(*tags)) {
+      entry.facts = *facts;
+      entry.source = TLoudnessSource::ReplayGain;
+      return entry;
+    }
   }
   const std::optional<audio::LoudnessFacts> facts = audio::MeasureLoudness(nativePath, kOutputRate, cancel);
-  if (!facts) return std::nullopt;
+  // Damaged audio that decodes far beyond full scale is not levelled, and the
+  // results file could not keep it anyway.
+  if (!facts || !PlausibleLoudness(*facts)) return std::nullopt;
   entry.facts = *facts;
   entry.source = TLoudnessSource::Measured;
   return entry;

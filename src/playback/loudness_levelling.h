@@ -46,6 +46,10 @@ class TLoudnessLevelling {
   // The gain for path now; 1 when unknown (and then it is queued, so the next
   // time it is known).
   float GainFor(const std::string& path);
+  // The ceiling lowered path's gain to `gain` while it played: a sample was
+  // louder than its peak on record. The record is raised to what was heard,
+  // so the title starts at the lowered gain from now on.
+  void GainLowered(const std::string& path, float gain);
   double TargetLufs() const { return target_; }
   const TLoudnessStore& Store() const { return store_; }
   // Measurements queued or under way.
@@ -63,7 +67,9 @@ class TLoudnessLevelling {
   };
   struct Alive {};
 
-  void WorkerLoop();
+  // alive: taken on this thread as the worker starts, never read from alive_
+  // there (the destructor resets alive_ while the worker may be finishing).
+  void WorkerLoop(std::weak_ptr<Alive> alive);
   void Deliver(const std::string& path, std::optional<TLoudnessEntry> entry);
   void Save();
 

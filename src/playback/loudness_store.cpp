@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::string_view kHeader = "Orvela-Lautheit 1";
 constexpr double kCeilingDbfs = -1.0;
-constexpr double kReplayGainReferenceLufs = -18.0;
 
 // Numbers in the file never depend on the locale (the program runs German).
 void AppendNumber(std::string& out, double value) {
@@ -62,8 +61,9 @@ std::optional<std::pair<std::string, TLoudnessEntry>> ParseLine(std::string_view
   if (!ReadNumber(fields[0], &entry.stamp.size) || !ReadNumber(fields[1], &entry.stamp.mtimeNs) ||
       !ReadNumber(fields[2], &entry.facts.loudness) || !ReadNumber(fields[3], &entry.facts.peak))
     return std::nullopt;
-  // A carriage return in a name would not survive the next save and load.
-  if (entry.stamp.size < 0 || entry.facts.peak < 0.0 || line.empty() ||
+  // A carriage return in a name would not survive the next save and load. A
+  // loudness or peak no title has is no measurement, whoever wrote it.
+  if (entry.stamp.size < 0 || !PlausibleLoudness(entry.facts) || line.empty() ||
       line.find('\r') != std::string_view::npos)
     return std::nullopt;
   if (fields[4] == "M") {
@@ -146,8 +146,16 @@ void TLoudnessStore::Put(const std::string& path, const TLoudnessEntry& entry) {
   entries_[path] = entry;
 }
 
+bool PlausibleLoudness(const audio::LoudnessFacts& facts) {
+  const double peak = facts.peak;
+  if (!(peak <= audio::kLoudestRealSample)) return false;  // NaN too
+  if (std::isinf(facts.loudness) && facts.loudness < 0) return peak >= 0.0;
+  return facts.loudness >= kQuietestLoudness && facts.loudness <= kLoudestLoudness && peak >= kLowestPeak &&
+         facts.loudness <= 20.0 * std::log10(peak) + kMostLoudnessAbovePeakDb;
+}
+
 float LevellingGain(const audio::LoudnessFacts& facts, double targetLufs) {
-  if (!std::isfinite(facts.loudness) || !std::isfinite(targetLufs) || !(facts.peak > 0.0)) return 1.0f;
+  if (!PlausibleLoudness(facts) || !std::isfinite(facts.loudness) || !std::isfinite(targetLufs)) return 1.0f;
   double gainDb = targetLufs - facts.loudness;
   const double peakDb = 20.0 * std::log10(facts.peak);
   gainDb = std::min(gainDb, kCeilingDbfs - peakDb);
@@ -155,11 +163,14 @@ float LevellingGain(const audio::LoudnessFacts& facts, double targetLufs) {
   return static_cast<float>(std::min<double>(gain, audio::kMaxChannelGain));
 }
 
-audio::LoudnessFacts LoudnessFromReplayGain(double trackGainDb, std::optional<double> trackPeak) {
+std::optional<audio::LoudnessFacts> LoudnessFromReplayGain(const TReplayGain& tags) {
   audio::LoudnessFacts facts;
-  facts.loudness = kReplayGainReferenceLufs - trackGainDb;
+  facts.loudness = tags.referenceLufs - tags.trackGainDb;
   // Without a peak the ceiling cannot be kept; full scale is the safe guess.
-  facts.peak = trackPeak.value_or(1.0);
+  // A peak no title has (or one that does not fit the loudness) makes the
+  // whole tag suspect: what wrote it may have got the gain wrong as well.
+  facts.peak = tags.trackPeak.value_or(1.0);
+  if (!std::isfinite(facts.loudness) || !PlausibleLoudness(facts)) return std::nullopt;
   return facts;
 }
 

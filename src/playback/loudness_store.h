@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "metadata/replay_gain.h"
 #include "playback/audio/loudness_meter.h"
 
 namespace orvela {
@@ -60,15 +61,35 @@ class TLoudnessStore {
   std::map<std::string, TLoudnessEntry> entries_;  // by code-page path
 };
 
+// What real audio gives; a tag or a stored line saying otherwise says nothing.
+// Loudness: from the meter's absolute gate (quieter is measured as silence,
+// minus infinity) to above a full-scale square wave in both channels.
+inline constexpr double kQuietestLoudness = -70.0;
+inline constexpr double kLoudestLoudness = 6.0;
+// Sample peak: from far below the quietest loudness to the most a lossy
+// decoder overshoots full scale (audio::kLoudestRealSample).
+inline constexpr double kLowestPeak = 0.0001;  // -80 dBFS
+// Integrated loudness is a weighted mean square: both channels and the
+// weighting's treble lift put it at most about 7 dB above the sample peak.
+inline constexpr double kMostLoudnessAbovePeakDb = 10.0;
+
+// Whether the facts could be a real title's: both in range, the loudness not
+// far above the peak. A silent title (minus infinity) needs only a peak in range.
+bool PlausibleLoudness(const audio::LoudnessFacts& facts);
+
 // The factor a title's samples are multiplied by to sound at targetLufs: the
 // difference of target and loudness, but never so much that the title's peak
 // would rise above -1 dBFS (a quiet title with loud peaks is lifted only as
-// far as its peaks allow). 1 for a silent title or one without a usable peak.
+// far as its peaks allow). 1 for a silent title, one without a usable peak, or
+// facts no real title has. Within the target's range (-40 to -5 LUFS) that
+// keeps every gain between -46 dB and +24 dB.
 float LevellingGain(const audio::LoudnessFacts& facts, double targetLufs);
 
-// The loudness a ReplayGain track gain stands for. ReplayGain levels to a
-// reference of 89 dB SPL, which its authors equate with -18 LUFS, so a title
-// tagged with gain g measures -18 - g LUFS.
-audio::LoudnessFacts LoudnessFromReplayGain(double trackGainDb, std::optional<double> trackPeak);
+// The loudness a track gain tag stands for: a title tagged with gain g against
+// a reference of r LUFS measures r - g (ReplayGain's 89 dB SPL is taken as -18
+// LUFS; Opus's R128 gain is against -23). Without a peak full scale is
+// assumed. nullopt when loudness and peak could not be a real title's: the
+// title is measured instead.
+std::optional<audio::LoudnessFacts> LoudnessFromReplayGain(const TReplayGain& tags);
 
 }  // namespace orvela

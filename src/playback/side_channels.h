@@ -15,6 +15,9 @@ namespace orvela {
 
 // The levelling gain a file is played with (1 = as decoded); empty: none.
 using GainLookup = std::function<float(const std::string& path)>;
+// Told the gain a title ended with where the ceiling had to lower the one it
+// was started with: its samples were louder than what its gain came from said.
+using GainLowered = std::function<void(const std::string& path, float gain)>;
 
 class TSideChannels {
  public:

@@ -95,8 +95,9 @@ void TTiluPlayer::CreateSpectrum(int width, int height) {
   spectrum_->DrawMode = TSpectrumDrawMode::Bars;
 }
 
-void TTiluPlayer::SetGainLookup(GainLookup lookup) {
+void TTiluPlayer::SetGainLookup(GainLookup lookup, GainLowered lowered) {
   gainLookup_ = lookup;
+  gainLowered_ = std::move(lowered);
   SideChannels.SetGainLookup(std::move(lookup));
 }
 
@@ -105,7 +106,12 @@ void TTiluPlayer::Play(const TAudioFile* file) {
   CurrentFile->Assign(*file);
   FreeStream();
   Channel = OpenStream(CurrentFile->FilePath);
-  if (Channel != 0 && gainLookup_) layer_.ChannelSetGain(Channel, gainLookup_(CurrentFile->FilePath));
+  gainSet_ = 1.0f;
+  if (Channel != 0 && gainLookup_) {
+    gainPath_ = CurrentFile->FilePath;
+    gainSet_ = gainLookup_(gainPath_);
+    layer_.ChannelSetGain(Channel, gainSet_);
+  }
   SetEndSync();
   layer_.ChannelSetVolume(Channel, Volume);
   layer_.ChannelPlay(Channel, true);
@@ -138,6 +144,10 @@ void TTiluPlayer::Stop() {
 bool TTiluPlayer::FadeOut() { return layer_.ChannelSlideVolume(Channel, 0.0f, kFadeMs); }
 
 void TTiluPlayer::FreeStream() {
+  // A hundredth of a decibel is rounding, not a lie worth remembering.
+  const float gainNow = layer_.ChannelGetGain(Channel);
+  if (gainLowered_ && gainNow >= 0.0f && gainNow < gainSet_ * 0.999f) gainLowered_(gainPath_, gainNow);
+  gainSet_ = 1.0f;
   layer_.ChannelStop(Channel);
   layer_.StreamFree(Channel);
   Channel = 0;

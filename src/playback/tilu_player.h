@@ -68,7 +68,8 @@ class TTiluPlayer {
   void CreateSpectrum(int width, int height);
   // Where the levelling gain of each title, jingle and birthday song comes
   // from; asked once as each starts. Without one everything plays as decoded.
-  void SetGainLookup(GainLookup lookup);
+  // `lowered` hears, as a title's stream is freed, of a gain the ceiling lowered.
+  void SetGainLookup(GainLookup lookup, GainLowered lowered = {});
   TSpectrum* Spectrum() { return spectrum_.get(); }
 
   void Play(const TAudioFile* file);
@@ -119,6 +120,10 @@ class TTiluPlayer {
   PostFunction post_;
   std::unique_ptr<TSpectrum> spectrum_;
   GainLookup gainLookup_;
+  GainLowered gainLowered_;
+  // The file and gain the current stream was started with.
+  std::string gainPath_;
+  float gainSet_ = 1.0f;
   // Shared with the posted end reports as weak references: once the player is
   // gone they find nothing; once the stream changed, the generation differs.
   std::shared_ptr<EndToken> endToken_;

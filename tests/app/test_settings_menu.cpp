@@ -34,6 +34,7 @@
 #include "jukebox/jukebox_automatic.h"
 #include "jukebox/jukebox_ini.h"
 #include "main_window_fixture.h"
+#include "playback/loudness_levelling.h"
 #include "queue/tilu_playlist.h"
 
 namespace orvela::testing {
@@ -236,7 +237,8 @@ TEST_F(SettingsMenuTest, ClosingWritesEveryValueOnceInOrderAndAppliesThem) {
             "Geburtstagssong=/lieder/happy birthday.mp3\r\nGeburtzeit=24.12.2026 18:30:05\r\nMaus=0\r\n"
             "TitelDoppel=1\r\nTitelausblenden=0\r\nAutomatik=1\r\nEinmalSpielen=1\r\n"
             "[Jingle]\r\nSong_1=\r\nSong_2=\r\nSong_3=\r\nSong_4=\r\n"
-            "[Abspielliste]\r\nmax=37\r\n");
+            "[Abspielliste]\r\nmax=37\r\n"
+            "[Lautheit]\r\nAngleichen=0\r\n");
 
   const TProgramState& state = form->State;
   EXPECT_FALSE(state.NextSwitch);
@@ -674,6 +676,64 @@ TEST_F(SettingsMenuTest, UntickingTheScreenSaverBoxGivesBackTheScreenSaverFoundA
     menu->CheckBoxBildschirmschoner->setChecked(true);
     Close();
     EXPECT_FALSE(screenSaver.active);
+  }
+}
+
+// "Lautstärke angleichen" shows the levelling section's switch and sets it:
+// the file keeps its target, and the running jukebox levels (or stops
+// levelling) from the next title on.
+class SettingsMenuLevellingTest : public SettingsMenuTest {
+ protected:
+  SettingsMenuLevellingTest() { UseManualOutput(); }
+};
+
+TEST_F(SettingsMenuLevellingTest, TheLevellingBoxSwitchesTheSection) {
+  struct Case {
+    const char* name;
+    const char* section;
+    bool on;
+    bool tick;
+    const char* written;
+    double target;
+  } cases[] = {
+      {"ticked without a section", "", false, true, "[Lautheit]\r\nAngleichen=1\r\n", -16.0},
+      {"unticked", "[Lautheit]\r\nAngleichen=1\r\nZiel=-20\r\n", true, false,
+       "[Lautheit]\r\nAngleichen=0\r\nZiel=-20\r\n", 0.0},
+      {"ticked where it was off", "[Lautheit]\r\nZiel=-20\r\nAngleichen=0\r\n", false, true,
+       "[Lautheit]\r\nZiel=-20\r\nAngleichen=1\r\n", -20.0},
+      {"left on", "[Lautheit]\r\nAngleichen=1\r\nZiel=-23\r\n", true, true,
+       "[Lautheit]\r\nAngleichen=1\r\nZiel=-23\r\n", -23.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(std::string(kFullIni) + c.section, kThreeRecords);
+    MakeTitles();
+    Queue({"a.mp3", "b.mp3"});
+    EXPECT_EQ(form->Levelling() != nullptr, c.on);
+    Open();
+    EXPECT_EQ(menu->CheckBoxAngleichen->isChecked(), c.on);
+    if (c.tick != c.on) menu->CheckBoxAngleichen->click();
+    Close();
+    const std::string ini = IniText();
+    EXPECT_EQ(ini.substr(ini.find("[Lautheit]")), c.written);
+    ASSERT_EQ(form->Levelling() != nullptr, c.tick);
+    if (c.tick) {
+      EXPECT_EQ(form->Levelling()->TargetLufs(), c.target);
+      // Switched on with titles waiting: they are measured before they play.
+      if (!c.on) {
+        EXPECT_EQ(form->Levelling()->Pending(), 2u);
+      }
+    }
+    if (!c.tick) {
+      // Switched off, the next title plays as decoded (the tone is at 0.5).
+      form->BtnPlayPauseClick();
+      float peak = 0.0f;
+      for (float v : manualOutput->Render(22050)) peak = std::max(peak, std::fabs(v));
+      EXPECT_GT(peak, 0.4f);
+    }
+    Open();
+    EXPECT_EQ(menu->CheckBoxAngleichen->isChecked(), c.tick);
+    Close();
   }
 }
 

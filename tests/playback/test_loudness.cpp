@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "playback/loudness_levelling.h"
 #include "playback/loudness_store.h"
 #include "player_rig.h"
+#include "support/audio_fixtures.h"
 #include "test_audio_support.h"
 
 namespace orvela::testing {
@@ -105,6 +107,53 @@ TEST(LevellingGain, TargetMinusLoudnessUnlessThePeakForbidsIt) {
   EXPECT_EQ(LevellingGain({-20.0, 0.0}, -16.0), 1.0f);  // no peak known
 }
 
+// Loudness and peak no real title has are no measurement: no gain comes of
+// them, however a tag or a stored line came to say them.
+TEST(LevellingGain, FactsNoRealTitleHasGiveNoGain) {
+  struct Case {
+    const char* name;
+    double loudness, peak;
+    bool plausible;
+  } cases[] = {
+      {"a loud master", -7.0, 0.99, true},
+      {"a quiet pressing", -35.0, 0.05, true},
+      {"at the meter's gate", -70.0, 0.001, true},
+      {"a full-scale square wave", 3.0, 1.0, true},
+      {"decoded past full scale", -8.0, 1.4, true},
+      {"silent throughout", -HUGE_VAL, 0.0, true},
+      {"below the gate", -77.0, 0.0001, false},
+      {"louder than anything decoded", 37.0, 1.0, false},
+      {"a nearly infinite loudness", 1e300, 0.5, false},
+      {"a nearly infinite quiet with no peak", -1e308, 1e-300, false},
+      {"a peak of 99", -13.0, 99.0, false},
+      {"loud with a peak near silence", -30.0, 0.0002, false},
+      {"no peak", -20.0, 0.0, false},
+      {"peak not a number", -20.0, std::nan(""), false},
+      {"silent but a peak of 99", -HUGE_VAL, 99.0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(PlausibleLoudness({c.loudness, c.peak}), c.plausible);
+    if (!c.plausible) {
+      EXPECT_EQ(LevellingGain({c.loudness, c.peak}, -16.0), 1.0f);
+    }
+  }
+  // Whatever a plausible title and a target in range give stays between -46
+  // and +24 dB and under the ceiling.
+  for (int target = -40; target <= -5; target += 5) {
+    for (double loudness = -70.0; loudness <= 6.0; loudness += 4.0) {
+      for (double peakDb = -80.0; peakDb <= 12.0; peakDb += 4.0) {
+        const audio::LoudnessFacts facts{loudness, Amplitude(peakDb)};
+        if (!PlausibleLoudness(facts)) continue;
+        const double gainDb = Db(LevellingGain(facts, target));
+        EXPECT_GE(gainDb, -46.0 - 1e-9) << target << " " << loudness << " " << peakDb;
+        EXPECT_LE(gainDb, 24.0 + 1e-4);
+        EXPECT_LE(gainDb + peakDb, -1.0 + 1e-4);
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------- ReplayGain
 
 std::string TxxxBody(const std::string& description, const std::string& value) {
@@ -162,7 +211,9 @@ TEST(ReplayGain, VorbisCommentsAreRead) {
   EXPECT_DOUBLE_EQ(tags->trackGainDb, 3.25);
   EXPECT_FALSE(tags->trackPeak.has_value());
   // Without a peak, full scale is assumed: the title is never lifted.
-  EXPECT_LT(LevellingGain(LoudnessFromReplayGain(tags->trackGainDb, tags->trackPeak), -16.0), 1.0f);
+  const auto facts = LoudnessFromReplayGain(*tags);
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_LT(LevellingGain(*facts, -16.0), 1.0f);
 }
 
 TEST(ReplayGain, NumbersAsTaggersWriteThem) {
@@ -175,6 +226,116 @@ TEST(ReplayGain, NumbersAsTaggersWriteThem) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseReplayGainNumber(c.text), c.value);
+  }
+}
+
+// Opus's own gain, Q7.8 dB against -23 LUFS, where the file has no ReplayGain.
+TEST(ReplayGain, OpusR128GainIsReadAgainstItsOwnReference) {
+  struct Case {
+    const char* name;
+    const char* fixture;
+    std::vector<std::pair<const char*, const char*>> tags;
+    std::optional<double> gainDb;
+    double reference;
+  } cases[] = {
+      {"eleven decibels down", "untagged.opus", {{"R128_TRACK_GAIN", "-2816"}}, -11.0, -23.0},
+      {"a plus sign", "untagged.opus", {{"R128_TRACK_GAIN", "+384"}}, 1.5, -23.0},
+      {"the largest", "untagged.opus", {{"R128_TRACK_GAIN", "32767"}}, 32767.0 / 256.0, -23.0},
+      {"past 16 bits", "untagged.opus", {{"R128_TRACK_GAIN", "32768"}}, std::nullopt, 0.0},
+      {"in decibels", "untagged.opus", {{"R128_TRACK_GAIN", "-11 dB"}}, std::nullopt, 0.0},
+      {"a fraction", "untagged.opus", {{"R128_TRACK_GAIN", "-11.5"}}, std::nullopt, 0.0},
+      {"two signs", "untagged.opus", {{"R128_TRACK_GAIN", "+-2816"}}, std::nullopt, 0.0},
+      {"ReplayGain beside it wins",
+       "untagged.opus",
+       {{"R128_TRACK_GAIN", "-2816"}, {"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"}},
+       -6.0,
+       -18.0},
+      {"no Opus gain in a Vorbis file", "untagged.ogg", {{"R128_TRACK_GAIN", "-2816"}}, std::nullopt, 0.0},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = audio::testing::WriteBytes(
+        dir.File(std::string("t") + std::strchr(c.fixture, '.')), AudioFixtureBytes(c.fixture));
+    {
+      TagLib::FileRef file(path.c_str());
+      ASSERT_FALSE(file.isNull());
+      TagLib::PropertyMap properties = file.file()->properties();
+      for (const auto& [key, value] : c.tags) properties.replace(key, TagLib::StringList(value));
+      file.file()->setProperties(properties);
+      ASSERT_TRUE(file.save());
+    }
+    const auto tags = ReadReplayGain(path);
+    ASSERT_EQ(tags.has_value(), c.gainDb.has_value());
+    if (!tags) continue;
+    EXPECT_DOUBLE_EQ(tags->trackGainDb, *c.gainDb);
+    EXPECT_EQ(tags->referenceLufs, c.reference);
+    EXPECT_FALSE(tags->trackPeak.has_value());
+  }
+  // The title is as loud as the reference less the gain; without a peak it is
+  // lowered, never lifted.
+  const auto facts = LoudnessFromReplayGain({-11.0, std::nullopt, kOpusR128ReferenceLufs});
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_DOUBLE_EQ(facts->loudness, -12.0);
+  EXPECT_NEAR(Db(LevellingGain(*facts, -16.0)), -4.0, 0.01);
+}
+
+// A title with the tags given, about -6 LUFS and peaking at -6 dBFS as it
+// really is, played at -16 LUFS through the player: it must neither pass
+// -1 dBFS nor vanish, whatever its tags say.
+TEST(ReplayGain, LyingTagsNeitherBlastNorSilenceATitle) {
+  struct Case {
+    const char* name;
+    const char* gain;
+    const char* peak;  // none: nullptr
+    TLoudnessSource source;
+    double heardPeak;  // the loudest sample played
+  } cases[] = {
+      {"honest", "-12.00 dB", "0.500000", TLoudnessSource::ReplayGain, 0.158},
+      {"+59 dB with a peak near silence", "+59.00 dB", "0.000001", TLoudnessSource::Measured, 0.158},
+      {"a stale +8 dB with peak 0.35", "+8.00 dB", "0.350000", TLoudnessSource::ReplayGain, 0.891},
+      {"-5 dB with peak 99", "-5.00 dB", "99.000000", TLoudnessSource::Measured, 0.158},
+      {"-55 dB", "-55.00 dB", nullptr, TLoudnessSource::Measured, 0.158},
+  };
+  TempDir dir;
+  const std::string audioBytes = demo::EncodeAudioBytes(Format::Mp3, demo::SynthesizeTone(1000, 3.0, 0.5));
+  ASSERT_FALSE(audioBytes.empty());
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<demo::Id3Frame> frames = {{"TXXX", "", TxxxBody("REPLAYGAIN_TRACK_GAIN", c.gain)}};
+    if (c.peak != nullptr) frames.push_back({"TXXX", "", TxxxBody("REPLAYGAIN_TRACK_PEAK", c.peak)});
+    const std::string title = dir.File("t" + std::to_string(++n) + ".mp3");
+    ASSERT_TRUE(demo::WriteTaggedMp3(title, demo::BuildId3v2Tag(3, frames, demo::Id3TextEncoding::Latin1),
+                                     audioBytes, ""));
+
+    PostQueue posts;
+    TLoudnessLevelling levelling(dir.File("Lautheit" + std::to_string(n) + ".txt"), -16.0, posts.Function());
+    levelling.Request(title);
+    for (int i = 0; i < 3000 && levelling.Pending() > 0; ++i) {
+      posts.Drain();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(levelling.Pending(), 0u);
+    const auto known = levelling.Store().Find(title);
+    ASSERT_TRUE(known.has_value());
+    EXPECT_EQ(known->source, c.source);
+
+    auto output = std::make_unique<audio::ManualOutput>();
+    audio::ManualOutput* out = output.get();
+    audio::AudioLayer layer(std::move(output));
+    TTiluPlayer player(layer, posts.Function());
+    ScriptedDialogs dialogs;
+    player.InitAudio(dialogs);
+    player.SetVolume(1.0f);
+    player.SetGainLookup([&](const std::string& path) { return levelling.GainFor(path); });
+    TAudioFile file;
+    file.FilePath = title;
+    player.Play(&file);
+    const double heard = audio::testing::Peak(out->Render(44100 * 2));
+    std::printf("[ figures  ] %s: loudest sample played %.2f dBFS\n", c.name, Db(heard));
+    EXPECT_LE(heard, audio::kLevelledCeiling);
+    EXPECT_NEAR(Db(heard), Db(c.heardPeak), 1.0);
   }
 }
 
@@ -223,6 +384,11 @@ TEST_F(LoudnessStoreTest, ADamagedFileCostsOnlyMeasuringAgain) {
        "1\t2\t-10\t0.5\tM\t\r\n\0\0\0\r\n1\t2\t-9\t0.4\tR\t/f.mp3\r\n1\t2\t-9\t0.4\tM\t/g\r.mp3\n"s,
        2},
       {"binary junk", "Orvela-Lautheit 1\n\xFF\xFE\x00\x01\t\t\t\t\t\n"s, 0},
+      {"values no real title has",
+       "Orvela-Lautheit 1\n1\t2\t-1e308\t1e-300\tM\t/a.mp3\n1\t2\t1e300\t0.5\tM\t/b.mp3\n"
+       "1\t2\t-13\t99\tR\t/c.mp3\n1\t2\t-30\t0.0002\tM\t/d.mp3\n1\t2\t-inf\t0\tM\t/e.mp3\n"
+       "1\t2\t-14\t0.9\tR\t/f.mp3\n"s,
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -252,6 +418,26 @@ TEST_F(LoudnessStoreTest, AChangedFileIsNoLongerKnown) {
   std::filesystem::last_write_time(title, std::filesystem::last_write_time(title) + std::chrono::seconds(5));
   EXPECT_FALSE(store.Find(title).has_value());
   EXPECT_FALSE(TLoudnessStore::StampOf(dir.File("gone.wav")).has_value());
+}
+
+// A line whose size and time match but whose values no title has is no
+// measurement: the title plays as decoded and is measured again.
+TEST_F(LoudnessStoreTest, AStoredLineNoTitleCouldHaveIsMeasuredAgain) {
+  const std::string title = Tone(dir, "t.wav", -20.0, Format::Wav, 1.0);
+  const auto stamp = TLoudnessStore::StampOf(title);
+  ASSERT_TRUE(stamp.has_value());
+  for (const char* values : {"-1e308\t1e-300", "1e300\t0.5", "-5\t99", "-75\t0.0001"}) {
+    SCOPED_TRACE(values);
+    audio::testing::WriteBytes(file, "Orvela-Lautheit 1\n" + std::to_string(stamp->size) + "\t" +
+                                         std::to_string(stamp->mtimeNs) + "\t" + values + "\tM\t" + title + "\n");
+    PostQueue posts;
+    TLoudnessLevelling levelling(file, -16.0, posts.Function(),
+                                 [](const std::string&, const TFileStamp&, const std::atomic<bool>*) {
+                                   return std::optional<TLoudnessEntry>();
+                                 });
+    EXPECT_EQ(levelling.GainFor(title), 1.0f);
+    EXPECT_EQ(levelling.Pending(), 1u);
+  }
 }
 
 // ---------------------------------------------------------------- gain in the mix
@@ -289,6 +475,109 @@ TEST(LevellingMix, GainOneIsBitForBitTheUnlevelledOutput) {
   EXPECT_FALSE(m.layer.ChannelSetGain(h, -1.0f));
   EXPECT_FALSE(m.layer.ChannelSetGain(h, std::nanf("")));
   EXPECT_FALSE(m.layer.ChannelSetGain(0, 1.0f));
+}
+
+// The samples played decide: a gain that would take one past -1 dBFS is
+// lowered at that sample, and stays lowered; a gain that keeps under it, or
+// no levelling at all, leaves every sample alone.
+TEST(LevellingMix, TheCeilingHoldsOnThePlayedSamples) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    double amplitude;
+    float gain;
+    float gainAfter;  // 0: kLevelledCeiling / the loudest decoded sample
+  } cases[] = {
+      {"lifted past the ceiling", 0.5, 4.0f, 0.0f},
+      {"lowered, but not enough", 0.99, 0.95f, 0.0f},
+      {"lifted within it", 0.25, 2.0f, 2.0f},
+      {"lowered within it", 0.99, 0.5f, 0.5f},
+      {"not levelled", 0.99, 1.0f, 1.0f},
+  };
+  // 40,000 frames at volume 0.63; the gain the channel ended with.
+  const auto render = [](const std::string& path, std::optional<float> gain) {
+    ManualLayer m;
+    const audio::Handle h = m.layer.StreamCreateFile(path, 0);
+    EXPECT_NE(h, 0u);
+    if (gain) {
+      EXPECT_TRUE(m.layer.ChannelSetGain(h, *gain));
+    }
+    m.layer.ChannelSetVolume(h, 0.63f);
+    m.layer.ChannelPlay(h, true);
+    std::vector<float> heard = m.Render(40000);
+    return std::make_pair(heard, m.layer.ChannelGetGain(h));
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Encode(dir, "t" + std::to_string(&c - cases) + ".wav", Format::Wav,
+                                    demo::SynthesizeTone(440, 1.0, c.amplitude));
+    const std::vector<float> plain = render(path, std::nullopt).first;
+    const double loudest = audio::testing::Peak(plain) / 0.63;
+    const auto [heard, after] = render(path, c.gain);
+    const double expected = c.gainAfter > 0.0f ? c.gainAfter : audio::kLevelledCeiling / loudest;
+    EXPECT_NEAR(after, expected, expected * 1e-4);
+    if (c.gain != 1.0f) {
+      EXPECT_LE(audio::testing::Peak(heard), audio::kLevelledCeiling * 0.63 + 1e-6);
+    }
+    // Lowered at the first sample that needed it: from then on the same wave,
+    // only quieter, never cut.
+    for (std::size_t i = heard.size() / 2; i < heard.size(); i += 61) {
+      ASSERT_NEAR(heard[i], plain[i] * after, 1e-6) << i;
+    }
+  }
+}
+
+// What the ceiling learnt is kept: the title starts at the lowered gain the
+// next time, in this run and after a restart.
+TEST(LevellingMix, ALoweredGainIsRemembered) {
+  TempDir dir;
+  const std::string title = Encode(dir, "laut.wav", Format::Wav, demo::SynthesizeTone(1000, 2.0, 0.5));
+  const std::string other = Encode(dir, "leise.wav", Format::Wav, demo::SynthesizeTone(1000, 1.0, 0.1));
+  const std::string results = dir.File("Lautheit.txt");
+  PostQueue posts;
+  // A stale measurement: the title was quieter once.
+  const auto stale = [](const std::string&, const TFileStamp& stamp, const std::atomic<bool>*) {
+    return std::optional<TLoudnessEntry>(TLoudnessEntry{stamp, {-30.0, 0.1}, TLoudnessSource::ReplayGain});
+  };
+  float lowered = 0.0f;
+  {
+    TLoudnessLevelling levelling(results, -16.0, posts.Function(), stale);
+    levelling.Request(title);
+    levelling.Request(other);
+    for (int i = 0; i < 3000 && levelling.Pending() > 0; ++i) {
+      posts.Drain();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(levelling.Pending(), 0u);
+    const float believed = levelling.GainFor(title);
+    EXPECT_NEAR(Db(believed), 14.0, 0.01);
+
+    auto output = std::make_unique<audio::ManualOutput>();
+    audio::ManualOutput* out = output.get();
+    audio::AudioLayer layer(std::move(output));
+    TTiluPlayer player(layer, posts.Function());
+    ScriptedDialogs dialogs;
+    player.InitAudio(dialogs);
+    player.SetVolume(1.0f);
+    player.SetGainLookup([&](const std::string& path) { return levelling.GainFor(path); },
+                         [&](const std::string& path, float gain) { levelling.GainLowered(path, gain); });
+    TAudioFile file;
+    file.FilePath = title;
+    player.Play(&file);
+    EXPECT_LE(audio::testing::Peak(out->Render(44100)), audio::kLevelledCeiling);
+    lowered = layer.ChannelGetGain(player.Channel);
+    EXPECT_NEAR(lowered, audio::kLevelledCeiling / 0.5, 0.01);
+    // The next title frees the stream: what it learnt goes on record.
+    file.FilePath = other;
+    player.Play(&file);
+    EXPECT_NEAR(levelling.GainFor(title), lowered, lowered * 1e-4);
+    file.FilePath = title;
+    player.Play(&file);
+    out->Render(44100);
+    EXPECT_NEAR(layer.ChannelGetGain(player.Channel), lowered, lowered * 1e-3) << "lowered once, not again";
+  }
+  TLoudnessLevelling again(results, -16.0, posts.Function(), stale);
+  EXPECT_NEAR(again.GainFor(title), lowered, lowered * 1e-4);
 }
 
 // The program's path: measured in the background, then played through the
@@ -424,6 +713,26 @@ TEST(LevellingWorker, ATitleNotYetMeasuredStartsAtOnceUnlevelled) {
   again.Request(title);
   PostQueue::Settle();
   EXPECT_EQ(never.Started(), 0);
+}
+
+// Ending while the worker hands a result over, again and again: the worker
+// must not read what the destructor is taking down (ThreadSanitizer reports
+// such a race, however rarely it bites).
+TEST(LevellingWorker, EndingWhileAResultIsHandedOver) {
+  TempDir dir;
+  const std::string title = Tone(dir, "t.wav", -20.0, Format::Wav, 0.1);
+  PostQueue posts;
+  for (int i = 0; i < 200; ++i) {
+    TLoudnessLevelling levelling(dir.File("Lautheit.txt"), -16.0, posts.Function(),
+                                 [](const std::string&, const TFileStamp& stamp, const std::atomic<bool>*) {
+                                   return std::optional<TLoudnessEntry>(
+                                       TLoudnessEntry{stamp, {-10.0, 0.5}, TLoudnessSource::Measured});
+                                 });
+    levelling.Request(title);
+  }
+  // Whatever was posted finds its levelling gone and does nothing.
+  posts.Drain();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Lautheit.txt")));
 }
 
 TEST(LevellingWorker, EndingDuringAMeasurementNeitherWaitsNorDelivers) {

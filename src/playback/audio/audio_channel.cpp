@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+
+#include "playback/audio/audio_layer.h"
 
 namespace orvela::audio {
 namespace {
@@ -297,7 +300,11 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     chunkOffset_ = 0;
   }
   std::uint32_t hist = historyWrite_.load(std::memory_order_relaxed);
-  const float gain = gain_.load(std::memory_order_relaxed);
+  const float gainSet = gain_.load(std::memory_order_relaxed);
+  float gain = gainSet;
+  // A gain of exactly 1 is no levelling: those samples leave as decoded.
+  const bool ceiling = gain != 1.0f;
+  const float gainFloor = std::min(gainSet, kLevelledCeiling / kLoudestRealSample);
   int done = 0;
   bool ended = false;
   bool starved = false;
@@ -343,7 +350,14 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     float* dst = mix + 2 * done;
     for (int i = 0; i < n; ++i) {
       // x * 1.0f is x exactly: a title without levelling leaves as decoded.
-      const float l = src[2 * i] * gain, r = src[2 * i + 1] * gain;
+      float l = src[2 * i] * gain, r = src[2 * i + 1] * gain;
+      if (ceiling && std::max(std::fabs(l), std::fabs(r)) > kLevelledCeiling) {
+        // Down to exactly the ceiling for this sample, and no higher from here on.
+        const float loudest = std::max(std::fabs(src[2 * i]), std::fabs(src[2 * i + 1]));
+        gain = std::max(std::nextafter(kLevelledCeiling / loudest, 0.0f), gainFloor);
+        l = src[2 * i] * gain;
+        r = src[2 * i + 1] * gain;
+      }
       const float v = NextVolume();
       dst[2 * i] += l * v;
       dst[2 * i + 1] += r * v;
@@ -355,6 +369,12 @@ void AudioChannel::MixInto(float* mix, int frames, bool waitForData) {
     PublishPosition(generation, chunk->sourceStart + covered);
   }
   historyWrite_.store(hist, std::memory_order_release);
+  if (gain != gainSet) {
+    // A gain set meanwhile from the user-interface thread wins; the ceiling
+    // holds it too from the next block on.
+    float expected = gainSet;
+    gain_.compare_exchange_strong(expected, gain, std::memory_order_relaxed);
+  }
   if (done < frames) AdvanceRamp(frames - done);
   volumeNow_.store(volume_, std::memory_order_release);
   stalled_.store(starved, std::memory_order_release);

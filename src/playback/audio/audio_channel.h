@@ -36,8 +36,11 @@ class AudioChannel {
   void SlideVolume(float target, std::uint32_t ms);
   float Volume() const;
   // Factor on the decoded samples, before the volume; takes effect with the
-  // next output block.
+  // next output block. Any gain but 1 is held under kLevelledCeiling by the
+  // output thread, which lowers it (and keeps it lowered) where a sample would
+  // pass the ceiling.
   void SetGain(float gain) { gain_.store(gain, std::memory_order_relaxed); }
+  float Gain() const { return gain_.load(std::memory_order_relaxed); }
   std::int64_t PositionFrames() const;  // source-rate frames
   std::int64_t LengthFrames() const;
   void SetPositionFrames(std::int64_t frame);

@@ -312,6 +312,11 @@ bool AudioLayer::ChannelSlideVolume(Handle h, float target, std::uint32_t ms) no
   return true;
 }
 
+float AudioLayer::ChannelGetGain(Handle h) noexcept {
+  AudioChannel* c = impl_->Find(h);
+  return c ? c->Gain() : -1.0f;
+}
+
 float AudioLayer::ChannelGetVolume(Handle h) noexcept {
   AudioChannel* c = impl_->Find(h);
   return c ? c->Volume() : -1.0f;

@@ -27,6 +27,12 @@ constexpr std::uint32_t kVersion = 0x02040000;
 // The most a stream's gain may lift it (+24 dB): beyond that a "title" is
 // near silence, and lifting its noise floor helps nobody.
 constexpr float kMaxChannelGain = 15.848932f;
+// The loudest sample a levelled stream may give (-1 dBFS, before its volume).
+constexpr float kLevelledCeiling = 0.89125094f;
+// The loudest sample real audio decodes to (+12 dBFS: lossy decoders overshoot
+// full scale by a few dB at most). Anything beyond is damage, which the mixer's
+// limiter takes care of; it never lowers a levelled gain further.
+constexpr float kLoudestRealSample = 3.9810717f;
 
 enum ActiveState : int { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 };
 
@@ -128,8 +134,13 @@ class AudioLayer {
   // A fixed factor on the stream's decoded samples, applied before its volume
   // (and so before every set, slide and fade): the loudness levelling of one
   // title. 1 (the default) leaves the samples exactly as decoded. Refused when
-  // negative or not finite; at most kMaxChannelGain.
+  // negative or not finite; at most kMaxChannelGain. Any other gain is lowered
+  // at once, and for the rest of the play, where a sample would leave above
+  // kLevelledCeiling: the gain was worked out from what the file's tags or a
+  // stored measurement said, and the samples played are what counts.
   bool ChannelSetGain(Handle h, float gain) noexcept;
+  // The gain now (lower than the one set once the ceiling acted); -1 on a bad handle.
+  float ChannelGetGain(Handle h) noexcept;
 
   // Bytes of decoded audio as 16-bit stereo at the stream's own sample rate
   // (4 bytes a frame, whatever the file's channel count or sample format), so
