@@ -127,8 +127,11 @@ bool FillMissingFiles(const std::string& source, const std::string& target, std:
     if (fs::exists(fs::symlink_status(to, ec))) continue;
     fs::copy_file(entry.path(), to, fs::copy_options::skip_existing, ec);
     if (ec) {
+      // The folder is there, so "not there" can only mean that it takes no new files (/proc).
+      const std::string reason =
+          ec.value() == ENOENT ? std::string("der Ordner nimmt keine neuen Dateien an") : GermanSystemReason(ec.value());
       error = "Die Datei " + entry.path().filename().string() + " lässt sich nicht in den Programmordner " + target +
-              " kopieren: " + GermanSystemReason(ec.value()) + ".";
+              " kopieren: " + reason + ".";
       return false;
     }
   }

@@ -103,6 +103,11 @@ TEST_F(ProgramFolderFillTest, SaysInGermanWhatIsWrongWithTheFolder) {
   EXPECT_EQ(error, "Der Programmordner " + file + " ist kein Ordner, sondern eine Datei.");
   EXPECT_FALSE(FillMissingFiles((dir_ / "daten").string(), below, error));
   EXPECT_EQ(error, "Der Programmordner " + below + " lässt sich nicht anlegen: ein Teil des Pfads ist eine Datei, kein Ordner.");
+  // A folder that takes no files, such as the kernel's.
+  EXPECT_FALSE(FillMissingFiles((dir_ / "daten").string(), "/proc/", error));
+  EXPECT_EQ(error,
+            "Die Datei Jukebox.ini lässt sich nicht in den Programmordner /proc/ kopieren: der Ordner nimmt keine neuen "
+            "Dateien an.");
 
   const struct {
     std::string folder;
