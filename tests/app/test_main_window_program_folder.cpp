@@ -60,6 +60,10 @@ TEST_F(MainWindowProgramFolderTest, ARefusedStartSaysWhyAndIsLogged) {
       {"the tool", "orvela-jukebox-tool scan",
        "Das Werkzeug orvela-jukebox-tool (Befehl scan, Prozess " + process +
            ") schreibt gerade in diesen Programmordner. Orvela Jukebox wird nicht gestartet."},
+      // A holder that names nobody (an older program, or one that has only just taken it).
+      {"a holder that names nobody", "",
+       "Die Jukebox oder das Werkzeug orvela-jukebox-tool benutzt gerade diesen Programmordner. Orvela Jukebox wird "
+       "nicht gestartet."},
       {"a linked lock file", nullptr,
        "Die Sperrdatei " + lockFile + " ist ein symbolischer Verweis. Orvela Jukebox wird nicht gestartet."},
   };
