@@ -1,7 +1,9 @@
 // orvela-jukebox-tool demo FOLDER: a fresh program folder gets a few titles to
 // play, so the jukebox can be tried before anyone has scanned real music.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "audio_commands.h"
@@ -17,6 +19,15 @@ int RunDemo(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fprintf(stderr, "usage: orvela-jukebox-tool demo FOLDER\n");
     return 2;
+  }
+  // A fresh program folder is made here, so that its lock can be taken before
+  // anything else is written into it.
+  std::error_code folderError;
+  std::filesystem::create_directories(args[0], folderError);
+  if (folderError) {
+    std::fprintf(stderr, "demo: cannot create the folder %s: %s; nothing was written\n", EscapeField(args[0]).c_str(),
+                 folderError.message().c_str());
+    return 1;
   }
   const auto lock = LockProgramFolder("demo", args[0], "nothing was written");
   if (!lock) return 1;

@@ -58,14 +58,27 @@ int main(int argc, char** argv) {
 
   orvela::TForm1Services services =
       orvela::RealServices(dialogs, screenSaver, mousePointer, clock, audioLayer);
+  // A folder the jukebox cannot work in ends the start with one box saying why.
+  const auto refuseStart = [&dialogs](const std::string& problem) {
+    dialogs.ShowMessage(orvela::Utf8ToCp1252(problem + " Orvela Jukebox wird nicht gestartet."));
+    return 1;
+  };
+  if (const std::string problem = orvela::ProgramFolderNameProblem(folder.folder); !problem.empty()) {
+    return refuseStart(problem);
+  }
   // A folder given at start (an installed system's writable one) gets the delivered
   // data files it lacks; the start-up check then names whatever is still missing.
   if (folder.givenExplicitly) {
     const std::string data = orvela::DeliveredDataFolder(executableFolder);
     std::string error;
     if (!data.empty() && !orvela::FillMissingFiles(data, folder.folder, error)) {
-      dialogs.Error(error);
+      if (!orvela::ProgramFolderProblem(folder.folder).empty()) return refuseStart(error);
+      dialogs.ShowMessage(orvela::Utf8ToCp1252(error));
     }
+  }
+  if (orvela::QuitSignalReceived()) return 0;
+  if (const std::string problem = orvela::ProgramFolderProblem(folder.folder); !problem.empty()) {
+    return refuseStart(problem);
   }
   services.programDir = orvela::NativePathToCp1252(folder.folder);
   // The loop is not running yet while the window is created: the request
@@ -80,6 +93,9 @@ int main(int argc, char** argv) {
   orvela::THauptmenu hauptmenu(form1, formMenu, formFilter, &form1);
   form1.SetSettingsMenu([&hauptmenu] { hauptmenu.exec(); });
 
+  // A quit asked for while the window was made (or while a box of its start
+  // waited) ends the program here, through the window's shut-down.
+  if (orvela::QuitSignalReceived()) return 0;
   if (!form1.StartFailed()) {
     form1.show();
   }

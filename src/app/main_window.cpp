@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cerrno>
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "app/collection_grid.h"
+#include "app/german_toolkit.h"
 #include "app/lamp_label.h"
 #include "app/led_lamp.h"
 #include "app/qt_text.h"
@@ -24,9 +26,12 @@
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
+#include "common/event_log.h"
 #include "common/file_open.h"
 #include "common/platform.h"
+#include "common/program_folder.h"
 #include "common/program_folder_lock.h"
+#include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/levelling_settings.h"
 #include "jukebox/restriction_filter.h"
@@ -54,6 +59,38 @@ const std::string& AlreadyRunningText() {
   static const std::string text = Utf8ToCp1252(
       "Die Jukebox läuft bereits mit diesem Programmordner. Orvela Jukebox wird nicht gestartet.");
   return text;
+}
+
+// Says who holds the program folder, or why its lock cannot be taken.
+std::string LockRefusalText(const TProgramFolderLock& lock) {
+  const std::string notStarted = " Orvela Jukebox wird nicht gestartet.";
+  if (lock.HeldElsewhere()) {
+    const std::string process = std::to_string(lock.HolderProcess());
+    if (lock.HeldByTool()) {
+      const std::string tool = TProgramFolderLock::kToolHolder;
+      const std::string command = lock.Holder().size() > tool.size() ? lock.Holder().substr(tool.size() + 1) : "";
+      return Utf8ToCp1252("Das Werkzeug " + tool + " (Befehl " + command + ", Prozess " + process +
+                          ") schreibt gerade in diesen Programmordner." + notStarted);
+    }
+    if (lock.Holder() == TProgramFolderLock::kJukeboxHolder) return AlreadyRunningText();
+    return Utf8ToCp1252("Die Jukebox oder das Werkzeug orvela-jukebox-tool benutzt gerade diesen Programmordner." +
+                        notStarted);
+  }
+  std::string what;
+  switch (lock.Error()) {
+    case ELOOP:
+      what = "ist ein symbolischer Verweis";
+      break;
+    case EISDIR:
+      what = "ist ein Ordner";
+      break;
+    case EINVAL:
+      what = "ist keine gewöhnliche Datei";
+      break;
+    default:
+      what = "lässt sich nicht sperren: " + GermanSystemReason(lock.Error());
+  }
+  return Utf8ToCp1252("Die Sperrdatei " + lock.Path() + " " + what + "." + notStarted);
 }
 
 const char* const kCollectionLoadFailedText =
@@ -129,10 +166,11 @@ void TForm1::FormCreate() {
   // kept queue over the first one's; it leaves before it changes anything.
   std::string folder = ResolveCodePagePath(State.ProgramDir);
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  programFolderLock_ = std::make_unique<TProgramFolderLock>(folder);
-  if (programFolderLock_->HeldElsewhere()) {
-    programFolderLock_.reset();
-    FailStart(AlreadyRunningText());
+  // It fails closed: a lock that cannot be had for any reason refuses the start.
+  programFolderLock_ = std::make_unique<TProgramFolderLock>(folder, TProgramFolderLock::kJukeboxHolder);
+  if (programFolderLock_->State() != TProgramFolderLock::TState::Held) {
+    const std::unique_ptr<TProgramFolderLock> refused = std::move(programFolderLock_);
+    FailStartOnLock(*refused);
     return;
   }
 
@@ -180,6 +218,16 @@ void TForm1::FailStart(const std::string& text) {
   if (services_.terminate) {
     services_.terminate();
   }
+}
+
+void TForm1::FailStartOnLock(const TProgramFolderLock& lock) {
+  const std::string text = LockRefusalText(lock);
+  EventLog(State.ProgramDir + EventLog::kFileName).Append(FormatGermanDateTime(services_.clock->Now()) + " " + text);
+  QTimer unseen;
+  unseen.setSingleShot(true);
+  connect(&unseen, &QTimer::timeout, this, [] { AnswerWaitingBox(); });
+  unseen.start(services_.refusedStartBoxWait);
+  FailStart(text);
 }
 
 bool TForm1::KeepQueue() {

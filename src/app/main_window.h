@@ -7,6 +7,7 @@
 // Everything it asks of the system comes in through TForm1Services, so tests
 // build it offscreen with scripted services and a scratch program folder.
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +70,11 @@ struct TForm1Services {
   std::function<void()> sleepOneMillisecond;
   // The automatic's draws; without one the window seeds its own generator once.
   RandomSource* random = nullptr;
+  // A start refused because the program folder is held (another jukebox, the
+  // tool) may show its box behind a running jukebox's kiosk window, where
+  // nobody sees it: the box answers itself after this, the refusal is in the
+  // log, and the program ends instead of waiting for a finger.
+  std::chrono::milliseconds refusedStartBoxWait{60000};
 };
 
 // The services of a real run: the given platform services, the audio layer
@@ -401,6 +407,8 @@ class TForm1 : public QWidget {
   void LoadCollection();
   // Shows why the start is refused and asks the application to end.
   void FailStart(const std::string& text);
+  // The program folder's lock was not had: logged, and the box does not wait for ever.
+  void FailStartOnLock(const TProgramFolderLock& lock);
   // Keeps the queue in the program folder from now on and takes up the one an
   // unclean end left there; true when its music was playing then.
   bool KeepQueue();

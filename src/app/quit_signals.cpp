@@ -13,9 +13,11 @@ namespace orvela {
 namespace {
 
 int g_signalWriteEnd = -1;
+volatile std::sig_atomic_t g_quitReceived = 0;
 
 extern "C" void WriteSignalByte(int signal) {
   const int savedErrno = errno;
+  g_quitReceived = 1;
   const char byte = static_cast<char>(signal);
   // Non-blocking: a burst of signals while the loop is busy must not hang the handler.
   [[maybe_unused]] const ssize_t n = ::write(g_signalWriteEnd, &byte, 1);
@@ -23,6 +25,8 @@ extern "C" void WriteSignalByte(int signal) {
 }
 
 }  // namespace
+
+bool QuitSignalReceived() { return g_quitReceived != 0; }
 
 bool RunOnQuitSignals(QObject* owner, std::function<void()> onSignal) {
   int fds[2];

@@ -14,4 +14,10 @@ namespace orvela {
 // the handlers cannot be set up (the signals then keep their default action).
 bool RunOnQuitSignals(QObject* owner, std::function<void()> onSignal);
 
+// Whether one of those signals has arrived since the handlers were installed,
+// known at once, before any event loop has seen it. Before the main event loop
+// runs, a request to quit it is lost (the toolkit ignores it), so start-up
+// asks this between its steps instead.
+bool QuitSignalReceived();
+
 }  // namespace orvela

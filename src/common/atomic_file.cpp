@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/codepage.h"
+#include "common/event_log.h"
 #include "common/file_open.h"
 
 namespace orvela {
@@ -133,12 +135,32 @@ struct Replacement {
   std::string target;
   std::string folder;
   bool exists = false;
+  bool replacesLink = false;
   struct stat info {};
 };
 
-bool CheckReplacement(const std::string& nativePath, Replacement* r, std::string* error) {
-  if (!FollowLinks(nativePath, &r->target)) return FailErrno(error, "cannot follow the link " + nativePath);
+bool CheckFolder(const std::string& folder, std::string* error) {
+  struct stat folderInfo {};
+  if (::stat(folder.c_str(), &folderInfo) != 0) return FailErrno(error, "cannot examine the folder " + folder);
+  if (!S_ISDIR(folderInfo.st_mode)) return Fail(error, folder + " is not a folder");
+  if ((folderInfo.st_mode & 0222) == 0) return Fail(error, "the folder " + folder + " is read-only");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return FailErrno(error, "cannot write in the folder " + folder);
+  return true;
+}
+
+bool CheckReplacement(const std::string& nativePath, TLinkRule links, Replacement* r, std::string* error) {
+  if (links == TLinkRule::Follow) {
+    if (!FollowLinks(nativePath, &r->target)) return FailErrno(error, "cannot follow the link " + nativePath);
+  } else {
+    r->target = nativePath;
+  }
   if (::lstat(r->target.c_str(), &r->info) == 0) {
+    if (S_ISLNK(r->info.st_mode)) {
+      // Met only where links are not followed: the link goes as a new file would come.
+      r->replacesLink = true;
+      r->folder = FolderOf(r->target);
+      return CheckFolder(r->folder, error);
+    }
     if (!S_ISREG(r->info.st_mode)) return Fail(error, r->target + " is not a regular file");
     if ((r->info.st_mode & 0222) == 0) return Fail(error, r->target + " is read-only");
     if (::access(r->target.c_str(), W_OK) != 0) return FailErrno(error, "cannot write " + r->target);
@@ -147,30 +169,27 @@ bool CheckReplacement(const std::string& nativePath, Replacement* r, std::string
     return FailErrno(error, "cannot examine " + r->target);
   }
   r->folder = FolderOf(r->target);
-  struct stat folderInfo {};
-  if (::stat(r->folder.c_str(), &folderInfo) != 0) return FailErrno(error, "cannot examine the folder " + r->folder);
-  if (!S_ISDIR(folderInfo.st_mode)) return Fail(error, r->folder + " is not a folder");
-  if ((folderInfo.st_mode & 0222) == 0) return Fail(error, "the folder " + r->folder + " is read-only");
-  if (::access(r->folder.c_str(), W_OK | X_OK) != 0) return FailErrno(error, "cannot write in the folder " + r->folder);
-  return true;
+  return CheckFolder(r->folder, error);
 }
 
 }  // namespace
 
-bool MayReplaceFile(const std::string& nativePath, std::string* error) {
+bool MayReplaceFile(const std::string& nativePath, std::string* error, TLinkRule links) {
   Replacement r;
-  return CheckReplacement(nativePath, &r, error);
+  return CheckReplacement(nativePath, links, &r, error);
 }
 
-bool TAtomicFileWriter::Open(const std::string& nativePath, std::string* error) {
+bool TAtomicFileWriter::Open(const std::string& nativePath, std::string* error, TLinkRule links) {
   Discard();
   replaces_ = false;
+  replacesLink_ = false;
   mode_ = 0644;
   uid_ = gid_ = -1;
   Replacement r;
-  if (!CheckReplacement(nativePath, &r, error)) return false;
+  if (!CheckReplacement(nativePath, links, &r, error)) return false;
   target_ = r.target;
   folder_ = r.folder;
+  replacesLink_ = r.replacesLink;
   if (r.exists) {
     replaces_ = true;
     mode_ = r.info.st_mode & 07777;
@@ -236,14 +255,62 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
   return writer.Open(path.string(), error) && writer.Write(bytes, error) && writer.Commit(error);
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
-  const int fd = OpenRegularFileForReading(path.string());
-  if (fd < 0) return std::nullopt;
+namespace {
+
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes);
+
+std::string LinkText(const std::string& nativePath) {
+  std::error_code ignored;
+  return std::filesystem::read_symlink(nativePath, ignored).string();
+}
+
+void LogOwnFile(const std::string& nativePath, const std::string& utf8Text) {
+  const std::string folder = FolderOf(nativePath);
+  EventLog::AtNativePath(Join(folder, EventLog::kFileName)).AppendNow(Utf8ToCp1252(utf8Text));
+}
+
+}  // namespace
+
+bool WriteOwnFile(const std::string& nativePath, std::string_view bytes, std::string* error) {
+  TAtomicFileWriter writer;
+  if (!writer.Open(nativePath, error, TLinkRule::Replace)) return false;
+  const std::string link = writer.ReplacesALink() ? LinkText(nativePath) : std::string();
+  if (!writer.Write(bytes, error) || !writer.Commit(error)) return false;
+  if (writer.ReplacesALink()) {
+    LogOwnFile(nativePath, NameOf(nativePath) + " war ein symbolischer Verweis auf " + link +
+                               "; an seiner Stelle steht jetzt eine eigene Datei, das Ziel blieb unverändert.");
+  }
+  return true;
+}
+
+bool IsOwnFile(const std::string& nativePath) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-    ::close(fd);
+  if (::lstat(nativePath.c_str(), &info) != 0) return false;
+  if (S_ISLNK(info.st_mode)) {
+    LogOwnFile(nativePath, NameOf(nativePath) + " ist ein symbolischer Verweis auf " + LinkText(nativePath) +
+                               " und wird nicht gelesen.");
+  }
+  return S_ISREG(info.st_mode);
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& nativePath, std::size_t maxBytes) {
+  if (!IsOwnFile(nativePath)) return std::nullopt;
+  const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  const std::optional<std::string> data = ReadOpenFile(fd, maxBytes);
+  ::close(fd);
+  return data;
+}
+
+namespace {
+
+// The whole of an open regular file, up to maxBytes; the caller closes it.
+std::optional<std::string> ReadOpenFile(int fd, std::size_t maxBytes) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maxBytes) {
     return std::nullopt;
   }
+  // A regular file's reads do not heed O_NONBLOCK.
   std::string data(static_cast<std::size_t>(info.st_size), '\0');
   std::size_t have = 0;
   bool ok = true;
@@ -274,9 +341,18 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std:
       break;
     }
   }
-  ::close(fd);
   if (!ok) return std::nullopt;
   data.resize(have);
+  return data;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  const int fd = OpenRegularFileForReading(path.string());
+  if (fd < 0) return std::nullopt;
+  const std::optional<std::string> data = ReadOpenFile(fd, maxBytes);
+  ::close(fd);
   return data;
 }
 

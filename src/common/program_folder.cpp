@@ -1,14 +1,23 @@
 #include "common/program_folder.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+
+#include "common/codepage.h"
 
 namespace orvela {
 namespace {
 
 std::string WithSlash(std::string dir) {
   if (dir.empty() || dir.back() != '/') dir.push_back('/');
+  return dir;
+}
+
+// A file named with a trailing "/" reads as "not a folder" instead of as the file it is.
+std::string WithoutSlash(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
 }
 
@@ -51,12 +60,64 @@ std::string DeliveredDataFolder(const std::string& executableFolder) {
   return WithSlash(std::filesystem::weakly_canonical(data, ec).string());
 }
 
+std::string GermanSystemReason(int errorNumber) {
+  switch (errorNumber) {
+    case EACCES:
+    case EPERM:
+      return "keine Berechtigung";
+    case EROFS:
+      return "das Dateisystem ist schreibgeschützt";
+    case ENOSPC:
+    case EDQUOT:
+      return "der Datenträger ist voll";
+    case ENOENT:
+      return "nicht vorhanden";
+    case ENOTDIR:
+      return "ein Teil des Pfads ist eine Datei, kein Ordner";
+    case EEXIST:
+      return "ein Eintrag dieses Namens ist schon vorhanden";
+    case EISDIR:
+      return "ein Ordner dieses Namens ist im Weg";
+    case ELOOP:
+      return "ein symbolischer Verweis ist im Weg";
+    case ENAMETOOLONG:
+      return "der Name ist zu lang";
+    case EIO:
+      return "ein Lese- oder Schreibfehler des Datenträgers";
+    default:
+      return "Systemfehler " + std::to_string(errorNumber);
+  }
+}
+
+std::string ProgramFolderNameProblem(const std::string& folder) {
+  if (Cp1252ToNativePath(NativePathToCp1252(folder)) == folder) return {};
+  return "Der Name des Programmordners " + folder +
+         " enthält Zeichen, die Orvela Jukebox in ihren Dateien nicht speichern kann.";
+}
+
+std::string ProgramFolderProblem(const std::string& folder) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(WithoutSlash(folder), ec);
+  if (std::filesystem::is_directory(status)) return {};
+  if (std::filesystem::is_regular_file(status)) {
+    return "Der Programmordner " + folder + " ist kein Ordner, sondern eine Datei.";
+  }
+  if (std::filesystem::exists(status)) return "Der Programmordner " + folder + " ist kein Ordner.";
+  if (!ec || ec.value() == ENOENT) return "Der Programmordner " + folder + " ist nicht vorhanden.";
+  return "Der Programmordner " + folder + " lässt sich nicht öffnen: " + GermanSystemReason(ec.value()) + ".";
+}
+
 bool FillMissingFiles(const std::string& source, const std::string& target, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  // create_directories would only say "exists" for a file of that name.
+  if (fs::exists(fs::status(WithoutSlash(target), ec)) && !fs::is_directory(fs::status(WithoutSlash(target), ec))) {
+    error = ProgramFolderProblem(target);
+    return false;
+  }
   fs::create_directories(target, ec);
   if (ec) {
-    error = "Cannot create " + target + ": " + ec.message();
+    error = "Der Programmordner " + target + " lässt sich nicht anlegen: " + GermanSystemReason(ec.value()) + ".";
     return false;
   }
   for (const fs::directory_entry& entry : fs::directory_iterator(source, ec)) {
@@ -66,12 +127,17 @@ bool FillMissingFiles(const std::string& source, const std::string& target, std:
     if (fs::exists(fs::symlink_status(to, ec))) continue;
     fs::copy_file(entry.path(), to, fs::copy_options::skip_existing, ec);
     if (ec) {
-      error = "Cannot copy " + entry.path().string() + " to " + to.string() + ": " + ec.message();
+      // The folder is there, so "not there" can only mean that it takes no new files (/proc).
+      const std::string reason =
+          ec.value() == ENOENT ? std::string("der Ordner nimmt keine neuen Dateien an") : GermanSystemReason(ec.value());
+      error = "Die Datei " + entry.path().filename().string() + " lässt sich nicht in den Programmordner " + target +
+              " kopieren: " + reason + ".";
       return false;
     }
   }
   if (ec) {
-    error = "Cannot read " + source + ": " + ec.message();
+    error = "Der Ordner " + source + " mit den mitgelieferten Dateien lässt sich nicht lesen: " +
+            GermanSystemReason(ec.value()) + ".";
     return false;
   }
   return true;

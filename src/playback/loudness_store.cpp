@@ -87,7 +87,7 @@ std::optional<TFileStamp> TLoudnessStore::StampOf(const std::string& path) {
 
 bool TLoudnessStore::Load(const std::string& nativeFile) {
   entries_.clear();
-  const std::optional<std::string> text = ReadWholeFile(nativeFile, kMaxFileBytes);
+  const std::optional<std::string> text = ReadOwnFile(nativeFile, kMaxFileBytes);
   if (!text) return false;
   std::string_view rest(*text);
   bool first = true;
@@ -124,7 +124,7 @@ bool TLoudnessStore::Save(const std::string& nativeFile) const {
     out.push_back('\t');
     out.append(path).push_back('\n');
   }
-  return WriteFileAtomically(nativeFile, out);
+  return WriteOwnFile(nativeFile, out);
 }
 
 std::optional<TLoudnessEntry> TLoudnessStore::Find(const std::string& path, const TFileStamp& stamp) const {

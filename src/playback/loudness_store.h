@@ -45,7 +45,9 @@ class TLoudnessStore {
 
   // Replaces what is held by the file's content. Lines that do not read are
   // skipped; false (and nothing held) when the file is missing, too large or
-  // not this kind of file.
+  // not this kind of file. Like the kept queue, the file is the program's own:
+  // a symbolic link under its name is neither read nor written through
+  // (common/atomic_file.h, WriteOwnFile), it is replaced.
   bool Load(const std::string& nativeFile);
   // Atomic replacement; false when the file could not be written.
   bool Save(const std::string& nativeFile) const;

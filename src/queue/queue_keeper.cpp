@@ -26,12 +26,12 @@ TQueueKeeper::TQueueKeeper(TTiluPlaylist& queue, std::string programDir)
 
 bool TQueueKeeper::Restore() {
   if (finished_) return false;
-  if (!IsRegularFile(ResolveCodePagePath(QueuePath()))) {
+  if (!IsOwnFile(ResolveCodePagePath(QueuePath()))) {
     // A marker without its queue belongs to no queue at all.
     RemoveFile(PlayingPath());
     return false;
   }
-  const bool wasPlaying = IsRegularFile(ResolveCodePagePath(PlayingPath()));
+  const bool wasPlaying = IsOwnFile(ResolveCodePagePath(PlayingPath()));
   playing_ = wasPlaying;
   TM3UPaths listed;
   try {
@@ -62,7 +62,7 @@ void TQueueKeeper::QueueChanged() {
     }
     std::string bytes = FormatM3U(entries, programDir_);
     if (writtenKnown_ && bytes == written_) return;
-    if (WriteFileAtomically(ResolveCodePagePathForWriting(QueuePath()), bytes)) {
+    if (WriteOwnFile(ResolveCodePagePathForWriting(QueuePath()), bytes)) {
       written_ = std::move(bytes);
       writtenKnown_ = true;
     }
@@ -75,7 +75,7 @@ void TQueueKeeper::QueueChanged() {
 void TQueueKeeper::PlayingChanged(bool playing) {
   if (finished_ || playing == playing_) return;
   if (playing) {
-    if (!WriteFileAtomically(ResolveCodePagePathForWriting(PlayingPath()), "")) return;
+    if (!WriteOwnFile(ResolveCodePagePathForWriting(PlayingPath()), "")) return;
   } else {
     RemoveFile(PlayingPath());
   }

@@ -76,14 +76,21 @@ class ProgramSignalTest : public ::testing::TestWithParam<int> {
   void SignalProgram(ProgramFolder& folder, std::chrono::milliseconds settle, int* status) {
     const std::string exe = folder.Path() + "orvela-jukebox";
     fs::copy_file(ProgramPath(), exe);
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy",
-                                    "HOME=" + folder.Path()};
+    SignalProgramAt(exe, {}, folder.Path(), settle, status);
+  }
+
+  // The same for a copy of the program at `exe`, started with `args`.
+  void SignalProgramAt(const std::string& exe, std::vector<std::string> args, const std::string& home,
+                       std::chrono::milliseconds settle, int* status) {
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy", "HOME=" + home};
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+    std::vector<char*> argv = {const_cast<char*>(exe.c_str())};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
 
     // Wait until the program is up with its own handler in place.
     bool ready = false;
@@ -131,6 +138,42 @@ TEST_P(ProgramSignalTest, EndsWhileAStartUpBoxWaits) {
   int status = 0;
   ASSERT_NO_FATAL_FAILURE(SignalProgram(folder, std::chrono::milliseconds(1500), &status));
   ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+}
+
+// A program folder the jukebox cannot use is refused before the event loop
+// runs, with one box saying why; a quit while a box of that time waits is not
+// lost (the toolkit ignores a quit before its loop), so no second box follows
+// that would wait for another signal. Nothing is made in a folder whose name
+// the code page cannot spell.
+TEST_P(ProgramSignalTest, EndsAtTheFirstSignalBeforeTheEventLoop) {
+  if (!fs::exists(ProgramPath())) GTEST_SKIP() << "orvela-jukebox is not built";
+  ProgramFolder root;
+  // The installed layout, so that a given folder is filled from the delivered files.
+  const fs::path lib = fs::path(root.Path()) / "lib" / "orvela-jukebox";
+  const fs::path data = fs::path(root.Path()) / "share" / "orvela-jukebox";
+  fs::create_directories(lib);
+  fs::create_directories(data);
+  std::ofstream(data / "Jukebox.ini") << kPlainIni;
+  const std::string exe = (lib / "orvela-jukebox").string();
+  fs::copy_file(ProgramPath(), exe);
+  std::ofstream(fs::path(root.Path()) / "eine-datei") << "x";
+  const struct {
+    const char* name;
+    std::string folder;
+  } cases[] = {
+      // The delivered files cannot be copied there, and the files are then missing: two boxes.
+      {"a folder nothing can be copied into", "/proc"},
+      {"a file", root.Path() + "eine-datei"},
+      {"a name outside the code page", root.Path() + "\xE6\x97\xA5\xE6\x9C\xAC"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int status = 0;
+    ASSERT_NO_FATAL_FAILURE(
+        SignalProgramAt(exe, {"--program-folder", c.folder}, root.Path(), std::chrono::milliseconds(1500), &status));
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  }
+  EXPECT_FALSE(fs::exists(root.Path() + "\xE6\x97\xA5\xE6\x9C\xAC"));
 }
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignalTest, ::testing::Values(SIGTERM, SIGINT),

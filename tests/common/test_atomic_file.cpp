@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -208,6 +209,62 @@ TEST_F(AtomicFileTest, ReadWholeFileReadsRegularFilesOnly) {
     return 0;
   });
   EXPECT_TRUE(verdict.Ok()) << verdict.Describe();
+}
+
+// The program's own bookkeeping files never lead out of the program folder: a
+// link under such a name is replaced by the file itself, its target stays as
+// it was (or is not made at all), and the folder's log says what happened.
+TEST_F(AtomicFileTest, OwnFilesReplaceALinkInsteadOfWritingThroughIt) {
+  fs::create_directory(dir_ / "anderswo");
+  const fs::path own = dir_ / "Warteschlange.m3u";
+  const fs::path log = dir_ / "Jukebox.log";
+  const struct {
+    const char* name;
+    fs::path linkTarget;  // empty: no link, a file of its own
+    bool targetExists;
+  } cases[] = {
+      {"a link to a file elsewhere", dir_ / "anderswo" / "passwd", true},
+      {"a dangling link", dir_ / "anderswo" / "neu", false},
+      {"a relative link", "anderswo/passwd", true},
+      {"a file of its own", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(own);
+    fs::remove(log);
+    fs::remove(dir_ / "anderswo" / "passwd");
+    fs::remove(dir_ / "anderswo" / "neu");
+    if (c.targetExists) std::ofstream(dir_ / "anderswo" / "passwd") << "root:x:0:0";
+    if (c.linkTarget.empty()) {
+      std::ofstream(own) << "alt";
+    } else {
+      fs::create_symlink(c.linkTarget, own);
+    }
+    // Read first, as the start-up does: a link is no file of its own.
+    EXPECT_EQ(IsOwnFile(own.string()), c.linkTarget.empty());
+    EXPECT_EQ(ReadOwnFile(own.string(), 1000), c.linkTarget.empty() ? std::optional<std::string>("alt") : std::nullopt);
+    std::string error;
+    ASSERT_TRUE(WriteOwnFile(own.string(), "#EXTM3U\n", &error)) << error;
+    EXPECT_FALSE(fs::is_symlink(own));
+    EXPECT_EQ(ReadOwnFile(own.string(), 1000), "#EXTM3U\n");
+    EXPECT_EQ(ReadWholeFile(dir_ / "anderswo" / "passwd"),
+              c.targetExists ? std::optional<std::string>("root:x:0:0") : std::nullopt);
+    EXPECT_FALSE(fs::exists(dir_ / "anderswo" / "neu"));
+    const std::optional<std::string> logged = ReadWholeFile(log);
+    if (c.linkTarget.empty()) {
+      EXPECT_FALSE(logged.has_value()) << *logged;
+    } else {
+      ASSERT_TRUE(logged.has_value());
+      // A line for each refused look (two) and one for the replaced link, each naming file and target.
+      EXPECT_EQ(std::count(logged->begin(), logged->end(), '\n'), 3) << *logged;
+      EXPECT_NE(logged->find("Warteschlange.m3u ist ein symbolischer Verweis auf " + c.linkTarget.string()),
+                std::string::npos)
+          << *logged;
+      EXPECT_NE(logged->find("Warteschlange.m3u war ein symbolischer Verweis auf " + c.linkTarget.string()),
+                std::string::npos)
+          << *logged;
+    }
+  }
 }
 
 }  // namespace

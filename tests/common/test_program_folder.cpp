@@ -89,6 +89,43 @@ TEST_F(ProgramFolderFillTest, ReportsAFolderThatCannotBeMade) {
   EXPECT_NE(error.find("a-file"), std::string::npos);
 }
 
+// A folder the jukebox cannot work in is named with what is wrong with it, in
+// the German of the program's boxes.
+TEST_F(ProgramFolderFillTest, SaysInGermanWhatIsWrongWithTheFolder) {
+  Write(dir_ / "eine-datei", "x");
+  fs::create_directory(dir_ / "daten");
+  Write(dir_ / "daten" / "Jukebox.ini", "[Programm]");
+  const std::string file = (dir_ / "eine-datei").string() + "/";
+  const std::string below = (dir_ / "eine-datei" / "darunter").string() + "/";
+  const std::string missing = (dir_ / "fehlt").string() + "/";
+  std::string error;
+  EXPECT_FALSE(FillMissingFiles((dir_ / "daten").string(), file, error));
+  EXPECT_EQ(error, "Der Programmordner " + file + " ist kein Ordner, sondern eine Datei.");
+  EXPECT_FALSE(FillMissingFiles((dir_ / "daten").string(), below, error));
+  EXPECT_EQ(error, "Der Programmordner " + below + " lässt sich nicht anlegen: ein Teil des Pfads ist eine Datei, kein Ordner.");
+  // A folder that takes no files, such as the kernel's.
+  EXPECT_FALSE(FillMissingFiles((dir_ / "daten").string(), "/proc/", error));
+  EXPECT_EQ(error,
+            "Die Datei Jukebox.ini lässt sich nicht in den Programmordner /proc/ kopieren: der Ordner nimmt keine neuen "
+            "Dateien an.");
+
+  const struct {
+    std::string folder;
+    std::string problem;
+  } cases[] = {
+      {file, "Der Programmordner " + file + " ist kein Ordner, sondern eine Datei."},
+      {missing, "Der Programmordner " + missing + " ist nicht vorhanden."},
+      {(dir_ / "daten").string() + "/", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProgramFolderProblem(c.folder), c.problem) << c.folder;
+
+  // Every program-folder path is kept in the code page: umlauts are, other scripts are not.
+  EXPECT_EQ(ProgramFolderNameProblem("/srv/Jukebox Müller/"), "");
+  EXPECT_EQ(ProgramFolderNameProblem("/srv/\xE6\x97\xA5\xE6\x9C\xAC/"),
+            "Der Name des Programmordners /srv/\xE6\x97\xA5\xE6\x9C\xAC/ enthält Zeichen, die Orvela Jukebox in "
+            "ihren Dateien nicht speichern kann.");
+}
+
 TEST_F(ProgramFolderFillTest, FindsTheInstalledDataFolderOnlyWhereItExists) {
   const fs::path lib = dir_ / "usr" / "lib" / "orvela-jukebox";
   fs::create_directories(lib);

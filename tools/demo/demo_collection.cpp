@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "collection/table_error.h"
+#include "common/atomic_file.h"
 #include "common/codepage.h"
 #include "demo/tone_encoder.h"
 
@@ -165,11 +166,21 @@ bool WriteDemoCollection(const std::string& nativeFolder, DemoResult* result,
     return fail("the folder path " + folder.string() +
                 " has characters the collection file cannot hold");
   const fs::path demoDir = folder / "Demo";
+  const fs::path listPath = folder / "Musikliste.xml";
+  res.collectionFile = listPath.string();
+  // Nothing is made before everything to be written is known to be writable:
+  // a dozen titles the collection file then cannot name would only be litter.
+  std::string refusal;
+  if (!MayReplaceFile(listPath.string(), &refusal)) return fail("the collection file cannot be written: " + refusal);
+  if (fs::is_directory(demoDir, ec)) {
+    for (std::size_t i = 0; i < kTracks.size(); ++i) {
+      const std::string path = (demoDir / DemoFileName(i)).string();
+      if (!fs::exists(fs::symlink_status(path, ec)) && !MayReplaceFile(path, &refusal)) return fail(refusal);
+    }
+  }
   fs::create_directories(demoDir, ec);
   if (ec) return fail("cannot create " + demoDir.string() + ": " + ec.message());
 
-  const fs::path listPath = folder / "Musikliste.xml";
-  res.collectionFile = listPath.string();
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);
   std::set<std::string> known;
   try {
