@@ -33,7 +33,8 @@ constexpr int kKeyHeight = 48;
 constexpr int kNamePx = 22;
 // A file's size beside its name, read from a step away like every other text.
 constexpr int kDetailPx = 18;
-constexpr int kSmallButtonPx = 18;
+// The filter captions and the status line.
+constexpr int kSmallTextPx = 18;
 constexpr int kButtonPx = 20;
 
 constexpr int kPathRole = Qt::UserRole;
@@ -319,7 +320,7 @@ void TTouchFilePicker::BuildNavigation() {
     auto* filterRow = new QHBoxLayout;
     filterRow->setSpacing(house::Scaled(8));
     for (std::size_t i = 0; i < filters_.size(); ++i) {
-      QPushButton* button = NewButton(filters_[i].name, this, kSmallButtonPx);
+      QPushButton* button = NewButton(filters_[i].name, this, kSmallTextPx);
       button->setCheckable(true);
       button->setChecked(i == 0);
       button->setObjectName(QStringLiteral("PickerFilter"));
@@ -377,7 +378,7 @@ QHBoxLayout* TTouchFilePicker::BuildSaveRow() {
 void TTouchFilePicker::BuildButtons(QHBoxLayout* row) {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("HouseDim"));
-  house::SetScaledFont(status_, kSmallButtonPx);
+  house::SetScaledFont(status_, kSmallTextPx);
   if (mode_ == TPickMode::Save) {
     status_->hide();
   } else {
