@@ -1,13 +1,18 @@
 #include "app/collection_grid.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
+#include <QStringList>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
+#include "app/accessible_text.h"
 #include "app/qt_text.h"
 #include "collection/collection_table.h"
 #include "collection/table_error.h"
@@ -18,21 +23,135 @@ namespace {
 
 constexpr int kGap = 4;
 
+// A panel of the grid as assistive technology sees it: an item of the list,
+// named by the whole record it shows, selected when it is the current one.
+class TPanelAccessible : public QAccessibleInterface {
+ public:
+  TPanelAccessible(TCollectionGrid* grid, int panel) : grid_(grid), panel_(panel) {}
+
+  bool isValid() const override { return !grid_.isNull(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return parent() != nullptr ? parent()->window() : nullptr; }
+  QAccessibleInterface* parent() const override {
+    return grid_.isNull() ? nullptr : QAccessible::queryAccessibleInterface(grid_.data());
+  }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name && !grid_.isNull() ? grid_->PanelText(panel_) : QString();
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (grid_.isNull()) return {};
+    const QRect local = grid_->PanelRect(panel_);
+    return {grid_->mapToGlobal(local.topLeft()), local.size()};
+  }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    state.selectable = true;
+    if (grid_.isNull() || !grid_->isVisible()) state.invisible = true;
+    if (!grid_.isNull() && grid_->PanelIsCurrent(panel_)) state.selected = true;
+    return state;
+  }
+
+ private:
+  QPointer<TCollectionGrid> grid_;
+  int panel_;
+};
+
+// The grid as a list of the panels that show a record.
+class TGridAccessible : public QAccessibleWidget {
+ public:
+  explicit TGridAccessible(TCollectionGrid* grid) : QAccessibleWidget(grid, QAccessible::List) {}
+  ~TGridAccessible() override {
+    for (QAccessible::Id id : panels_) {
+      if (id != 0) QAccessible::deleteAccessibleInterface(id);
+    }
+  }
+
+  int childCount() const override { return Grid()->FilledPanels(); }
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= childCount()) return nullptr;
+    QAccessible::Id& id = panels_[static_cast<std::size_t>(index)];
+    if (id == 0) id = QAccessible::registerAccessibleInterface(new TPanelAccessible(Grid(), index));
+    return QAccessible::accessibleInterface(id);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (int i = 0; i < childCount(); ++i) {
+      if (panels_[static_cast<std::size_t>(i)] != 0 &&
+          QAccessible::accessibleInterface(panels_[static_cast<std::size_t>(i)]) == child) {
+        return i;
+      }
+    }
+    return -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const int panel = Grid()->PanelAt(Grid()->mapFromGlobal(QPoint(x, y)));
+    return panel >= 0 ? child(panel) : nullptr;
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) return QStringLiteral("Musiksammlung");
+    return QAccessibleWidget::text(t);
+  }
+
+ private:
+  TCollectionGrid* Grid() const { return static_cast<TCollectionGrid*>(widget()); }
+
+  mutable std::array<QAccessible::Id, TCollectionGrid::kPanelCount> panels_{};
+};
+
 }  // namespace
 
 TCollectionGrid::TCollectionGrid(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setFocusPolicy(Qt::StrongFocus);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  ExposeAccessible(this, [](QWidget* w) -> QAccessibleInterface* {
+    return new TGridAccessible(static_cast<TCollectionGrid*>(w));
+  });
 }
 
 void TCollectionGrid::SetTable(TCollectionTable* table) {
   table_ = table;
   top_ = 0;
   update();
+  AnnounceChange();
 }
 
-void TCollectionGrid::Refresh() { update(); }
+void TCollectionGrid::Refresh() {
+  update();
+  AnnounceChange();
+}
+
+void TCollectionGrid::AnnounceChange() {
+  if (!QAccessible::isActive()) return;
+  const int filled = FilledPanels();
+  for (int panel = 0; panel < filled; ++panel) AnnounceNameChange(this, panel);
+}
+
+int TCollectionGrid::FilledPanels() {
+  const int count = table_ != nullptr ? table_->RecordCount() : 0;
+  return std::clamp(count - TopRow(), 0, kPanelCount);
+}
+
+QString TCollectionGrid::PanelText(int panel) {
+  if (panel < 0 || panel >= FilledPanels()) return {};
+  const int row = TopRow() + panel;
+  QStringList parts;
+  for (int field : {TCollectionTable::Interpret, TCollectionTable::Titel, TCollectionTable::Genre,
+                    TCollectionTable::Jahr, TCollectionTable::Dauer}) {
+    const QString value = ToQString(table_->ViewField(row, field));
+    if (!value.isEmpty()) parts << value;
+  }
+  return parts.join(QStringLiteral(", "));
+}
+
+bool TCollectionGrid::PanelIsCurrent(int panel) {
+  return panel >= 0 && panel < FilledPanels() && TopRow() + panel == CurrentRow();
+}
 
 int TCollectionGrid::CurrentRow() const {
   if (table_ == nullptr || !table_->Active()) {
@@ -75,6 +194,7 @@ bool TCollectionGrid::ScrollLine(int delta) {
   }
   table_->SetRecNo(wanted);
   update();
+  AnnounceChange();
   emit CurrentChanged();
   return true;
 }
@@ -174,6 +294,7 @@ void TCollectionGrid::mousePressEvent(QMouseEvent* event) {
   }
   table_->SetRecNo(row + 1);
   update();
+  AnnounceChange();
   emit CurrentChanged();
 }
 

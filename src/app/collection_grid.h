@@ -36,6 +36,11 @@ class TCollectionGrid : public QWidget {
   QRect PanelRect(int panel) const;
   // The panel at a point, or -1.
   int PanelAt(const QPoint& point) const;
+  // The panels that show a record (the first ones), and the whole text of the
+  // record a panel shows as it is read aloud ("" for an empty panel).
+  int FilledPanels();
+  QString PanelText(int panel);
+  bool PanelIsCurrent(int panel);
 
  signals:
   // The guest made another record current by tapping or scrolling.
@@ -51,6 +56,8 @@ class TCollectionGrid : public QWidget {
   int CurrentRow() const;
   void KeepCurrentVisible();
   void PaintPanel(QPainter& painter, const QRect& panelRect, int viewRow, bool current);
+  // Tells assistive technology that the panels show other records.
+  void AnnounceChange();
 
   TCollectionTable* table_ = nullptr;
   int top_ = 0;

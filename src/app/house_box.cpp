@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/accessible_text.h"
 #include "app/house_style.h"
 
 namespace orvela {
@@ -50,6 +51,8 @@ class TSignWidget : public QWidget {
   TSignWidget(TBoxSign sign, QWidget* parent) : QWidget(parent), sign_(sign) {
     setObjectName(QStringLiteral("HouseSign"));
     setFixedSize(house::Scaled(kSignPx), house::Scaled(kSignPx));
+    const QString meaning = sign == TBoxSign::Error ? QStringLiteral("Fehler") : QStringLiteral("Hinweis");
+    ExposePaintedText(this, QAccessible::Graphic, [meaning] { return meaning; });
   }
 
  protected:
@@ -107,6 +110,7 @@ TWrappedText::TWrappedText(const QString& text, QWidget* parent) : QWidget(paren
   QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   policy.setHeightForWidth(true);
   setSizePolicy(policy);
+  ExposePaintedText(this, QAccessible::StaticText, [this] { return text_; });
 }
 
 int TWrappedText::heightForWidth(int width) const { return LayOut(text_, font(), width, nullptr, {}); }

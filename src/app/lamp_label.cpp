@@ -1,5 +1,7 @@
 #include "app/lamp_label.h"
 
+#include "app/accessible_text.h"
+
 namespace orvela {
 
 namespace {
@@ -11,14 +13,20 @@ QString ColorSheet(const QColor& color) {
 }  // namespace
 
 TLampLabel::TLampLabel(QLabel* caption, QWidget* parent) : QLabel(parent), caption_(caption) {
+  // The dash says nothing read aloud: the lamp is read as its caption and state.
+  ExposePaintedText(this, QAccessible::StaticText, [this] {
+    return LampText(caption_ != nullptr ? caption_->text() : QString(), lit_);
+  });
   setText(QStringLiteral("-"));
   setAlignment(Qt::AlignCenter);
   ApplyColors();
 }
 
 void TLampLabel::SetLit(bool lit) {
+  const bool changed = lit_ != lit;
   lit_ = lit;
   ApplyColors();
+  if (changed) AnnounceNameChange(this);
 }
 
 void TLampLabel::ApplyColors() {

@@ -3,17 +3,21 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include "app/accessible_text.h"
+
 namespace orvela {
 
 TLedLamp::TLedLamp(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TranslucentBackground);
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  ExposePaintedText(this, QAccessible::StaticText, [this] { return LampText(caption_, active_); });
 }
 
 void TLedLamp::SetActive(bool active) {
   if (active_ != active) {
     active_ = active;
     update();
+    AnnounceNameChange(this);
   }
 }
 

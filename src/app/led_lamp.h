@@ -19,6 +19,9 @@ class TLedLamp : public QWidget {
   QColor ColorOff() const { return colorOff_; }
   // The colour shown now.
   QColor Color() const { return active_ ? colorOn_ : colorOff_; }
+  // What the lamp stands for, read out with its state.
+  void SetCaption(const QString& caption) { caption_ = caption; }
+  QString Caption() const { return caption_; }
 
   QSize sizeHint() const override { return {22, 22}; }
 
@@ -27,6 +30,7 @@ class TLedLamp : public QWidget {
 
  private:
   bool active_ = false;
+  QString caption_;
   QColor colorOn_{0x00, 0xFF, 0x00};
   QColor colorOff_{0x80, 0x00, 0x00};
 };

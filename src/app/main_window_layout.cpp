@@ -252,6 +252,7 @@ QWidget* TForm1::CreateTopRow(QWidget* parent, int column) {
     Style(StaticText_titel_vorhanden, kTextPx, true);
     auto* status = new QHBoxLayout;
     JvLED2 = Named(new TLedLamp(box), "JvLED2");
+    JvLED2->SetCaption(QStringLiteral("Musiksammlung"));
     JvLED2->SetColorOn(QColor(0x00, 0xFF, 0x00));
     JvLED2->SetColorOff(QColor(0xFF, 0x00, 0x00));
     Style(JvLED2, 0, false, QSize(20, 20));
@@ -454,6 +455,9 @@ QWidget* TForm1::CreateCentreColumn() {
   };
   SpeedButton53 = arrow("SpeedButton53", ":/assets/arrow_up.png");
   SpeedButton54 = arrow("SpeedButton54", ":/assets/arrow_down.png");
+  // Pictures only: a screen reader reads these names instead.
+  SpeedButton53->setAccessibleName(QStringLiteral("Nach oben"));
+  SpeedButton54->setAccessibleName(QStringLiteral("Nach unten"));
   layout->addWidget(SpeedButton53, 0, 1);
   layout->addWidget(SpeedButton54, 2, 1);
   layout->setRowStretch(0, 1);
@@ -513,10 +517,14 @@ QWidget* TForm1::CreateKeyboard() {
   for (QPushButton* mode : {SpeedButton50, SpeedButton29, SpeedButton47, SpeedButton46}) {
     mode->setProperty("searchMode", true);
   }
+  // The space key shows no caption.
+  SpeedButton28->setAccessibleName(QStringLiteral("Leerzeichen"));
   TLedLamp* TForm1::*const ledMembers[] = {&TForm1::JvLED1, &TForm1::JvLED3, &TForm1::JvLED4, &TForm1::JvLED5};
   const char* ledNames[] = {"JvLED1", "JvLED3", "JvLED4", "JvLED5"};
+  const char* ledCaptions[] = {"Suche nach Interpret", "Suche nach Titel", "Suche nach Genre", "Suche nach Jahr"};
   for (int i = 0; i < 4; ++i) {
     auto* led = Named(new TLedLamp(Panel2), ledNames[i]);
+    led->SetCaption(QString::fromLatin1(ledCaptions[i]));
     Style(led, 0, false, QSize(14, 14));
     keys->addWidget(led, 10, i, Qt::AlignHCenter);
     this->*ledMembers[i] = led;
@@ -544,6 +552,7 @@ QWidget* TForm1::CreateRightColumn() {
   SliderEdit1 = Named(new QSlider(Qt::Vertical, column), "SliderEdit1");
   SliderEdit1->setRange(0, 100);
   SliderEdit1->setValue(100);
+  SliderEdit1->setAccessibleName(QString::fromUtf8("Lautstärke"));
   Style(SliderEdit1, 0, false, QSize(36, 0));
   upper->addWidget(SliderEdit1);
   layout->addLayout(upper, 1);

@@ -25,6 +25,7 @@
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
+#include "common/file_name.h"
 #include "common/file_open.h"
 #include "common/platform.h"
 #include "jukebox/date_time.h"
@@ -68,6 +69,20 @@ constexpr const char* kSwitches = "Schalter_Einstellungen";
 constexpr const char* kProgram = "Programm";
 constexpr const char* kJingle = "Jingle";
 constexpr const char* kQueue = "Abspielliste";
+
+// A code of a few digits ends the caption's line; the digits of a longer one
+// (any number is allowed) go on below it, in lines a little wider than that
+// first one: the box never needs more width than its row leaves it, and a code
+// of up to 40 digits takes two lines, as a finger-high row holds.
+constexpr std::size_t kCodeOnTheLine = 8;
+constexpr std::size_t kCodeDigitsPerLine = 32;
+
+QString MenuCodeCaption(const std::string& code) {
+  QString caption = QString::fromUtf8("Menü mit Code sichern ") + QString::fromStdString(code.substr(0, kCodeOnTheLine));
+  for (std::size_t at = kCodeOnTheLine; at < code.size(); at += kCodeDigitsPerLine)
+    caption += QLatin1Char('\n') + QString::fromStdString(code.substr(at, kCodeDigitsPerLine));
+  return caption;
+}
 
 }  // namespace
 
@@ -207,8 +222,7 @@ void THauptmenu::LoadMenuSettings() {
   SpinEditMax.box->setValue(ini.ReadInteger(kQueue, "max", 0));
   CheckBoxCode->setChecked(ini.ReadBool(kProgram, "Passwortaktiv", true));
   // The caption names the code in force, so the operator reads the one to type.
-  CheckBoxCode->setText(QString::fromUtf8("Menü mit Code sichern ") +
-                        QString::fromStdString(form1_.State.MenuCode));
+  CheckBoxCode->setText(MenuCodeCaption(form1_.State.MenuCode));
   CheckBoxKiosk->setChecked(ini.ReadBool(kProgram, "Kiosk", true));
   CheckBoxBildschirmschoner->setChecked(ini.ReadBool(kProgram, "Bildschirmschoner", true));
   CheckBoxGeburtstag->setChecked(ini.ReadBool(kProgram, "Geburtstag", true));
@@ -510,8 +524,12 @@ void THauptmenu::SpeedButtonBeendenClick() {
 }
 
 void THauptmenu::BrowseClick(TFileField& field) {
+  // The next jingle is usually beside the one chosen before: the picker starts
+  // in the chosen file's folder (one that has gone leaves it to its fallbacks).
+  const std::string chosenFile = FromQString(field.edit->text());
+  const std::string folder = chosenFile.substr(0, chosenFile.size() - FileNamePart(chosenFile).size());
   const std::vector<std::string> chosen =
-      form1_.Services().dialogs->OpenFiles("", field.filter, "", false);
+      form1_.Services().dialogs->OpenFiles("", field.filter, folder, false);
   if (!chosen.empty()) {
     field.edit->setText(ToQString(chosen.front()));
   }

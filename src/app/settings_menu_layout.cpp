@@ -1,6 +1,7 @@
 // Building the settings menu: the switches down the left, the files, the
 // birthday moment and the actions on the right, all of it big enough for a
 // finger inside the operator windows' 878 x 500.
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -9,8 +10,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <utility>
@@ -144,6 +148,35 @@ QCalendarWidget* NewCalendar(QWidget* parent) {
   return calendar;
 }
 
+// A finger aims at the date it wants to change, not at the small arrow beside
+// it: a tap on the date opens the calendar as a tap on the arrow does.
+class TCalendarOnTap : public QObject {
+ public:
+  explicit TCalendarOnTap(QDateEdit* edit) : QObject(edit), edit_(edit) {
+    if (auto* text = edit->findChild<QLineEdit*>()) text->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonPress || !edit_->isEnabled() || !edit_->calendarPopup()) return false;
+    if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return false;
+    // The date field finds its arrow as a combo box's, so it is found the same way here.
+    QStyleOptionComboBox option;
+    option.initFrom(edit_);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
+    const QPointF arrow =
+        edit_->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, edit_).center();
+    QMouseEvent press(QEvent::MouseButtonPress, arrow, edit_->mapToGlobal(arrow), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(edit_, &press);
+    return true;
+  }
+
+ private:
+  QDateEdit* edit_;
+};
+
 }  // namespace
 
 void THauptmenu::CreateControls() {
@@ -236,6 +269,7 @@ void THauptmenu::CreateControls() {
   DateTimePickerGeburtstDatum->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
   DateTimePickerGeburtstDatum->setCalendarPopup(true);
   DateTimePickerGeburtstDatum->setCalendarWidget(NewCalendar(DateTimePickerGeburtstDatum));
+  new TCalendarOnTap(DateTimePickerGeburtstDatum);
   // Day zero of the stored moments must be showable.
   DateTimePickerGeburtstDatum->setMinimumDate(QDate(1899, 12, 30));
   DateTimePickerGeburtstDatum->setFixedHeight(kFieldHeight);

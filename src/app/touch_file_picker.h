@@ -74,6 +74,7 @@ class TTouchFilePicker : public THousePanel {
   void ChooseAll();
   void AcceptClicked();
   void UpdateState();
+  void DescribeEntries();
   bool IsChosen(const QString& path) const;
   QVBoxLayout* Column() const;
 

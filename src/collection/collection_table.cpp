@@ -723,11 +723,8 @@ int TCollectionTable::StorageNumber() const {
   const Impl& d = *impl_;
   if (!d.active || d.current < 0 || d.View().empty()) return 0;
   const std::uint32_t row = d.View()[static_cast<std::size_t>(d.current)];
-  if (d.rows.LiveCount() == d.rows.Size()) return static_cast<int>(row) + 1;
   // Deleted rows keep their place in storage until the table is emptied.
-  int number = 0;
-  for (std::uint32_t r = 0; r <= row; ++r) number += d.rows.Live(r) ? 1 : 0;
-  return number;
+  return static_cast<int>(d.rows.LiveRank(row)) + 1;
 }
 
 void TCollectionTable::SetRecNo(int recNo) {
@@ -769,14 +766,8 @@ std::string TCollectionTable::StoredField(int storageNumber, int fieldIndex) con
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
   if (!d.active || storageNumber < 1 || storageNumber > static_cast<int>(d.rows.LiveCount())) return {};
-  std::uint32_t row = static_cast<std::uint32_t>(storageNumber - 1);
-  if (d.rows.LiveCount() != d.rows.Size()) {
-    // Deleted rows keep their place in storage: count the live ones.
-    int seen = 0;
-    for (row = 0;; ++row) {
-      if (d.rows.Live(row) && ++seen == storageNumber) break;
-    }
-  }
+  // Deleted rows keep their place in storage: the number counts live rows.
+  const std::uint32_t row = d.rows.LiveRow(static_cast<std::uint32_t>(storageNumber - 1));
   return std::string(d.rows.Field(row, fieldIndex));
 }
 

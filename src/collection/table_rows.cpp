@@ -85,6 +85,8 @@ std::uint32_t TTableRows::Add(const Fields& values, bool appended) {
   }
   fill_ = large ? kBlockSize : fill_ + bytes;
   ++live_;
+  // A new row is live and last: an index of the live rows stays valid with it.
+  if (liveIndexed_) liveRows_.push_back(size_);
   return size_++;
 }
 
@@ -93,7 +95,30 @@ void TTableRows::Remove(std::uint32_t row) {
   if (*flags & kLive) {
     *flags = static_cast<std::uint8_t>(*flags & ~kLive);
     --live_;
+    liveIndexed_ = false;
   }
+}
+
+const std::vector<std::uint32_t>& TTableRows::LiveRows() const {
+  if (!liveIndexed_) {
+    liveRows_.clear();
+    liveRows_.reserve(live_);
+    for (std::uint32_t row = 0; row < size_; ++row)
+      if (Live(row)) liveRows_.push_back(row);
+    liveIndexed_ = true;
+  }
+  return liveRows_;
+}
+
+std::uint32_t TTableRows::LiveRow(std::uint32_t n) const {
+  if (live_ == size_) return n;
+  return LiveRows()[n];
+}
+
+std::uint32_t TTableRows::LiveRank(std::uint32_t row) const {
+  if (live_ == size_) return row;
+  const std::vector<std::uint32_t>& live = LiveRows();
+  return static_cast<std::uint32_t>(std::lower_bound(live.begin(), live.end(), row) - live.begin());
 }
 
 void TTableRows::Clear() {
@@ -103,6 +128,8 @@ void TTableRows::Clear() {
   fill_ = kBlockSize;
   size_ = 0;
   live_ = 0;
+  std::vector<std::uint32_t>().swap(liveRows_);
+  liveIndexed_ = false;
 }
 
 void TTableRows::CutTo(const Widths& widths) {
@@ -121,7 +148,7 @@ void TTableRows::CutTo(const Widths& widths) {
 
 std::size_t TTableRows::MemoryBytes() const {
   return blockBytes_ + addresses_.size() * kAddressChunk * sizeof(std::uint32_t) +
-         (blocks_.capacity() + addresses_.capacity()) * sizeof(void*);
+         liveRows_.capacity() * sizeof(std::uint32_t) + (blocks_.capacity() + addresses_.capacity()) * sizeof(void*);
 }
 
 }  // namespace orvela

@@ -35,6 +35,13 @@ class TTableRows {
   std::size_t LiveCount() const { return live_; }
 
   std::string_view Field(std::uint32_t row, int field) const;
+  // The row of the n-th live row (0-based, n < LiveCount()) and, for a live
+  // row, how many live rows come before it. Both are constant time while no row
+  // is deleted; after a deletion the first call builds an index of the live rows
+  // (4 bytes each) that later calls share until the next deletion, so reading
+  // every title by its number stays linear. Not for concurrent readers.
+  std::uint32_t LiveRow(std::uint32_t n) const;
+  std::uint32_t LiveRank(std::uint32_t row) const;
   bool Live(std::uint32_t row) const { return (*Record(row) & kLive) != 0; }
   // The change mark: appended since the table was last emptied.
   bool Appended(std::uint32_t row) const { return (*Record(row) & kAppended) != 0; }
@@ -72,6 +79,11 @@ class TTableRows {
   std::vector<std::unique_ptr<std::uint32_t[]>> addresses_;
   std::uint32_t size_ = 0;
   std::size_t live_ = 0;
+  // The live rows in storage order, valid while liveIndexed_; only ever built
+  // when rows have been deleted.
+  const std::vector<std::uint32_t>& LiveRows() const;
+  mutable std::vector<std::uint32_t> liveRows_;
+  mutable bool liveIndexed_ = false;
 };
 
 }  // namespace orvela

@@ -8,15 +8,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -527,6 +530,58 @@ TEST_F(PickerTest, ShowsLongNamesWhole) {
   QFont font = picker.font();
   font.setPixelSize(house::Scaled(22));
   EXPECT_LT(QFontMetrics(font).horizontalAdvance(found.front()->text()), list->visualItemRect(found.front()).width());
+}
+
+// The rows of pixels holding ink of `colour` in `region` (anti-aliased edges
+// left out, so a size measured on screen and on a reference compare).
+int InkHeight(const QImage& image, const QRect& region, const QColor& colour) {
+  int top = -1;
+  int bottom = -1;
+  for (int y = region.top(); y <= region.bottom(); ++y) {
+    for (int x = region.left(); x <= region.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+              std::abs(c.blue() - colour.blue()) < 40) {
+        if (top < 0) top = y;
+        bottom = y;
+        break;
+      }
+    }
+  }
+  return top < 0 ? 0 : bottom - top + 1;
+}
+
+TEST_F(PickerTest, AFilesSizeReadsAsLargeAsTheSmallestReadableText) {
+  for (double scale : {kSmallScreen, kLargeScreen}) {
+    ScaleGuard guard(scale);
+    SCOPED_TRACE(scale);
+    TTouchFilePicker picker(TPickMode::OpenOne, QString(), ParseFileFilter("*.mp3|*.mp3"), Folder(), QString(),
+                            nullptr);
+    picker.show();
+    QCoreApplication::processEvents();
+    QListWidget* list = picker.List();
+    const auto found = list->findItems(QStringLiteral("b.mp3"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    const QRect row = list->visualItemRect(found.front());
+    const QImage shot = list->viewport()->grab().toImage();
+    // The size stands at the right end of the row, the name at its left.
+    const QRect sizeArea(row.left() + row.width() * 2 / 3, row.top(), row.width() / 3 - 1, row.height());
+    const QColor dim(QLatin1String(house::kDimText));
+    const int shown = InkHeight(shot, sizeArea, dim);
+    ASSERT_GT(shown, 0) << "no size shown";
+
+    // The same words at the readable size, on the row's own ground.
+    QImage reference(sizeArea.size(), QImage::Format_ARGB32);
+    reference.fill(shot.pixelColor(sizeArea.left() + 1, sizeArea.top() + 1));
+    QPainter painter(&reference);
+    QFont font = picker.font();
+    font.setPixelSize(house::Scaled(house::kReadablePx));
+    painter.setFont(font);
+    painter.setPen(dim);
+    painter.drawText(reference.rect(), Qt::AlignCenter, QStringLiteral("1 Byte"));
+    painter.end();
+    EXPECT_GE(shown, InkHeight(reference, reference.rect(), dim));
+  }
 }
 
 TEST_F(PickerTest, StartsWhereItFits) {

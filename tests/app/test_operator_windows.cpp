@@ -25,6 +25,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "accessible_tree.h"
 #include "app/collection_builder_window.h"
 #include "app/house_style.h"
 #include "app/restriction_filter_window.h"
@@ -194,6 +195,27 @@ TEST_F(OperatorWindowsTest, NoEnglishToolkitWords) {
   ASSERT_NE(month, nullptr);
   EXPECT_EQ(month->text(), de.standaloneMonthName(3));
   EXPECT_EQ(calendar->firstDayOfWeek(), Qt::Monday);
+}
+
+TEST_F(OperatorWindowsTest, EveryTextIsReadByAssistiveTechnology) {
+  for (TOperatorWindow* window : Windows()) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    ShowAt(window, 1.0);
+    const auto tree = AccessibleTree(window);
+    ExpectEveryShownTextNamed(tree, window->objectName().toStdString());
+    // Each caption and label shown is found by its text with its role.
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      if (!w->isVisibleTo(window) || w->window() != window) continue;
+      const QAccessible::Role role = qobject_cast<QLabel*>(w) != nullptr        ? QAccessible::StaticText
+                                     : qobject_cast<QCheckBox*>(w) != nullptr   ? QAccessible::CheckBox
+                                     : qobject_cast<QPushButton*>(w) != nullptr ? QAccessible::Button
+                                                                                : QAccessible::NoRole;
+      const QString caption = Caption(w).remove(QLatin1Char('&'));
+      if (role == QAccessible::NoRole || caption.isEmpty()) continue;
+      EXPECT_NE(FindAccessible(tree, role, caption), nullptr) << caption.toStdString();
+    }
+    window->hide();
+  }
 }
 
 TEST_F(OperatorWindowsTest, TheGuestScreensSizeSetsTheScale) {

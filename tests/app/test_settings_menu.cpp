@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QElapsedTimer>
@@ -181,6 +182,36 @@ TEST_F(SettingsMenuTest, CodeBoxNamesTheCodeInForce) {
     Start(std::string("[Programm]\r\nKiosk=0\r\n") + line, kThreeRecords);
     Open();
     EXPECT_EQ(menu->CheckBoxCode->text(), QString::fromUtf8(caption));
+  }
+}
+
+// Any number of digits is a code; a long one is read whole in the caption,
+// and the box still fits its row and the window.
+TEST_F(SettingsMenuTest, ALongCodeIsShownWholeAndTheBoxFits) {
+  for (std::size_t digits : {4, 8, 9, 20, 21, 40}) {
+    std::string code;
+    for (std::size_t i = 0; i < digits; ++i) code += static_cast<char>('1' + i % 9);
+    SCOPED_TRACE(code);
+    std::string ini = kFullIni;
+    ini.insert(ini.find("Passwortaktiv"), "Menuecode=" + code + "\r\n");
+    Start(ini);
+    Open();
+    QApplication::processEvents();
+    QString shown = menu->CheckBoxCode->text();
+    EXPECT_TRUE(shown.startsWith(QString::fromUtf8("Menü mit Code sichern"))) << shown.toStdString();
+    shown.remove(QString::fromUtf8("Menü mit Code sichern")).remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
+    EXPECT_EQ(shown.toStdString(), code);
+    const QRect box = menu->CheckBoxCode->geometry();
+    EXPECT_GE(box.width(), menu->CheckBoxCode->sizeHint().width()) << "caption cut off";
+    EXPECT_GE(box.height(), menu->CheckBoxCode->sizeHint().height()) << "caption cut off";
+    EXPECT_TRUE(QRect(QPoint(0, 0), menu->size()).contains(box));
+    for (QWidget* other : menu->findChildren<QWidget*>()) {
+      if (other == menu->CheckBoxCode || other->parentWidget() != menu.get() || !other->isVisible()) continue;
+      if (qobject_cast<QAbstractButton*>(other) == nullptr && qobject_cast<QLineEdit*>(other) == nullptr &&
+          qobject_cast<QAbstractSpinBox*>(other) == nullptr && qobject_cast<QLabel*>(other) == nullptr)
+        continue;
+      EXPECT_FALSE(box.intersects(other->geometry())) << other->objectName().toStdString();
+    }
   }
 }
 
@@ -388,6 +419,69 @@ TEST_F(SettingsMenuTest, BrowseFillsAFieldAndDoubleClickEmptiesIt) {
   EXPECT_EQ(Ini().ReadString("Jingle", "Song_3", ""), "/j/neu.mp3");
   EXPECT_EQ(Ini().ReadString("Programm", "Geburtstagssong", "<none>"), "");
   EXPECT_EQ(form->State.JingleSong2, "");
+}
+
+TEST_F(SettingsMenuTest, BrowseStartsInTheFolderOfTheChosenFile) {
+  std::string ini = kFullIni;
+  ini.replace(ini.find("Schalter_Jingle=0"), 17, "Schalter_Jingle=1");
+  ini.replace(ini.find("Geburtstag=0"), 12, "Geburtstag=1");
+  Start(ini);
+  Open();
+  struct Case {
+    const char* what;
+    TFileField* field;
+    QString text;
+    const char* folder;  // where the picker is asked to start; "" leaves it to the picker
+  };
+  const Case cases[] = {
+      {"a jingle", &menu->Jingles[3], QStringLiteral("/j/vier.mp3"), "/j/"},
+      {"the birthday song", &menu->Geburtstagssong, QStringLiteral("/lieder/happy.mp3"), "/lieder/"},
+      {"a name with umlauts", &menu->Jingles[0], QString::fromUtf8("/Musik/Kölsch/Ölwechsler.mp3"),
+       "/Musik/K\xF6lsch/"},
+      {"an empty field", &menu->Jingles[1], QString(), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.field->edit->setText(c.text);
+    dialogs.Clear();
+    c.field->browse->click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].folder, c.folder);
+  }
+}
+
+TEST_F(SettingsMenuTest, ATapOnTheDateOpensTheCalendar) {
+  std::string ini = kFullIni;
+  ini.replace(ini.find("Geburtstag=0"), 12, "Geburtstag=1");
+  Start(ini);
+  Open();
+  QApplication::processEvents();
+  QDateEdit* date = menu->DateTimePickerGeburtstDatum;
+  ASSERT_TRUE(date->isEnabled());
+  auto* text = date->findChild<QLineEdit*>();
+  ASSERT_NE(text, nullptr);
+  const auto tap = [](QWidget* widget, QPointF at) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+    QApplication::processEvents();
+  };
+  QWidget* calendar = date->calendarWidget();
+  for (QPointF at : {QPointF(text->rect().center()), QPointF(4, text->height() / 2.0)}) {
+    ASSERT_FALSE(calendar->isVisible());
+    tap(text, at);
+    EXPECT_TRUE(calendar->isVisible()) << "a tap on the date at " << at.x();
+    calendar->window()->hide();
+    QApplication::processEvents();
+  }
+  // Nothing opens while the birthday mode is off.
+  menu->CheckBoxGeburtstag->click();
+  ASSERT_FALSE(date->isEnabled());
+  tap(text, text->rect().center());
+  EXPECT_FALSE(calendar->isVisible());
 }
 
 TEST_F(SettingsMenuTest, MousePointerFollowsTheBoxOnEveryChange) {
