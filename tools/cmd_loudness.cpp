@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -42,17 +44,30 @@ struct Job {
   TFileStamp stamp;
 };
 
+constexpr unsigned kMaxJobs = 256;
+
+// The whole text as a count of jobs: "1x", "+4" or a number past what fits are no count.
+std::optional<unsigned> JobCount(const std::string& text) {
+  unsigned n = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, n);
+  if (error != std::errc() || stop != end || n < 1 || n > kMaxJobs) return std::nullopt;
+  return n;
+}
+
 int RunLoudness(const std::vector<std::string>& args) {
   std::vector<std::string> paths;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--jobs" && i + 1 < args.size()) {
-      const int n = std::atoi(args[++i].c_str());
-      if (n < 1 || n > 256) {
+      const std::optional<unsigned> n = JobCount(args[++i]);
+      if (!n) {
+        std::fprintf(stderr, "loudness: --jobs wants a number from 1 to %u, not %s\n", kMaxJobs,
+                     EscapeField(args[i]).c_str());
         std::fprintf(stderr, "%s", kUsage);
         return 2;
       }
-      jobs = static_cast<unsigned>(n);
+      jobs = *n;
     } else if (!args[i].empty() && args[i][0] != '-') {
       paths.push_back(args[i]);
     } else {
@@ -96,10 +111,16 @@ int RunLoudness(const std::vector<std::string>& args) {
 
   std::vector<Job> todo;
   std::set<std::string> seen;
-  std::size_t known = 0, missing = 0;
+  std::size_t known = 0, missing = 0, unkeepable = 0;
   for (int row = 0; row < table.RecordCount(); ++row) {
     const std::string path = table.ViewField(row, TCollectionTable::Pfad);
     if (!seen.insert(path).second) continue;
+    // The results file keeps one title a line: a name with a line break in it
+    // could not be kept, so measuring it would only be counted, never used.
+    if (path.find_first_of("\r\n") != std::string::npos) {
+      ++unkeepable;
+      continue;
+    }
     const std::optional<TFileStamp> stamp = TLoudnessStore::StampOf(path);
     if (!stamp) {
       ++missing;
@@ -176,6 +197,10 @@ int RunLoudness(const std::vector<std::string>& args) {
               known);
   if (failed > 0) std::printf(", %zu could not be decoded", failed);
   if (missing > 0) std::printf(", %zu missing", missing);
+  if (unkeepable > 0) {
+    std::printf(", %zu not measured: a line break in the file name cannot be kept in %s", unkeepable,
+                TLoudnessStore::kFileName);
+  }
   if (StopSignal() != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
   std::printf("\n");
   return StopSignal() != 0 ? 128 + StopSignal() : 0;

@@ -78,6 +78,24 @@ bool SizeWrittenPlain(std::span<const std::uint8_t> area, std::size_t zerosFrom,
          LandsOnFrameBoundary(area, zerosFrom, start + plain);
 }
 
+// Version 2.4 names a genre of the ID3v1 list by its number alone ("17"), one
+// value among the others the frame reader joined with " / ".
+std::string NamesForBareGenreNumbers(std::string_view joined) {
+  constexpr std::string_view kSeparator = " / ";
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(joined.find(kSeparator, start), joined.size());
+    const std::string_view value = joined.substr(start, end - start);
+    const bool bare = !value.empty() && value.size() <= 3 &&
+                      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::string_view name = bare ? ID3Genres::Name(std::stoi(std::string(value))) : std::string_view();
+    out += name.empty() ? value : name;
+    if (end == joined.size()) return out;
+    out += kSeparator;
+    start = end + kSeparator.size();
+  }
+}
+
 std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
 }
@@ -122,7 +140,9 @@ std::string TID3v2Tag::GetYear() const {
 
 std::string TID3v2Tag::GetGenre() const {
   const int i = FindFrame(kFrameContentType);
-  return i < 0 ? std::string() : GenreFromText(Frames[static_cast<std::size_t>(i)].GetText());
+  if (i < 0) return {};
+  std::string genre = GenreFromText(Frames[static_cast<std::size_t>(i)].GetText());
+  return Version == 4 ? NamesForBareGenreNumbers(genre) : genre;
 }
 
 std::uint8_t TID3v2Tag::ReadHeader(std::span<const std::uint8_t> bytes, std::size_t* framesStart) {

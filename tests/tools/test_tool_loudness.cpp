@@ -98,6 +98,39 @@ TEST_F(ToolLoudnessTest, RefusedWhileTheJukeboxHoldsTheFolder) {
   EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
 }
 
+TEST_F(ToolLoudnessTest, AJobCountThatIsNoWholeNumberIsRefused) {
+  WriteCollection({Tone("a.wav", -20.0)});
+  for (const char* jobs : {"1x", "4294967297", "0", "-1", "257", "", " 2", "+2"}) {
+    const ToolRun run = RunTool({"loudness", program.string(), "--jobs", jobs});
+    EXPECT_TRUE(run.exited && run.status == 2) << "--jobs \"" << jobs << "\": " << run.How();
+    EXPECT_NE(run.err.find("--jobs"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
+  const ToolRun run = RunTool({"loudness", program.string(), "--jobs", "256"});
+  EXPECT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_EQ(Known(), 1u);
+}
+
+// The results file keeps one title a line; a name with a line break is
+// reported as not kept, never counted among the measured.
+TEST_F(ToolLoudnessTest, NamesWithALineBreakAreNotCountedAsMeasured) {
+  const std::string plain = Tone("a.wav", -20.0);
+  const std::string lf = Tone("zwei\nzeilen.wav", -20.0);
+  const std::string cr = Tone("zwei\rzeilen.wav", -20.0);
+  const auto escaped = [](std::string path) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\n", "&#010;"}, {"\r", "&#013;"}}) {
+      for (std::size_t at; (at = path.find(from)) != std::string::npos;) path.replace(at, 1, to);
+    }
+    return path;
+  };
+  WriteCollection({plain, escaped(lf), escaped(cr)});
+  const ToolRun run = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 not measured"), std::string::npos) << run.out;
+  EXPECT_EQ(Known(), 1u);
+}
+
 // Stopped part way, the run keeps what it measured; the next one measures the rest.
 TEST_F(ToolLoudnessTest, AStoppedRunIsResumed) {
   // Forty names for one long file: a minute of audio each, so the stop lands
