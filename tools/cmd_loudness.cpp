@@ -30,6 +30,7 @@
 #include "common/codepage.h"
 #include "field_escape.h"
 #include "long_command.h"
+#include "metadata/mp4_box_tree.h"
 #include "playback/loudness_levelling.h"
 #include "program_folder_guard.h"
 
@@ -144,7 +145,12 @@ int RunLoudness(const std::vector<std::string>& args) {
       for (;;) {
         const std::size_t i = next.fetch_add(1);
         if (i >= todo.size() || cancel.load()) return;
-        const std::optional<TLoudnessEntry> entry = TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel);
+        // The ReplayGain look hands the file to TagLib, whose MP4 reader
+        // recurses once per level of boxes: a crafted tree is refused first.
+        const std::optional<TLoudnessEntry> entry =
+            Mp4BoxTreeIsBounded(todo[i].path)
+                ? TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel)
+                : std::nullopt;
         if (cancel.load()) return;  // cut short: not a result
         std::lock_guard<std::mutex> guard(storeMutex);
         if (entry) {

@@ -22,6 +22,8 @@
 #include "common/file_open.h"
 #include "metadata/audio_file.h"
 #include "metadata/id3_genres.h"
+#include "metadata/mp4_box_tree.h"
+#include "metadata/tag_source.h"
 #include "metadata/taglib_file_stream.h"
 
 namespace orvela {
@@ -162,7 +164,8 @@ bool ReadXiphFile(TagLib::IOStream& stream, Answer* answer) {
 }
 
 // False: not a file of this kind (or too damaged for TagLib to say anything).
-bool ReadStream(Kind kind, TagLib::IOStream& stream, Answer* answer) {
+// `source` holds the same bytes as `stream`, for a look before TagLib's.
+bool ReadStream(Kind kind, TagLib::IOStream& stream, TTagSource& source, Answer* answer) {
   switch (kind) {
     case Kind::kFlac: {
       TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true, kReadStyle);
@@ -181,6 +184,7 @@ bool ReadStream(Kind kind, TagLib::IOStream& stream, Answer* answer) {
       if (TagLib::Ogg::FLAC::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::FLAC::File>(stream, answer);
       return false;
     case Kind::kMp4: {
+      if (WalkMp4BoxTree(source) != TMp4BoxTree::kBounded) return false;
       TagLib::MP4::File file(&stream, true, kReadStyle);
       if (!file.isValid()) return false;
       answer->texts = FromMp4(file.tag());
@@ -203,9 +207,9 @@ void Store(TAudioFile& record, const Answer& answer) {
   record.Duration = answer.milliseconds / 1000;
 }
 
-void ReadFrom(TAudioFile& record, TagLib::IOStream& stream) {
+void ReadFrom(TAudioFile& record, TagLib::IOStream& stream, TTagSource& source) {
   Answer answer;
-  if (ReadStream(KindOf(AsciiLower(FileExtension(record.FilePath))), stream, &answer)) {
+  if (ReadStream(KindOf(AsciiLower(FileExtension(record.FilePath))), stream, source, &answer)) {
     Store(record, answer);
   } else {
     record.SetDefaults();
@@ -227,7 +231,8 @@ void ReadTaggedFile(TAudioFile& record) {
       return;
     }
     TTagLibFileStream stream(fd);
-    ReadFrom(record, stream);
+    TTagSource source = TTagSource::FromDescriptor(fd);
+    ReadFrom(record, stream, source);
   } catch (...) {
     record.SetDefaults();
   }
@@ -241,7 +246,8 @@ void ReadTaggedBuffer(TAudioFile& record, std::string_view bytes) {
       return;
     }
     TagLib::ByteVectorStream stream(TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size())));
-    ReadFrom(record, stream);
+    TTagSource source = TTagSource::FromMemory({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    ReadFrom(record, stream, source);
   } catch (...) {
     record.SetDefaults();
   }

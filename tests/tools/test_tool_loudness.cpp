@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -128,6 +129,26 @@ TEST_F(ToolLoudnessTest, NamesWithALineBreakAreNotCountedAsMeasured) {
   ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
   EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("2 not measured"), std::string::npos) << run.out;
+  EXPECT_EQ(Known(), 1u);
+}
+
+// An M4A of boxes nested 60,000 deep took the tool down inside the tag
+// library; it is a file that cannot be measured, and the others are measured.
+TEST_F(ToolLoudnessTest, ABoxTreeNestedBeyondAnyRealFileIsNotMeasured) {
+  constexpr std::size_t kLevels = 60'000;
+  std::string bytes = std::string("\0\0\0\x10" "ftypM4A ") + std::string(4, '\0');
+  for (std::size_t k = 0; k < kLevels; ++k) {
+    const std::size_t size = 8 * (kLevels - k);
+    bytes += {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+              static_cast<char>(size)};
+    bytes += std::array<const char*, 4>{"moov", "udta", "meta", "ilst"}[k % 4];
+  }
+  WriteFileBytes(music / "tief.m4a", bytes);
+  WriteCollection({(music / "tief.m4a").string(), Tone("a.wav", -20.0)});
+  const ToolRun run = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 could not be decoded"), std::string::npos) << run.out;
   EXPECT_EQ(Known(), 1u);
 }
 
