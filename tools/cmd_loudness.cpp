@@ -30,7 +30,7 @@
 #include "common/codepage.h"
 #include "field_escape.h"
 #include "long_command.h"
-#include "metadata/mp4_box_tree.h"
+#include "metadata/tagged_file_survey.h"
 #include "playback/loudness_levelling.h"
 #include "program_folder_guard.h"
 
@@ -133,8 +133,8 @@ int RunLoudness(const std::vector<std::string>& args) {
   }
 
   CatchStopSignals();
-  std::mutex storeMutex;  // guards store, measured, failed
-  std::size_t measured = 0, failed = 0;
+  std::mutex storeMutex;  // guards store, measured, failed, outOfBounds
+  std::size_t measured = 0, failed = 0, outOfBounds = 0;
   std::atomic<std::size_t> next{0};
   std::atomic<bool> cancel{false};
   std::vector<std::thread> workers;
@@ -145,12 +145,17 @@ int RunLoudness(const std::vector<std::string>& args) {
       for (;;) {
         const std::size_t i = next.fetch_add(1);
         if (i >= todo.size() || cancel.load()) return;
-        // The ReplayGain look hands the file to TagLib, whose MP4 reader
-        // recurses once per level of boxes: a crafted tree is refused first.
-        const std::optional<TLoudnessEntry> entry =
-            Mp4BoxTreeIsBounded(todo[i].path)
-                ? TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel)
-                : std::nullopt;
+        // Measuring hands the whole file to TagLib (its ReplayGain tags) and
+        // to FFmpeg, which take every header at its word: a file past the
+        // bounds the tag readers keep to (a 50 MB comment, a box tree nested
+        // sixty thousand deep) would cost seconds and hundreds of megabytes,
+        // or the process.
+        if (!FitsReadBounds(todo[i].path)) {
+          std::lock_guard<std::mutex> guard(storeMutex);
+          ++outOfBounds;
+          continue;
+        }
+        const std::optional<TLoudnessEntry> entry = TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel);
         if (cancel.load()) return;  // cut short: not a result
         std::lock_guard<std::mutex> guard(storeMutex);
         if (entry) {
@@ -175,7 +180,7 @@ int RunLoudness(const std::vector<std::string>& args) {
     std::size_t done;
     {
       std::lock_guard<std::mutex> guard(storeMutex);
-      done = measured + failed;
+      done = measured + failed + outOfBounds;
     }
     if (done >= todo.size()) break;
     if (StopSignal() != 0) {
@@ -202,12 +207,15 @@ int RunLoudness(const std::vector<std::string>& args) {
               measured == 1 ? "title" : "titles", seconds, Rate(measured, seconds),
               known);
   if (failed > 0) std::printf(", %zu could not be decoded", failed);
+  if (outOfBounds > 0) std::printf(", %zu not measured: headers or tags past the size bounds", outOfBounds);
   if (missing > 0) std::printf(", %zu missing", missing);
   if (unkeepable > 0) {
     std::printf(", %zu not measured: a line break in the file name cannot be kept in %s", unkeepable,
                 TLoudnessStore::kFileName);
   }
-  if (StopSignal() != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
+  if (StopSignal() != 0) {
+    std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed - outOfBounds);
+  }
   std::printf("\n");
   return StopSignal() != 0 ? 128 + StopSignal() : 0;
 }

@@ -94,13 +94,4 @@ TMp4BoxTree WalkMp4BoxTree(TTagSource& source) {
   }
 }
 
-bool Mp4BoxTreeIsBounded(const std::string& path) {
-  try {
-    TTagSource source = TTagSource::OpenFile(path);
-    return WalkMp4BoxTree(source) == TMp4BoxTree::kBounded;
-  } catch (...) {
-    return true;  // a file that fails under the walk fails under TagLib's first read too
-  }
-}
-
 }  // namespace orvela

@@ -6,7 +6,6 @@
 // follows the very steps TagLib takes (which boxes it enters, where it reads
 // the next header) with a stack of its own and stops at the first bound.
 #include <cstddef>
-#include <string>
 
 #include "metadata/tag_source.h"
 
@@ -26,9 +25,5 @@ enum class TMp4BoxTree {
 // Reads box headers only, never a box's content; never throws for a short or
 // damaged file (a read error of the source is passed on).
 TMp4BoxTree WalkMp4BoxTree(TTagSource& source);
-// The same for the file at a code-page path, whatever its name or content says
-// (TagLib takes a file for MP4 by its content): false only for a tree past the
-// bounds; a file that cannot be opened is no danger and answers true.
-bool Mp4BoxTreeIsBounded(const std::string& path);
 
 }  // namespace orvela

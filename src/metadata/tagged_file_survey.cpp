@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "metadata/mp4_box_tree.h"
+
 namespace orvela {
 namespace {
 
@@ -390,6 +392,31 @@ TTaggedFileSurvey SurveyOgg(TTagSource& source, TOggCodec codec) {
   survey.pieces.push_back(TStreamPiece::Made(PagesOf(slim, serial, 1)));
   if (lastPage) survey.pieces.push_back(TStreamPiece::File(*lastPage, fileSize - *lastPage));
   return survey;
+}
+
+bool FitsReadBounds(const std::string& path) {
+  constexpr std::uint64_t kMaxId3Bytes = std::uint64_t{4} << 20;
+  try {
+    TTagSource source = TTagSource::OpenFile(path);
+    if (!source.IsOpen()) return true;
+    std::vector<std::uint8_t> storage;
+    const std::string head(AsChars(source.ReadAt(0, 1024, storage)));
+    if (head.size() >= 10 && head.compare(0, 3, "ID3") == 0) {
+      const auto b = [&head](std::size_t i) { return static_cast<std::uint64_t>(static_cast<unsigned char>(head[i]) & 0x7F); };
+      if ((b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9)) > kMaxId3Bytes) return false;
+    }
+    const auto passes = [](const TTaggedFileSurvey& survey) { return survey.readable && survey.pieces.empty(); };
+    if (head.find("fLaC") != std::string::npos && !passes(SurveyFlac(source))) return false;
+    if (head.find("OggS") != std::string::npos) {
+      const TOggCodec codec = head.find("OpusHead") != std::string::npos    ? TOggCodec::kOpus
+                              : head.find("\x7F" "FLAC") != std::string::npos ? TOggCodec::kFlac
+                                                                             : TOggCodec::kVorbis;
+      if (!passes(SurveyOgg(source, codec))) return false;
+    }
+    return WalkMp4BoxTree(source) == TMp4BoxTree::kBounded;
+  } catch (...) {
+    return true;
+  }
 }
 
 }  // namespace orvela

@@ -8,6 +8,7 @@
 // bounds (a comment rebuilt from its fields of sensible size, pictures left
 // out, the file cut where no page follows), or not at all.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "metadata/tag_source.h"
@@ -38,5 +39,12 @@ TTaggedFileSurvey SurveyFlac(TTagSource& source);
 
 enum class TOggCodec { kVorbis, kOpus, kFlac };
 TTaggedFileSurvey SurveyOgg(TTagSource& source, TOggCodec codec);
+
+// Whether the file at a code-page path, whatever its name, can be handed
+// whole to a reader that takes every header at its word (TagLib's own file
+// detection, FFmpeg): false for an ID3v2 tag past 4 MiB and for a FLAC, Ogg
+// or MP4 file that the looks above would show in pieces or not at all. A file
+// that cannot be opened answers true: the reader finds that out itself.
+bool FitsReadBounds(const std::string& path);
 
 }  // namespace orvela

@@ -13,6 +13,7 @@
 #include "metadata/audio_file.h"
 #include "metadata/mp4_box_tree.h"
 #include "metadata/tag_source.h"
+#include "metadata/tagged_file_survey.h"
 #include "record_check.h"
 #include "stream_fixtures.h"
 #include "support/audio_fixtures.h"
@@ -296,6 +297,37 @@ TEST(HostileTaggedFileTest, OversizedTagsPicturesAndSearchesAreGivenUp) {
       testing::ExpectRecord(fromMemory, c.expected);
     }
   }
+}
+
+// Whether a file may go whole to readers that take every header at its word.
+TEST(HostileTaggedFileTest, WhatFitsTheReadBoundsWhateverItsName) {
+  TempDir dir;
+  const std::string large(2 * kMiB, 'x');
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::uint64_t sparseSize;
+    bool fits;
+  };
+  const std::vector<Case> cases = {
+      {"a.flac", AudioFixtureBytes("tagged.flac"), 0, true},
+      {"a.ogg", AudioFixtureBytes("tagged.ogg"), 0, true},
+      {"a.opus", AudioFixtureBytes("tagged.opus"), 0, true},
+      {"a.m4a", AudioFixtureBytes("tagged.m4a"), 0, true},
+      {"a.oga", AudioFixtureBytes("oggflac.oga"), 0, true},
+      {"small-tag.mp3", std::string("ID3\x03\0\0\0\0\x10\0", 10) + std::string(2048, '\0'), 0, true},
+      {"deep.mp3", kFtyp + Nested({"moov"}, 100), 0, false},
+      {"comment.wav", WithOggComment(AudioFixtureBytes("tagged.opus"), 2, "OpusTags" + CommentBody({"T=" + large})), 0,
+       false},
+      {"zeros-behind.ogg", AudioFixtureBytes("tagged.ogg"), std::uint64_t{1} << 30, false},
+      {"big-tag.mp3", std::string("ID3\x03\0\0\x03\0\0\0", 10) + std::string(6 * kMiB, '\0'), 0, false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = NativePathToCp1252(
+        c.sparseSize > 0 ? dir.WriteSparse(c.name, c.bytes, c.sparseSize) : dir.Write(c.name, c.bytes));
+    EXPECT_EQ(FitsReadBounds(path), c.fits) << c.name;
+  }
+  EXPECT_TRUE(FitsReadBounds(NativePathToCp1252((dir.Path() / "missing.flac").string())));
 }
 
 }  // namespace

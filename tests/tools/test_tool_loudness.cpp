@@ -132,11 +132,12 @@ TEST_F(ToolLoudnessTest, NamesWithALineBreakAreNotCountedAsMeasured) {
   EXPECT_EQ(Known(), 1u);
 }
 
-// An M4A of boxes nested 60,000 deep took the tool down inside the tag
-// library; it is a file that cannot be measured, and the others are measured.
+// Measuring hands the whole file to the tag library and the decoder: an M4A
+// of boxes nested 60,000 deep, past what the tag readers take, is left
+// unmeasured and said so; the others are measured.
 TEST_F(ToolLoudnessTest, ABoxTreeNestedBeyondAnyRealFileIsNotMeasured) {
   constexpr std::size_t kLevels = 60'000;
-  std::string bytes = std::string("\0\0\0\x10" "ftypM4A ") + std::string(4, '\0');
+  std::string bytes = std::string("\0\0\0\x10" "ftypM4A \0\0\0\0", 16);
   for (std::size_t k = 0; k < kLevels; ++k) {
     const std::size_t size = 8 * (kLevels - k);
     bytes += {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
@@ -148,7 +149,7 @@ TEST_F(ToolLoudnessTest, ABoxTreeNestedBeyondAnyRealFileIsNotMeasured) {
   const ToolRun run = RunTool({"loudness", program.string()});
   ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
   EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("1 could not be decoded"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 not measured: headers or tags past the size bounds"), std::string::npos) << run.out;
   EXPECT_EQ(Known(), 1u);
 }
 
