@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -28,6 +30,7 @@
 #include "common/codepage.h"
 #include "field_escape.h"
 #include "long_command.h"
+#include "metadata/tagged_file_survey.h"
 #include "playback/loudness_levelling.h"
 #include "program_folder_guard.h"
 
@@ -42,17 +45,30 @@ struct Job {
   TFileStamp stamp;
 };
 
+constexpr unsigned kMaxJobs = 256;
+
+// The whole text as a count of jobs: "1x", "+4" or a number past what fits are no count.
+std::optional<unsigned> JobCount(const std::string& text) {
+  unsigned n = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, n);
+  if (error != std::errc() || stop != end || n < 1 || n > kMaxJobs) return std::nullopt;
+  return n;
+}
+
 int RunLoudness(const std::vector<std::string>& args) {
   std::vector<std::string> paths;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--jobs" && i + 1 < args.size()) {
-      const int n = std::atoi(args[++i].c_str());
-      if (n < 1 || n > 256) {
+      const std::optional<unsigned> n = JobCount(args[++i]);
+      if (!n) {
+        std::fprintf(stderr, "loudness: --jobs wants a number from 1 to %u, not %s\n", kMaxJobs,
+                     EscapeField(args[i]).c_str());
         std::fprintf(stderr, "%s", kUsage);
         return 2;
       }
-      jobs = static_cast<unsigned>(n);
+      jobs = *n;
     } else if (!args[i].empty() && args[i][0] != '-') {
       paths.push_back(args[i]);
     } else {
@@ -96,10 +112,16 @@ int RunLoudness(const std::vector<std::string>& args) {
 
   std::vector<Job> todo;
   std::set<std::string> seen;
-  std::size_t known = 0, missing = 0;
+  std::size_t known = 0, missing = 0, unkeepable = 0;
   for (int row = 0; row < table.RecordCount(); ++row) {
     const std::string path = table.ViewField(row, TCollectionTable::Pfad);
     if (!seen.insert(path).second) continue;
+    // The results file keeps one title a line: a name with a line break in it
+    // could not be kept, so measuring it would only be counted, never used.
+    if (path.find_first_of("\r\n") != std::string::npos) {
+      ++unkeepable;
+      continue;
+    }
     const std::optional<TFileStamp> stamp = TLoudnessStore::StampOf(path);
     if (!stamp) {
       ++missing;
@@ -111,8 +133,8 @@ int RunLoudness(const std::vector<std::string>& args) {
   }
 
   CatchStopSignals();
-  std::mutex storeMutex;  // guards store, measured, failed
-  std::size_t measured = 0, failed = 0;
+  std::mutex storeMutex;  // guards store, measured, failed, outOfBounds
+  std::size_t measured = 0, failed = 0, outOfBounds = 0;
   std::atomic<std::size_t> next{0};
   std::atomic<bool> cancel{false};
   std::vector<std::thread> workers;
@@ -123,6 +145,16 @@ int RunLoudness(const std::vector<std::string>& args) {
       for (;;) {
         const std::size_t i = next.fetch_add(1);
         if (i >= todo.size() || cancel.load()) return;
+        // Measuring hands the whole file to TagLib (its ReplayGain tags) and
+        // to FFmpeg, which take every header at its word: a file past the
+        // bounds the tag readers keep to (a 50 MB comment, a box tree nested
+        // sixty thousand deep) would cost seconds and hundreds of megabytes,
+        // or the process.
+        if (!FitsReadBounds(todo[i].path)) {
+          std::lock_guard<std::mutex> guard(storeMutex);
+          ++outOfBounds;
+          continue;
+        }
         const std::optional<TLoudnessEntry> entry = TLoudnessLevelling::MeasureTitle(todo[i].path, todo[i].stamp, &cancel);
         if (cancel.load()) return;  // cut short: not a result
         std::lock_guard<std::mutex> guard(storeMutex);
@@ -148,7 +180,7 @@ int RunLoudness(const std::vector<std::string>& args) {
     std::size_t done;
     {
       std::lock_guard<std::mutex> guard(storeMutex);
-      done = measured + failed;
+      done = measured + failed + outOfBounds;
     }
     if (done >= todo.size()) break;
     if (StopSignal() != 0) {
@@ -175,8 +207,15 @@ int RunLoudness(const std::vector<std::string>& args) {
               measured == 1 ? "title" : "titles", seconds, Rate(measured, seconds),
               known);
   if (failed > 0) std::printf(", %zu could not be decoded", failed);
+  if (outOfBounds > 0) std::printf(", %zu not measured: headers or tags past the size bounds", outOfBounds);
   if (missing > 0) std::printf(", %zu missing", missing);
-  if (StopSignal() != 0) std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed);
+  if (unkeepable > 0) {
+    std::printf(", %zu not measured: a line break in the file name cannot be kept in %s", unkeepable,
+                TLoudnessStore::kFileName);
+  }
+  if (StopSignal() != 0) {
+    std::printf(", interrupted: %zu left for the next run", todo.size() - measured - failed - outOfBounds);
+  }
   std::printf("\n");
   return StopSignal() != 0 ? 128 + StopSignal() : 0;
 }

@@ -77,8 +77,8 @@ std::vector<std::string> SplitAtZeros(std::string_view text) {
   }
 }
 
-// Each value of a 2.4 frame carries its own mark: dropped, and a value marked
-// for the other byte order turned round.
+// Each value of a UTF-16 frame may carry its own mark: dropped, and a value
+// marked for the other byte order turned round.
 std::vector<std::string> SplitAtZeros(std::u16string_view text) {
   std::vector<std::string> values;
   std::size_t start = 0;
@@ -173,7 +173,9 @@ bool TID3v2Frame::ReadFromBuffer(std::span<const std::uint8_t> area, std::size_t
 std::string TID3v2Frame::GetText() const {
   if (!Valid || Data.empty()) return {};
   const std::span<const std::uint8_t> text = std::span(Data).subspan(1);
-  const bool severalValues = Version == 4;
+  // 2.4 separates several values by zero characters; writers of 2.3 tags do
+  // the same (a UTF-16 value each with its own mark), so a zero is never shown
+  // in any version: what follows it is joined on as another value.
   std::u16string wide;
   switch (Data[0]) {
     case 1: {
@@ -191,14 +193,13 @@ std::string TID3v2Frame::GetText() const {
       wide = DecodeUtf16(text, true);
       break;
     case 3: {
-      const std::string converted = Utf8ToCp1252(AsChars(text));
-      return severalValues ? JoinValues(SplitAtZeros(converted)) : Trim(converted);
+      return JoinValues(SplitAtZeros(Utf8ToCp1252(AsChars(text))));
     }
     default:
       // Already code-page text.
-      return severalValues ? JoinValues(SplitAtZeros(AsChars(text))) : Trim(AsChars(text));
+      return JoinValues(SplitAtZeros(AsChars(text)));
   }
-  return severalValues ? JoinValues(SplitAtZeros(wide)) : Trim(Utf16ToCp1252(wide));
+  return JoinValues(SplitAtZeros(wide));
 }
 
 std::vector<std::uint8_t> RemoveUnsynchronisation(std::span<const std::uint8_t> bytes) {

@@ -35,8 +35,9 @@ class TID3v2Frame {
   // The frame's text as Windows-1252 (characters the code page cannot hold become
   // '?'), trimmed of 0x00..0x20 at both ends; empty when not Valid or no content.
   // UTF-16 without a byte order mark is read whole, in the byte order that
-  // gives characters. Version 2.4 separates several values by zero characters:
-  // they come joined by " / ". Before 2.4, text behind an inner zero stays.
+  // gives characters. Several values separated by zero characters (2.4 has
+  // them, and 2.3 writers put them there too) come joined by " / ", each
+  // without its own byte order mark.
   std::string GetText() const;
 
   static bool IsValidIdChar(std::uint8_t c) {

@@ -78,6 +78,66 @@ bool SizeWrittenPlain(std::span<const std::uint8_t> area, std::size_t zerosFrom,
          LandsOnFrameBoundary(area, zerosFrom, start + plain);
 }
 
+// Version 2.4 names a genre of the ID3v1 list by its number alone ("17"), one
+// value among the others the frame reader joined with " / ".
+std::string NamesForBareGenreNumbers(std::string_view joined) {
+  constexpr std::string_view kSeparator = " / ";
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(joined.find(kSeparator, start), joined.size());
+    const std::string_view value = joined.substr(start, end - start);
+    const bool bare = !value.empty() && value.size() <= 3 &&
+                      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::string_view name = bare ? ID3Genres::Name(std::stoi(std::string(value))) : std::string_view();
+    out += name.empty() ? value : name;
+    if (end == joined.size()) return out;
+    out += kSeparator;
+    start = end + kSeparator.size();
+  }
+}
+
+// A tag may claim up to 256 MiB; one past this size is not read whole.
+constexpr std::size_t kMaxTagBytesReadWhole = std::size_t{4} << 20;
+// Of such a tag only frames up to this size are read (a text is never this
+// long; a picture may be, and is of no use here), together no more than the
+// above, and no more frames than these are looked at.
+constexpr std::size_t kMaxFrameBytesKept = std::size_t{1} << 20;
+constexpr std::size_t kMaxFramesLookedAt = 100'000;
+
+// The frames of a large tag, each read by itself, the large ones left out:
+// what is kept lies back to back as frames lie in a tag. Reading ends at the
+// first byte that opens no frame, or at a frame that runs past the area.
+std::vector<std::uint8_t> SmallFramesOf(TTagSource& source, std::uint8_t version, std::uint64_t start,
+                                        std::uint64_t end) {
+  const std::size_t idLength = version == 2 ? 3 : 4;
+  const std::size_t headerLength = version == 2 ? 6 : 10;
+  std::vector<std::uint8_t> kept;
+  std::vector<std::uint8_t> storage;
+  std::uint64_t pos = start;
+  for (std::size_t looked = 0; looked < kMaxFramesLookedAt && end - pos >= headerLength; ++looked) {
+    const auto header = source.ReadAt(pos, headerLength, storage);
+    if (header.size() < headerLength ||
+        !std::all_of(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(idLength),
+                     TID3v2Frame::IsValidIdChar)) {
+      break;
+    }
+    const std::uint8_t* s = header.data() + idLength;
+    const std::uint64_t size = version == 2   ? (std::uint64_t{s[0]} << 16) | (std::uint64_t{s[1]} << 8) | s[2]
+                               : version == 3 ? PlainSizeAt(s)
+                                              : SyncsafeSizeAt(s);
+    if (size > end - pos - headerLength) break;
+    if (size <= kMaxFrameBytesKept && kept.size() + headerLength + size <= kMaxTagBytesReadWhole) {
+      const std::vector<std::uint8_t> frameHeader(header.begin(), header.end());
+      const auto content = source.ReadAt(pos + headerLength, static_cast<std::size_t>(size), storage);
+      if (content.size() < size) break;
+      kept.insert(kept.end(), frameHeader.begin(), frameHeader.end());
+      kept.insert(kept.end(), content.begin(), content.end());
+    }
+    pos += headerLength + size;
+  }
+  return kept;
+}
+
 std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
 }
@@ -122,7 +182,9 @@ std::string TID3v2Tag::GetYear() const {
 
 std::string TID3v2Tag::GetGenre() const {
   const int i = FindFrame(kFrameContentType);
-  return i < 0 ? std::string() : GenreFromText(Frames[static_cast<std::size_t>(i)].GetText());
+  if (i < 0) return {};
+  std::string genre = GenreFromText(Frames[static_cast<std::size_t>(i)].GetText());
+  return Version == 4 ? NamesForBareGenreNumbers(genre) : genre;
 }
 
 std::uint8_t TID3v2Tag::ReadHeader(std::span<const std::uint8_t> bytes, std::size_t* framesStart) {
@@ -226,8 +288,21 @@ std::uint8_t TID3v2Tag::ReadFromSource(TTagSource& source) {
     const std::size_t framesEnd =
         static_cast<std::size_t>(TagSize) - (HasFooter ? kFooterSize : 0);
     if (framesStart >= framesEnd) return code;
+    const bool wholeTagUnsynchronised = Unsynchronised && Version != 4;
+    if (framesEnd - framesStart > kMaxTagBytesReadWhole) {
+      if (wholeTagUnsynchronised) {
+        // Frame borders lie in the restored bytes only: the first part alone.
+        const auto first = source.ReadAt(framesStart, kMaxTagBytesReadWhole, bodyStorage);
+        const std::vector<std::uint8_t> plain = RemoveUnsynchronisation(first);
+        ReadFrames(plain, plain.size());
+      } else {
+        const std::vector<std::uint8_t> small = SmallFramesOf(source, Version, framesStart, framesEnd);
+        ReadFrames(small, small.size());
+      }
+      return code;
+    }
     const auto area = source.ReadAt(framesStart, framesEnd - framesStart, bodyStorage);
-    if (Unsynchronised && Version != 4) {
+    if (wholeTagUnsynchronised) {
       const std::vector<std::uint8_t> plain = RemoveUnsynchronisation(area);
       ReadFrames(plain, plain.size());
     } else {

@@ -1,5 +1,6 @@
 #include "metadata/mpeg_info.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -146,7 +147,8 @@ std::uint8_t TMpegInfo::Search(TTagSource& source, std::int64_t start) {
       FileSize > start ? source.ReadAt(static_cast<std::uint64_t>(windowStart), kWindowSize, windowStorage)
                        : std::span<const std::uint8_t>{};
 
-  for (std::int64_t c = start; c <= FileSize - 4; ++c) {
+  const std::int64_t lastCandidate = std::min(FileSize - 4, start + kMaxSearchBytes - 1);
+  for (std::int64_t c = start; c <= lastCandidate; ++c) {
     if (c + 4 >= windowStart + static_cast<std::int64_t>(window.size()) &&
         windowStart + static_cast<std::int64_t>(window.size()) < FileSize) {
       windowStart = c;

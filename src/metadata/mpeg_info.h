@@ -25,6 +25,10 @@ class TMpegInfo {
   static constexpr std::uint8_t kNotFound = 13;
   // Bytes of the first frame the search looks at in one go.
   static constexpr std::size_t kWindowSize = 512;
+  // How far behind its start the search looks for the first frame. A real
+  // file's audio begins right behind its tags (at worst behind a picture a
+  // tag's size left out); a gigabyte of anything else would cost seconds.
+  static constexpr std::int64_t kMaxSearchBytes = std::int64_t{8} << 20;
 
   std::int64_t FileSize = 0;
   std::int32_t Version = 0;
@@ -45,9 +49,9 @@ class TMpegInfo {
 
   TMpegInfo() = default;
 
-  // Searches from the stream's current position to its end for a frame followed
-  // by two more; answers kFound or kNotFound. Moves the stream position. Never
-  // throws.
+  // Searches from the stream's current position for a frame followed by two
+  // more, whose header begins within kMaxSearchBytes; answers kFound or
+  // kNotFound. Moves the stream position. Never throws.
   std::uint8_t ReadFromStream(std::istream& stream);
   // The same from `start` of any source; the one the others share.
   std::uint8_t ReadFromSource(TTagSource& source, std::int64_t start);

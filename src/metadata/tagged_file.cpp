@@ -7,7 +7,6 @@
 #include <taglib/oggflacfile.h>
 #include <taglib/oggpageheader.h>
 #include <taglib/opusfile.h>
-#include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
@@ -22,6 +21,9 @@
 #include "common/file_open.h"
 #include "metadata/audio_file.h"
 #include "metadata/id3_genres.h"
+#include "metadata/mp4_box_tree.h"
+#include "metadata/tag_source.h"
+#include "metadata/tagged_file_survey.h"
 #include "metadata/taglib_file_stream.h"
 
 namespace orvela {
@@ -161,26 +163,48 @@ bool ReadXiphFile(TagLib::IOStream& stream, Answer* answer) {
   return true;
 }
 
+// Shows TagLib the file as the survey says; false when it is given up.
+bool Apply(const TTaggedFileSurvey& survey, TTagLibFileStream& stream) {
+  if (!survey.readable) return false;
+  if (!survey.pieces.empty()) stream.ShowPieces(survey.pieces);
+  return true;
+}
+
+template <class File>
+bool ReadOggFile(TTagLibFileStream& stream, TTagSource& source, TOggCodec codec, Answer* answer) {
+  return Apply(SurveyOgg(source, codec), stream) && ReadXiphFile<File>(stream, answer);
+}
+
 // False: not a file of this kind (or too damaged for TagLib to say anything).
-bool ReadStream(Kind kind, TagLib::IOStream& stream, Answer* answer) {
+// `source` holds the same bytes as `stream`, for a look before TagLib's.
+bool ReadStream(Kind kind, TTagLibFileStream& stream, TTagSource& source, Answer* answer) {
   switch (kind) {
     case Kind::kFlac: {
+      const TTaggedFileSurvey survey = SurveyFlac(source);
+      if (!Apply(survey, stream)) return false;
       TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true, kReadStyle);
       if (!file.isValid()) return false;
       answer->texts = FromXiph(file.hasXiphComment() ? file.xiphComment() : nullptr);
       answer->texts.Complete(FromTag(file.tag()));
       answer->milliseconds = LengthOf(file.audioProperties());
+      // A length the file's size cannot hold is a damaged or forged count.
+      if (survey.maxMilliseconds >= 0 && answer->milliseconds > survey.maxMilliseconds) answer->milliseconds = 0;
       return true;
     }
     case Kind::kOgg:
       // The extension names the container; what it carries is told by its first page.
       if (TagLib::Ogg::Vorbis::File::isSupported(&stream)) {
-        return ReadXiphFile<TagLib::Ogg::Vorbis::File>(stream, answer);
+        return ReadOggFile<TagLib::Ogg::Vorbis::File>(stream, source, TOggCodec::kVorbis, answer);
       }
-      if (TagLib::Ogg::Opus::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::Opus::File>(stream, answer);
-      if (TagLib::Ogg::FLAC::File::isSupported(&stream)) return ReadXiphFile<TagLib::Ogg::FLAC::File>(stream, answer);
+      if (TagLib::Ogg::Opus::File::isSupported(&stream)) {
+        return ReadOggFile<TagLib::Ogg::Opus::File>(stream, source, TOggCodec::kOpus, answer);
+      }
+      if (TagLib::Ogg::FLAC::File::isSupported(&stream)) {
+        return ReadOggFile<TagLib::Ogg::FLAC::File>(stream, source, TOggCodec::kFlac, answer);
+      }
       return false;
     case Kind::kMp4: {
+      if (WalkMp4BoxTree(source) != TMp4BoxTree::kBounded) return false;
       TagLib::MP4::File file(&stream, true, kReadStyle);
       if (!file.isValid()) return false;
       answer->texts = FromMp4(file.tag());
@@ -203,9 +227,9 @@ void Store(TAudioFile& record, const Answer& answer) {
   record.Duration = answer.milliseconds / 1000;
 }
 
-void ReadFrom(TAudioFile& record, TagLib::IOStream& stream) {
+void ReadFrom(TAudioFile& record, TTagLibFileStream& stream, TTagSource& source) {
   Answer answer;
-  if (ReadStream(KindOf(AsciiLower(FileExtension(record.FilePath))), stream, &answer)) {
+  if (ReadStream(KindOf(AsciiLower(FileExtension(record.FilePath))), stream, source, &answer)) {
     Store(record, answer);
   } else {
     record.SetDefaults();
@@ -227,7 +251,8 @@ void ReadTaggedFile(TAudioFile& record) {
       return;
     }
     TTagLibFileStream stream(fd);
-    ReadFrom(record, stream);
+    TTagSource source = TTagSource::FromDescriptor(fd);
+    ReadFrom(record, stream, source);
   } catch (...) {
     record.SetDefaults();
   }
@@ -240,8 +265,9 @@ void ReadTaggedBuffer(TAudioFile& record, std::string_view bytes) {
       record.SetDefaults();
       return;
     }
-    TagLib::ByteVectorStream stream(TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size())));
-    ReadFrom(record, stream);
+    TTagLibFileStream stream(bytes);
+    TTagSource source = TTagSource::FromMemory({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    ReadFrom(record, stream, source);
   } catch (...) {
     record.SetDefaults();
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "metadata/id3_genres.h"
@@ -52,6 +53,36 @@ TEST(GenreFromText, AppliedByGetGenreOnly) {
   tag.ReadFromBuffer(Tag(3, 0, Frame23("TCON", Text(0, "(17)")) + Frame23("TIT2", Text(0, "(17)"))));
   EXPECT_EQ(tag.GetGenre(), "Rock");
   EXPECT_EQ(tag.GetTitle(), "(17)");
+}
+
+// Version 2.4 may name a genre by its bare number, as a value of its own.
+TEST(GenreFromText, BareNumbersOfVersion24) {
+  using namespace test;
+  struct Case {
+    std::uint8_t version;
+    Bytes text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {4, "17", "Rock"},
+      {4, "0", "Blues"},
+      {4, "125", "Dance Hall"},
+      {4, Bytes("17\0Pop", 6), "Rock / Pop"},
+      {4, Bytes("Pop\x00" "8", 5), "Pop / Jazz"},
+      {4, "126", "126"},
+      {4, "1234", "1234"},
+      {4, "17a", "17a"},
+      {4, "-1", "-1"},
+      {4, "(17)", "Rock"},
+      {4, "Pop", "Pop"},
+      {3, "17", "17"},  // before 2.4 only the parenthesised form is a number
+  };
+  for (const auto& c : cases) {
+    TID3v2Tag tag;
+    const Bytes frame = c.version == 4 ? Frame24("TCON", Text(0, c.text)) : Frame23("TCON", Text(0, c.text));
+    tag.ReadFromBuffer(Tag(c.version, 0, frame));
+    EXPECT_EQ(tag.GetGenre(), c.expected) << "version " << int(c.version) << ", text: " << c.text;
+  }
 }
 
 }  // namespace

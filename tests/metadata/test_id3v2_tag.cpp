@@ -178,12 +178,11 @@ TEST(ID3v2Tag, TagLevelUnsynchronisationBefore24) {
     EXPECT_EQ(tag.PaddingSize, 4) << int(c.version);
   }
 
-  // Without the flag the stuffed zero is text.
+  // Without the flag the stuffed zero stays, and separates two values.
   TID3v2Tag tag;
   ASSERT_EQ(tag.ReadFromBuffer(Tag(3, 0, Frame23("TIT2", Bytes("\0\xFF\0x", 4)))), kTagReadOk);
-  EXPECT_EQ(tag.GetTitle(), Bytes("\xFF\0x", 3));
+  EXPECT_EQ(tag.GetTitle(), "\xFF / x");
   // Version 2.4 ignores the tag flag: only frames flagged themselves are restored.
-  // (In 2.4 that zero then separates two values.)
   ASSERT_EQ(tag.ReadFromBuffer(Tag(4, 0x80, Frame24("TIT2", Bytes("\0\xFF\0x", 4)))), kTagReadOk);
   EXPECT_EQ(tag.GetTitle(), "\xFF / x");
 }
@@ -291,6 +290,41 @@ TEST(ID3v2Tag, FrameMayNotReachBehindTheTag) {
   EXPECT_EQ(tag.Frames.size(), 1u);
   EXPECT_EQ(tag.GetTitle(), "");
   EXPECT_EQ(tag.GetArtist(), "Band");
+}
+
+// A tag past 4 MiB is not read whole: its frames are read one by one, those
+// past 1 MiB (a picture, a forged text) left out, so the texts around a huge
+// frame are still found.
+TEST(ID3v2Tag, FramesOfAHugeTagAreReadOneByOne) {
+  const Bytes huge(5 << 20, 'x');
+  struct Case {
+    std::uint8_t version;
+    Bytes body;
+    std::size_t frames;
+    const char* title;
+    const char* artist;
+  };
+  const Case cases[] = {
+      {3, Frame23("TIT2", Text(0, "Titel")) + Frame23("TXXX", Text(0, huge)) + Frame23("TPE1", Text(0, "Band")), 2,
+       "Titel", "Band"},
+      {4, Frame24("APIC", huge) + Frame24("TIT2", Text(3, "Titel")) + Frame24("TPE1", Text(3, "Band")) +
+              Bytes(1000, '\0'),
+       2, "Titel", "Band"},
+      {2, Frame22("TT2", Text(0, "Titel")) + Frame22("PIC", huge.substr(0, (1 << 24) - 1)) + Frame22("TP1", Text(0, "B")),
+       2, "Titel", "B"},
+      // The texts before the cut are read, a frame cut short is not.
+      {3, Frame23("TIT2", Text(0, "Titel")) + Frame23("TXXX", Text(0, huge)) + "TPE1" + BigEndian32(1 << 30), 1,
+       "Titel", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.version));
+    TID3v2Tag tag;
+    ASSERT_EQ(tag.ReadFromBuffer(Tag(c.version, 0, c.body)), kTagReadOk);
+    EXPECT_EQ(tag.Frames.size(), c.frames);
+    EXPECT_EQ(tag.GetTitle(), c.title);
+    EXPECT_EQ(tag.GetArtist(), c.artist);
+    EXPECT_EQ(tag.TagSize, static_cast<std::int32_t>(c.body.size() + 10));
+  }
 }
 
 TEST(ID3v2Tag, ReadsOnlyTheTagFromFileAndStream) {

@@ -347,6 +347,31 @@ TEST(MpegSearchTest, StartPositionAndStream) {
   EXPECT_EQ(fromStream.FileSize, static_cast<std::int64_t>(bytes.size()));
 }
 
+// A gigabyte of zeros (or of anything without frames) is not searched to its
+// end: the first frame must begin within the first megabytes behind the start.
+TEST(MpegSearchTest, TheSearchEndsBehindItsFirstMegabytes) {
+  const std::int64_t limit = TMpegInfo::kMaxSearchBytes;
+  const std::string frames = testing::Frames(kCbr128, 417, 3);
+  struct Case {
+    std::int64_t start;
+    std::int64_t frameAt;
+    bool found;
+  };
+  const Case cases[] = {
+      {0, limit - 1, true},
+      {0, limit, false},
+      {1000, 1000 + limit - 1, true},  // counted from where the search starts
+      {1000, 1000 + limit, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frameAt);
+    const std::string bytes = std::string(static_cast<std::size_t>(c.frameAt), '\0') + frames;
+    TMpegInfo info;
+    EXPECT_EQ(info.ReadFromBuffer(bytes, c.start), c.found ? TMpegInfo::kFound : TMpegInfo::kNotFound);
+    EXPECT_EQ(info.FirstHeaderPosition, c.found ? c.frameAt : -1);
+  }
+}
+
 TEST(MpegSearchTest, LongFileDurationNeedsSixtyFourBits) {
   // 300 MB at 8 kbit/s: the bit count overflows 32 bits long before the end.
   const FrameLayout layout{kMpeg2, 3, 1, 0, false, kMono};  // 22050 Hz: 26-byte frames

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -96,6 +97,60 @@ TEST_F(ToolLoudnessTest, RefusedWhileTheJukeboxHoldsTheFolder) {
   EXPECT_TRUE(run.exited && run.status == 1) << run.How();
   EXPECT_NE(run.err.find("is in use"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
+}
+
+TEST_F(ToolLoudnessTest, AJobCountThatIsNoWholeNumberIsRefused) {
+  WriteCollection({Tone("a.wav", -20.0)});
+  for (const char* jobs : {"1x", "4294967297", "0", "-1", "257", "", " 2", "+2"}) {
+    const ToolRun run = RunTool({"loudness", program.string(), "--jobs", jobs});
+    EXPECT_TRUE(run.exited && run.status == 2) << "--jobs \"" << jobs << "\": " << run.How();
+    EXPECT_NE(run.err.find("--jobs"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
+  const ToolRun run = RunTool({"loudness", program.string(), "--jobs", "256"});
+  EXPECT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_EQ(Known(), 1u);
+}
+
+// The results file keeps one title a line; a name with a line break is
+// reported as not kept, never counted among the measured.
+TEST_F(ToolLoudnessTest, NamesWithALineBreakAreNotCountedAsMeasured) {
+  const std::string plain = Tone("a.wav", -20.0);
+  const std::string lf = Tone("zwei\nzeilen.wav", -20.0);
+  const std::string cr = Tone("zwei\rzeilen.wav", -20.0);
+  const auto escaped = [](std::string path) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\n", "&#010;"}, {"\r", "&#013;"}}) {
+      for (std::size_t at; (at = path.find(from)) != std::string::npos;) path.replace(at, 1, to);
+    }
+    return path;
+  };
+  WriteCollection({plain, escaped(lf), escaped(cr)});
+  const ToolRun run = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 not measured"), std::string::npos) << run.out;
+  EXPECT_EQ(Known(), 1u);
+}
+
+// Measuring hands the whole file to the tag library and the decoder: an M4A
+// of boxes nested 60,000 deep, past what the tag readers take, is left
+// unmeasured and said so; the others are measured.
+TEST_F(ToolLoudnessTest, ABoxTreeNestedBeyondAnyRealFileIsNotMeasured) {
+  constexpr std::size_t kLevels = 60'000;
+  std::string bytes = std::string("\0\0\0\x10" "ftypM4A \0\0\0\0", 16);
+  for (std::size_t k = 0; k < kLevels; ++k) {
+    const std::size_t size = 8 * (kLevels - k);
+    bytes += {static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
+              static_cast<char>(size)};
+    bytes += std::array<const char*, 4>{"moov", "udta", "meta", "ilst"}[k % 4];
+  }
+  WriteFileBytes(music / "tief.m4a", bytes);
+  WriteCollection({(music / "tief.m4a").string(), Tone("a.wav", -20.0)});
+  const ToolRun run = RunTool({"loudness", program.string()});
+  ASSERT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
+  EXPECT_NE(run.out.find("1 title measured"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 not measured: headers or tags past the size bounds"), std::string::npos) << run.out;
+  EXPECT_EQ(Known(), 1u);
 }
 
 // Stopped part way, the run keeps what it measured; the next one measures the rest.
