@@ -8,11 +8,13 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include "app/collection_grid.h"
 #include "app/lamp_label.h"
@@ -24,9 +26,11 @@
 #include "collection/collection_table.h"
 #include "common/codepage.h"
 #include "common/dialogs.h"
+#include "common/event_log.h"
 #include "common/file_open.h"
 #include "common/platform.h"
 #include "common/program_folder_lock.h"
+#include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/levelling_settings.h"
 #include "jukebox/restriction_filter.h"
@@ -171,7 +175,25 @@ void TForm1::FormCreate() {
   ApplyWindowFrame(State.KioskMode);
   // A jukebox restarted after a crash plays on by itself, from the beginning
   // of the title it was playing, as if "Abspielen" had been pressed.
-  if (resumePlaying) BtnPlayPauseClick();
+  if (resumePlaying) {
+    BtnPlayPauseClick();
+    // Nothing opens without the sound output (a sound server that comes up
+    // after the jukebox): the queue waits, and the start is tried again.
+    if (player_->Channel == 0 && !player_->OutputOpen() && !player_->Items.empty()) TimerWiederaufnahme->start();
+  }
+}
+
+void TForm1::TimerWiederaufnahmeTimer() {
+  if (!player_ || player_->Items.empty() || player_->Channel != 0 || player_->GetState() != audio::kStopped) {
+    TimerWiederaufnahme->stop();
+    return;
+  }
+  PlayFirstOpenable();
+  if (player_->Channel != 0 || player_->Items.empty()) {
+    TimerWiederaufnahme->stop();
+    SelectQueueRow(1);
+    UpdateStartTimeEstimate();
+  }
 }
 
 void TForm1::FailStart(const std::string& text) {
@@ -183,21 +205,71 @@ void TForm1::FailStart(const std::string& text) {
 }
 
 bool TForm1::KeepQueue() {
-  queueKeeper_ = std::make_unique<TQueueKeeper>(*player_, State.ProgramDir);
-  player_->OnQueueChange = [this](TTiluPlayer*) { queueKeeper_->QueueChanged(); };
+  queueKeeper_ = std::make_unique<TQueueKeeper>(*player_, State.ProgramDir, [this](const std::string& text) {
+    EventLog(State.ProgramDir + kEventLogName).Append(FormatGermanDateTime(services_.clock->Now()) + " " + text);
+  });
+  player_->OnQueueChange = [this](TTiluPlayer*) {
+    queueKeeper_->QueueChanged();
+    KeepPlayedOnce();
+  };
   // The keeper hears the player's events after the screen's handlers bound to
   // them, which stay as they are.
   const auto alsoTell = [this](TTiluPlayer::Event& event, bool playing) {
     event = [this, screen = std::move(event), playing](TTiluPlayer* sender) {
       if (screen) screen(sender);
-      if (queueKeeper_) queueKeeper_->PlayingChanged(playing);
+      // Whoever stops or pauses the music has decided for the waiting start too.
+      if (!playing && TimerWiederaufnahme) TimerWiederaufnahme->stop();
+      if (queueKeeper_) queueKeeper_->PlayingChanged(MusicKeptPlaying(playing));
     };
   };
   alsoTell(player_->OnTiluPlay, true);
   alsoTell(player_->OnTiluResume, true);
   alsoTell(player_->OnTiluPause, false);
   alsoTell(player_->OnTiluStop, false);
-  return queueKeeper_->Restore();
+  TimerWiederaufnahme = new QTimer(this);
+  TimerWiederaufnahme->setObjectName(QStringLiteral("TimerWiederaufnahme"));
+  TimerWiederaufnahme->setInterval(2000);
+  connect(TimerWiederaufnahme, &QTimer::timeout, this, &TForm1::TimerWiederaufnahmeTimer);
+  const bool playing = queueKeeper_->Restore(services_.clock->Now() * 86400.0);
+  if (State.PlayOnceEnabled) RestorePlayedOnce(queueKeeper_->RestoredPlayedOnce());
+  KeepPlayedOnce();
+  return playing;
+}
+
+bool TForm1::MusicKeptPlaying(bool playing) const {
+  // The song's pause is no guest's: a crash during the song must bring the
+  // music back, as the song's end would have.
+  return playing || (State.BirthdayInterruptedMusic && player_ && player_->GetState() == audio::kPaused);
+}
+
+void TForm1::KeepPlayedOnce() {
+  if (!queueKeeper_) return;
+  std::vector<std::string> paths;
+  if (State.PlayOnceEnabled) {
+    const int count = collectionTable_->StoredRecordCount();
+    std::vector<bool> open(static_cast<std::size_t>(std::max(count, 0)) + 1, false);
+    for (std::int32_t number : State.PlayOnceList.Numbers()) {
+      if (number > 0 && number <= count) open[static_cast<std::size_t>(number)] = true;
+    }
+    for (int number = 1; number <= count; ++number) {
+      if (!open[static_cast<std::size_t>(number)]) {
+        paths.push_back(collectionTable_->StoredField(number, TCollectionTable::Pfad));
+      }
+    }
+  }
+  queueKeeper_->PlayedOnceChanged(paths);
+}
+
+void TForm1::RestorePlayedOnce(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  // By path rather than by number: the numbers belong to one collection file.
+  const std::unordered_set<std::string> chosen(paths.begin(), paths.end());
+  std::vector<std::int32_t> open;
+  for (std::int32_t number : State.PlayOnceList.Numbers()) {
+    if (chosen.count(collectionTable_->StoredField(number, TCollectionTable::Pfad)) == 0) open.push_back(number);
+  }
+  State.PlayOnceList.Clear();
+  for (std::int32_t number : open) State.PlayOnceList.Add(number);
 }
 
 void TForm1::ReadSettings() {
