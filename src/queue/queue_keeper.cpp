@@ -91,8 +91,7 @@ bool TQueueKeeper::Restore(double nowSeconds) {
   const bool wasPlaying = IsRegularFile(ResolveCodePagePath(PlayingPath()));
   playing_ = wasPlaying;
   // A clock set back since then says nothing about how soon the end came.
-  const bool quickEnd =
-      wasPlaying && lastStart && nowSeconds >= *lastStart && nowSeconds - *lastStart < kQuickEndSeconds;
+  const bool quickEnd = lastStart && nowSeconds >= *lastStart && nowSeconds - *lastStart < kQuickEndSeconds;
   if (const auto lines = ReadLines(PlayedOncePath())) restoredPlayedOnce_ = *lines;
 
   TM3UPaths listed;
@@ -113,7 +112,7 @@ bool TQueueKeeper::Restore(double nowSeconds) {
   }
 
   bool rewrite = false;
-  if (quickEnd && !listed.Paths.empty()) {
+  if (quickEnd && wasPlaying && !listed.Paths.empty()) {
     // The end came soon after the start, while this title played: started
     // again, it would end the program again, all night long.
     const std::string first = listed.Paths.front();

@@ -56,10 +56,10 @@ class TQueueKeeper {
   // files are missing now (a drive that mounts late) are kept: they are
   // passed over at their turn if still missing then. The queue file is not
   // written again until the queue changes, so a start never shrinks it.
-  // After an unclean end within kQuickEndSeconds of the start before it, with
-  // the music playing, the title then playing goes to the end of the queue,
-  // or is left out when it did so before or is the only one; that start reads
-  // no title's file. `nowSeconds` is this start's wall-clock time.
+  // After an unclean end within kQuickEndSeconds of the start before it, that
+  // start reads no title's file, and with the music playing the title then
+  // playing goes to the end of the queue, or is left out when it did so
+  // before or is the only one. `nowSeconds` is this start's wall-clock time.
   // Answers whether the music was playing then and something is left to play.
   // Without a queue file (the last end was clean) the queue stays as it is and
   // the answer is false.
