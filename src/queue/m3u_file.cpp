@@ -129,7 +129,7 @@ TM3UEntry EntryFromInfo(std::string_view info, std::string filePath) {
       digits = false;
       break;
     }
-    // Past a day's worth of seconds it is no title's length anyway.
+    // Held at the first value too large, so that no number of digits overflows.
     value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{1} << 31);
   }
   if (digits && value < (std::int64_t{1} << 31)) entry.Duration = static_cast<std::int32_t>(value);

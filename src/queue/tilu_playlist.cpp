@@ -53,7 +53,8 @@ void TTiluPlaylist::PlayIndex(std::int32_t index) {
   const auto count = static_cast<std::int32_t>(Items.size());
   if (count > 0 && ItemIndex >= count) ItemIndex = count - 1;
   if (ItemIndex >= 0 && ItemIndex < count) CurrentItem = Items[static_cast<std::size_t>(ItemIndex)].get();
-  if (CurrentItem != nullptr && unread_.erase(CurrentItem) != 0 && IsRegularFile(ResolveCodePagePath(CurrentItem->FilePath))) {
+  if (CurrentItem != nullptr && unread_.erase(CurrentItem) != 0 &&
+      IsRegularFile(ResolveCodePagePath(CurrentItem->FilePath))) {
     // The title's screen shows its own tags; its length was counted with the
     // queue's time and stays, or the time would drift when it leaves.
     TAudioFile read;

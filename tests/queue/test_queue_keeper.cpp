@@ -188,10 +188,10 @@ TEST_F(QueueKeeperTest, TitlesLeftUnreadShowTheirLinesAndAreReadWhenTheyPlay) {
     for (const std::string& title : titles) before.queue->Add(title);
   }
   // The lines say something the files' tags do not.
-  std::string bytes = ReadWholeFile(QueueFile()).value();
   std::string kept;
   for (const char* line : {"#EXTM3U", "#EXTINF:61,Erste - aus der Liste", "musik/tone1.wav",
-                           "#EXTINF:62, - Ohne Interpret", "musik/tone2.mp3", "#EXTINF:63,A - B - C", "musik/VBR.MP3"}) {
+                           "#EXTINF:62, - Ohne Interpret", "musik/tone2.mp3", "#EXTINF:63,A - B - C",
+                           "musik/VBR.MP3"}) {
     kept += std::string(line) + "\r\n";
   }
   WriteFileAtomically(QueueFile(), kept);
