@@ -176,10 +176,8 @@ void TForm1::FormCreate() {
   // A jukebox restarted after a crash plays on by itself, from the beginning
   // of the title it was playing, as if "Abspielen" had been pressed.
   if (resumePlaying) {
-    BtnPlayPauseClick();
-    // Nothing opens without the sound output (a sound server that comes up
-    // after the jukebox): the queue waits, and the start is tried again.
-    if (player_->Channel == 0 && !player_->OutputOpen() && !player_->Items.empty()) TimerWiederaufnahme->start();
+    resumeWaitTicks_ = kResumeWaitTicks;
+    TimerWiederaufnahmeTimer();
   }
 }
 
@@ -188,11 +186,23 @@ void TForm1::TimerWiederaufnahmeTimer() {
     TimerWiederaufnahme->stop();
     return;
   }
+  // After a power cut the drive with the music may mount a little after the
+  // jukebox starts: its titles would all be passed over at once and the
+  // queue lost. The first one is waited for a while.
+  if (resumeWaitTicks_ > 0 && !IsRegularFile(ResolveCodePagePath(player_->Items.front()->FilePath))) {
+    --resumeWaitTicks_;
+    TimerWiederaufnahme->start();
+    return;
+  }
   PlayFirstOpenable();
   if (player_->Channel != 0 || player_->Items.empty()) {
     TimerWiederaufnahme->stop();
     SelectQueueRow(1);
     UpdateStartTimeEstimate();
+  } else {
+    // Nothing opens without the sound output (a sound server that comes up
+    // after the jukebox): the queue waits, and the start is tried again.
+    TimerWiederaufnahme->start();
   }
 }
 

@@ -110,7 +110,11 @@ class TForm1 : public QWidget {
   // While the music an unclean end left playing waits for the sound output
   // (a sound server that starts after the jukebox), start-up's "Abspielen" is
   // tried again at every tick, until it plays or someone stops or pauses it.
+  // Before that, while the first title's file is missing (a drive that mounts
+  // late), it waits at most kResumeWaitTicks ticks; then the titles that are
+  // still missing are passed over as always.
   QTimer* TimerWiederaufnahme = nullptr;
+  static constexpr int kResumeWaitTicks = 30;
   void TimerWiederaufnahmeTimer();
 
   // How the settings menu is opened modally; set once that window exists.
@@ -467,6 +471,7 @@ class TForm1 : public QWidget {
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;
   bool startFailed_ = false;
+  int resumeWaitTicks_ = 0;
 };
 
 }  // namespace orvela

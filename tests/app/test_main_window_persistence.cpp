@@ -260,6 +260,55 @@ TEST_F(MainWindowPersistenceTest, MusicThatFindsNoSoundOutputAtTheRestartIsStart
   }
 }
 
+// A power cut, the music on a drive that mounts some seconds after the jukebox
+// has started: the queue waits for it a while instead of passing over every
+// title at once.
+TEST_F(MainWindowPersistenceTest, MusicOnADriveThatMountsLateIsWaitedForAWhile) {
+  const fs::path drive = fs::path(folder.Path()) / "laufwerk";
+  const fs::path unmounted = fs::path(folder.Path()) / "nicht_da";
+  fs::create_directories(drive);
+  std::string kept = "#EXTM3U\r\n";
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    fs::copy_file(titles[i], drive / fs::path(titles[i]).filename());
+    kept += "#EXTINF:4,a - b\r\nlaufwerk/" + fs::path(titles[i]).filename().string() + "\r\n";
+  }
+  fs::rename(drive, unmounted);
+  const struct {
+    const char* name;
+    int mountedAfterTicks;  // -1: never
+  } cases[] = {{"mounted after a few seconds", 3}, {"never mounted", -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder.Write(TQueueKeeper::kQueueFileName, kept);
+    folder.Write(TQueueKeeper::kPlayingFileName, "");
+    clock.AdvanceSeconds(3600.0);
+    auto form = MakeForm();
+    TTiluPlaylist* player = form->Player();
+    ASSERT_EQ(player->Items.size(), 3U);
+    int ticks = 0;
+    while (form->TimerWiederaufnahme->isActive() && ticks <= TForm1::kResumeWaitTicks) {
+      EXPECT_EQ(player->Items.size(), 3U) << "nothing passed over while waiting";
+      if (ticks == c.mountedAfterTicks) fs::rename(unmounted, drive);
+      form->TimerWiederaufnahmeTimer();
+      ++ticks;
+    }
+    EXPECT_FALSE(form->TimerWiederaufnahme->isActive());
+    if (c.mountedAfterTicks >= 0) {
+      EXPECT_EQ(ticks, c.mountedAfterTicks + 1);
+      EXPECT_EQ(player->GetState(), audio::kPlaying);
+      EXPECT_EQ(player->Items.size(), 3U);
+      EXPECT_EQ(player->CurrentFile->FilePath, (drive / fs::path(titles[0]).filename()).string());
+      form.reset();
+      fs::rename(drive, unmounted);
+    } else {
+      EXPECT_EQ(ticks, TForm1::kResumeWaitTicks);
+      // Then the rule for titles that have gone: each passed over and named.
+      EXPECT_TRUE(player->Items.empty());
+      EXPECT_NE(Log().find("laufwerk/titel2.mp3"), std::string::npos) << Log();
+    }
+  }
+}
+
 TEST_F(MainWindowPersistenceTest, TitlesChosenOnceStayChosenAfterAnUncleanEnd) {
   std::string ini = NoFadeIni();
   ini.insert(ini.find("[Programm]\r\n") + 12, "EinmalSpielen=1\r\n");
