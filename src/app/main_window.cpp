@@ -255,7 +255,9 @@ bool TForm1::MusicKeptPlaying(bool playing) const {
 void TForm1::KeepPlayedOnce() {
   if (!queueKeeper_) return;
   std::vector<std::string> paths;
-  if (State.PlayOnceEnabled) {
+  // Called from the queue's change event, which must not throw.
+  try {
+    if (!State.PlayOnceEnabled) return queueKeeper_->PlayedOnceChanged(paths);
     const int count = collectionTable_->StoredRecordCount();
     std::vector<bool> open(static_cast<std::size_t>(std::max(count, 0)) + 1, false);
     for (std::int32_t number : State.PlayOnceList.Numbers()) {
@@ -266,8 +268,10 @@ void TForm1::KeepPlayedOnce() {
         paths.push_back(collectionTable_->StoredField(number, TCollectionTable::Pfad));
       }
     }
+    queueKeeper_->PlayedOnceChanged(paths);
+  } catch (const std::exception&) {
+    // Without memory for the copy the file keeps the last list.
   }
-  queueKeeper_->PlayedOnceChanged(paths);
 }
 
 void TForm1::RestorePlayedOnce(const std::vector<std::string>& paths) {
