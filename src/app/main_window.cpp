@@ -8,12 +8,14 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <exception>
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include "app/collection_grid.h"
 #include "app/german_toolkit.h"
@@ -209,7 +211,35 @@ void TForm1::FormCreate() {
   ApplyWindowFrame(State.KioskMode);
   // A jukebox restarted after a crash plays on by itself, from the beginning
   // of the title it was playing, as if "Abspielen" had been pressed.
-  if (resumePlaying) BtnPlayPauseClick();
+  if (resumePlaying) {
+    resumeWaitTicks_ = kResumeWaitTicks;
+    TimerWiederaufnahmeTimer();
+  }
+}
+
+void TForm1::TimerWiederaufnahmeTimer() {
+  if (!player_ || player_->Items.empty() || player_->Channel != 0 || player_->GetState() != audio::kStopped) {
+    TimerWiederaufnahme->stop();
+    return;
+  }
+  // After a power cut the drive with the music may mount a little after the
+  // jukebox starts: its titles would all be passed over at once and the
+  // queue lost. The first one is waited for a while.
+  if (resumeWaitTicks_ > 0 && !IsRegularFile(ResolveCodePagePath(player_->Items.front()->FilePath))) {
+    --resumeWaitTicks_;
+    TimerWiederaufnahme->start();
+    return;
+  }
+  PlayFirstOpenable();
+  if (player_->Channel != 0 || player_->Items.empty()) {
+    TimerWiederaufnahme->stop();
+    SelectQueueRow(1);
+    UpdateStartTimeEstimate();
+  } else {
+    // Nothing opens without the sound output (a sound server that comes up
+    // after the jukebox): the queue waits, and the start is tried again.
+    TimerWiederaufnahme->start();
+  }
 }
 
 void TForm1::FailStart(const std::string& text) {
@@ -231,21 +261,75 @@ void TForm1::FailStartOnLock(const TProgramFolderLock& lock) {
 }
 
 bool TForm1::KeepQueue() {
-  queueKeeper_ = std::make_unique<TQueueKeeper>(*player_, State.ProgramDir);
-  player_->OnQueueChange = [this](TTiluPlayer*) { queueKeeper_->QueueChanged(); };
+  queueKeeper_ = std::make_unique<TQueueKeeper>(*player_, State.ProgramDir, [this](const std::string& text) {
+    EventLog(State.ProgramDir + kEventLogName).Append(FormatGermanDateTime(services_.clock->Now()) + " " + text);
+  });
+  player_->OnQueueChange = [this](TTiluPlayer*) {
+    queueKeeper_->QueueChanged();
+    KeepPlayedOnce();
+  };
   // The keeper hears the player's events after the screen's handlers bound to
   // them, which stay as they are.
   const auto alsoTell = [this](TTiluPlayer::Event& event, bool playing) {
     event = [this, screen = std::move(event), playing](TTiluPlayer* sender) {
       if (screen) screen(sender);
-      if (queueKeeper_) queueKeeper_->PlayingChanged(playing);
+      // Whoever stops or pauses the music has decided for the waiting start too.
+      if (!playing && TimerWiederaufnahme) TimerWiederaufnahme->stop();
+      if (queueKeeper_) queueKeeper_->PlayingChanged(MusicKeptPlaying(playing));
     };
   };
   alsoTell(player_->OnTiluPlay, true);
   alsoTell(player_->OnTiluResume, true);
   alsoTell(player_->OnTiluPause, false);
   alsoTell(player_->OnTiluStop, false);
-  return queueKeeper_->Restore();
+  TimerWiederaufnahme = new QTimer(this);
+  TimerWiederaufnahme->setObjectName(QStringLiteral("TimerWiederaufnahme"));
+  TimerWiederaufnahme->setInterval(2000);
+  connect(TimerWiederaufnahme, &QTimer::timeout, this, &TForm1::TimerWiederaufnahmeTimer);
+  const bool playing = queueKeeper_->Restore(services_.clock->Now() * 86400.0);
+  if (State.PlayOnceEnabled) RestorePlayedOnce(queueKeeper_->RestoredPlayedOnce());
+  KeepPlayedOnce();
+  return playing;
+}
+
+bool TForm1::MusicKeptPlaying(bool playing) const {
+  // The song's pause is no guest's: a crash during the song must bring the
+  // music back, as the song's end would have.
+  return playing || (State.BirthdayInterruptedMusic && player_ && player_->GetState() == audio::kPaused);
+}
+
+void TForm1::KeepPlayedOnce() {
+  if (!queueKeeper_) return;
+  std::vector<std::string> paths;
+  // Called from the queue's change event, which must not throw.
+  try {
+    if (!State.PlayOnceEnabled) return queueKeeper_->PlayedOnceChanged(paths);
+    const int count = collectionTable_->StoredRecordCount();
+    std::vector<bool> open(static_cast<std::size_t>(std::max(count, 0)) + 1, false);
+    for (std::int32_t number : State.PlayOnceList.Numbers()) {
+      if (number > 0 && number <= count) open[static_cast<std::size_t>(number)] = true;
+    }
+    for (int number = 1; number <= count; ++number) {
+      if (!open[static_cast<std::size_t>(number)]) {
+        paths.push_back(collectionTable_->StoredField(number, TCollectionTable::Pfad));
+      }
+    }
+    queueKeeper_->PlayedOnceChanged(paths);
+  } catch (const std::exception&) {
+    // Without memory for the copy the file keeps the last list.
+  }
+}
+
+void TForm1::RestorePlayedOnce(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  // By path rather than by number: the numbers belong to one collection file.
+  const std::unordered_set<std::string> chosen(paths.begin(), paths.end());
+  std::vector<std::int32_t> open;
+  for (std::int32_t number : State.PlayOnceList.Numbers()) {
+    if (chosen.count(collectionTable_->StoredField(number, TCollectionTable::Pfad)) == 0) open.push_back(number);
+  }
+  State.PlayOnceList.Clear();
+  for (std::int32_t number : open) State.PlayOnceList.Add(number);
 }
 
 void TForm1::ReadSettings() {

@@ -119,6 +119,16 @@ class TForm1 : public QWidget {
   // Whether start-up asked the application to terminate.
   bool StartFailed() const { return startFailed_; }
 
+  // While the music an unclean end left playing waits for the sound output
+  // (a sound server that starts after the jukebox), start-up's "Abspielen" is
+  // tried again at every tick, until it plays or someone stops or pauses it.
+  // Before that, while the first title's file is missing (a drive that mounts
+  // late), it waits at most kResumeWaitTicks ticks; then the titles that are
+  // still missing are passed over as always.
+  QTimer* TimerWiederaufnahme = nullptr;
+  static constexpr int kResumeWaitTicks = 30;
+  void TimerWiederaufnahmeTimer();
+
   // How the settings menu is opened modally; set once that window exists.
   void SetSettingsMenu(std::function<void()> openModal) { openSettingsMenu_ = std::move(openModal); }
   // The settings window, or none while it does not exist (during start-up).
@@ -412,6 +422,13 @@ class TForm1 : public QWidget {
   // Keeps the queue in the program folder from now on and takes up the one an
   // unclean end left there; true when its music was playing then.
   bool KeepQueue();
+  // The titles guests may not choose again, for the kept queue's companion file.
+  void KeepPlayedOnce();
+  // Takes the titles an unclean end had marked as chosen out of the play-once list.
+  void RestorePlayedOnce(const std::vector<std::string>& paths);
+  // Whether the music counts as playing for the kept queue: it plays, or the
+  // birthday song holds it paused and gives it back at its end.
+  bool MusicKeptPlaying(bool playing) const;
   void FormDestroy();
   void ReleaseResources();
 
@@ -468,6 +485,7 @@ class TForm1 : public QWidget {
   std::vector<StyledWidget> styled_;
   double scale_ = 1.0;
   bool startFailed_ = false;
+  int resumeWaitTicks_ = 0;
 };
 
 }  // namespace orvela

@@ -70,17 +70,29 @@ bool Exists(const std::string& nativePath) {
 }
 
 // Walks the path one level at a time, taking at each level the spelling that
-// exists: a UTF-8 folder may hold a file named in code-page bytes.
+// exists: a UTF-8 folder may hold a file named in code-page bytes. Built in
+// place, so the cost grows with the path's length, not with its square; past
+// the longest path the system looks up, nothing more can exist.
 std::string ResolveByLevels(std::string_view cp1252Path) {
+  constexpr std::size_t kLongestLookup = 4096;
   std::string resolved;
+  resolved.reserve(cp1252Path.size() + cp1252Path.size() / 2);
   std::size_t start = 0;
   while (start <= cp1252Path.size()) {
     const std::size_t slash = cp1252Path.find('/', start);
     const std::size_t end = slash == std::string_view::npos ? cp1252Path.size() : slash;
     const std::string_view part = cp1252Path.substr(start, end - start);
-    const std::string utf8 = resolved + Cp1252ToUtf8(part);
-    const std::string bytes = resolved + std::string(part);
-    resolved = (utf8 == bytes || Exists(utf8) || !Exists(bytes)) ? utf8 : bytes;
+    const std::string utf8 = Cp1252ToUtf8(part);
+    const std::size_t level = resolved.size();
+    resolved += utf8;
+    if (utf8 != part && resolved.size() < kLongestLookup && !Exists(resolved)) {
+      resolved.resize(level);
+      resolved += part;
+      if (!Exists(resolved)) {
+        resolved.resize(level);
+        resolved += utf8;
+      }
+    }
     if (slash == std::string_view::npos) break;
     resolved += '/';
     start = slash + 1;

@@ -2,6 +2,7 @@
 
 #include "common/codepage.h"
 #include "common/file_name.h"
+#include "common/file_open.h"
 #include "queue/m3u_file.h"
 
 namespace orvela {
@@ -11,12 +12,26 @@ TTiluPlaylist::TTiluPlaylist(audio::AudioLayer& layer, PostFunction post)
 
 TTiluPlaylist::~TTiluPlaylist() {
   CurrentItem = nullptr;
+  unread_.clear();
   Items.clear();
 }
 
-void TTiluPlaylist::Add(const std::string& path) {
+bool TTiluPlaylist::Add(const std::string& path) {
+  if (Items.size() >= kMaxEntries) return false;
   auto file = std::make_unique<TAudioFile>();
   file->LoadFromFile(path);
+  return Append(std::move(file));
+}
+
+bool TTiluPlaylist::AddUnread(const TAudioFile& record) {
+  if (Items.size() >= kMaxEntries) return false;
+  auto file = std::make_unique<TAudioFile>();
+  file->Assign(record);
+  unread_.insert(file.get());
+  return Append(std::move(file));
+}
+
+bool TTiluPlaylist::Append(std::unique_ptr<TAudioFile> file) {
   TAudioFile* added = file.get();
   Items.push_back(std::move(file));
   if (OnPlaylistAddItem) {
@@ -24,6 +39,7 @@ void TTiluPlaylist::Add(const std::string& path) {
     call(this, added);
   }
   Changed();
+  return true;
 }
 
 void TTiluPlaylist::AddToCollection(const std::string& path) {
@@ -37,6 +53,17 @@ void TTiluPlaylist::PlayIndex(std::int32_t index) {
   const auto count = static_cast<std::int32_t>(Items.size());
   if (count > 0 && ItemIndex >= count) ItemIndex = count - 1;
   if (ItemIndex >= 0 && ItemIndex < count) CurrentItem = Items[static_cast<std::size_t>(ItemIndex)].get();
+  if (CurrentItem != nullptr && unread_.erase(CurrentItem) != 0 &&
+      IsRegularFile(ResolveCodePagePath(CurrentItem->FilePath))) {
+    // The title's screen shows its own tags; its length was counted with the
+    // queue's time and stays, or the time would drift when it leaves.
+    TAudioFile read;
+    read.LoadFromFile(CurrentItem->FilePath);
+    CurrentItem->Artist = read.Artist;
+    CurrentItem->Title = read.Title;
+    CurrentItem->Year = read.Year;
+    CurrentItem->Genre = read.Genre;
+  }
   // Play ignores an absent record: an empty queue plays nothing and raises nothing.
   if (count > 0) Play(CurrentItem);
 }
@@ -54,15 +81,21 @@ std::int32_t TTiluPlaylist::NextIndex() const {
 }
 
 void TTiluPlaylist::Clear() {
+  // The kept copy of the queue is emptied before the stop is reported: an end
+  // between the two must not find the queue there without its playing mark,
+  // which would bring back a queue that was emptied.
+  std::vector<std::unique_ptr<TAudioFile>> leaving;
+  leaving.swap(Items);
+  unread_.clear();
+  Changed();
   Stop();
   CurrentItem = nullptr;
-  Items.clear();
+  leaving.clear();
   if (OnPlaylistClear) {
     const Event call = OnPlaylistClear;
     call(this);
   }
   ItemIndex = 0;
-  Changed();
 }
 
 void TTiluPlaylist::RemoveItem(bool current) {
@@ -75,6 +108,7 @@ void TTiluPlaylist::RemoveItem(bool current) {
     index = Items.size() - 1;
   }
   if (Items[index].get() == CurrentItem) CurrentItem = nullptr;
+  unread_.erase(Items[index].get());
   Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(index));
   Changed();
 }
@@ -89,9 +123,15 @@ void TTiluPlaylist::SavePlaylist(const std::string& path) {
 
 void TTiluPlaylist::LoadM3U(const std::string& path) {
   const TM3UPaths listed = ReadM3UFile(path);
+  std::size_t taken = 0;
   {
     const TChangeBatch batch(*this);
-    for (const std::string& title : listed.Paths) Add(title);
+    while (taken < listed.Paths.size() && Add(listed.Paths[taken])) ++taken;
+  }
+  if (taken < listed.Paths.size()) {
+    throw TPlaylistError("Die Warteschlange fasst h\xF6" "chstens " + std::to_string(kMaxEntries) +
+                         " Titel. Von der Playlist " + path + " wurden nur die ersten " + std::to_string(taken) +
+                         " \xFC" "bernommen.");
   }
   if (listed.MissingLastPath) {
     throw TPlaylistError("Die Playlist " + path +

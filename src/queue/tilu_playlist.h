@@ -7,14 +7,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "playback/tilu_player.h"
+#include "queue/m3u_file.h"
 
 namespace orvela {
 
 class TTiluPlaylist : public TTiluPlayer {
  public:
+  // The most entries the queue holds: as many as one playlist adds, so that a
+  // queue written out as a playlist reads back whole.
+  static constexpr std::size_t kMaxEntries = kMaxPlaylistEntries;
+
   using AddItemEvent = std::function<void(TTiluPlaylist* sender, TAudioFile* item)>;
   // Receives the record AddToCollection read; the main window appends it to
   // the collection as a title record.
@@ -49,8 +55,14 @@ class TTiluPlaylist : public TTiluPlayer {
     TTiluPlaylist& queue_;
   };
 
-  // Reads the file into a new entry at the end and reports it.
-  void Add(const std::string& path);
+  // Reads the file into a new entry at the end and reports it. A full queue
+  // (kMaxEntries) takes nothing: false.
+  bool Add(const std::string& path);
+  // A new entry at the end from a record known without reading its file (a
+  // saved queue's own lines), reported as Add reports it. Its file is read
+  // when the entry is played: its tags then replace the record's texts, its
+  // duration stays as counted.
+  bool AddUnread(const TAudioFile& record);
   // Reads the file and hands the record to AppendTitleRecord; the queue stays as it is.
   void AddToCollection(const std::string& path);
   // Plays the entry at `index` (-1: at ItemIndex); an index past the end plays
@@ -60,7 +72,8 @@ class TTiluPlaylist : public TTiluPlayer {
   std::int32_t FirstIndex();
   // The entry after ItemIndex, wrapping to 0 after the last; ItemIndex stays.
   std::int32_t NextIndex() const;
-  // Stops, frees every entry and reports the empty queue.
+  // Stops, frees every entry and reports the empty queue. Whoever keeps a copy
+  // of the queue hears of the empty queue before the stop is reported.
   void Clear();
   // With `current`: the entry at ItemIndex leaves the queue. Without: the last
   // entry, but never the only one (it is the title being played).
@@ -69,7 +82,8 @@ class TTiluPlaylist : public TTiluPlayer {
   // By the lower-cased extension: ".m3u" only; any other file is left alone.
   // Loading appends to the queue. Both throw TPlaylistError with the operator's
   // message; the entries added before a reading error stay, and so do the first
-  // kMaxPlaylistEntries of a playlist that lists more (the error says so).
+  // kMaxPlaylistEntries of a playlist that lists more, or the titles that fit
+  // until the queue is full (the error says so).
   void LoadPlaylist(const std::string& path);
   void SavePlaylist(const std::string& path);
   void LoadM3U(const std::string& path);
@@ -77,6 +91,10 @@ class TTiluPlaylist : public TTiluPlayer {
 
  private:
   void Changed();
+  bool Append(std::unique_ptr<TAudioFile> file);
+
+  // Entries added from a record whose file has not been read yet.
+  std::unordered_set<const TAudioFile*> unread_;
 
   int batchDepth_ = 0;
   bool changedInBatch_ = false;

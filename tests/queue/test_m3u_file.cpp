@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -100,6 +101,110 @@ TEST(M3UFile, StepsUpFollowTheLinkedFolder) {
   EXPECT_EQ(ReadM3UFile((root / "listen" / "abend.m3u").string()).Paths,
             (Paths{(root / "platte" / "musik" / "a.mp3").string(), (root / "b.mp3").string(),
                    (root / "listen" / "c.mp3").string()}));
+  fs::remove_all(root);
+}
+
+// What the system could never open is no entry, however the line came about;
+// and a line of megabytes costs one look, not a walk through its folders.
+TEST(M3UFile, APathLongerThanTheSystemsLimitIsNoEntry) {
+  const std::string longest = "/" + std::string(kMaxPathBytes - 1, 'a');
+  const std::string folders = [] {
+    std::string text;
+    while (text.size() < 8 * 1024 * 1024) text += "\xFC/../";
+    return text;
+  }();
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Paths paths;
+    std::size_t tooLong;
+  } const cases[] = {
+      {"the longest path the system opens", longest + "\n", {longest}, 0},
+      {"one byte more", longest + "b\nc.mp3\n", {"/pl/c.mp3"}, 1},
+      {"short line, too long with its folder", std::string(kMaxPathBytes - 2, 'a') + "\n", {}, 1},
+      {"megabytes of folders after EXTINF", "#EXTM3U\n#EXTINF:1,a - b\n" + folders + "\nc.mp3\n", {"/pl/c.mp3"}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TM3UPaths parsed = ParseM3U(c.bytes, "/pl/");
+    EXPECT_EQ(parsed.Paths, c.paths);
+    EXPECT_EQ(parsed.Infos.size(), parsed.Paths.size());
+    EXPECT_EQ(parsed.TooLongPaths, c.tooLong);
+  }
+}
+
+TEST(M3UFile, AnExtinfTextGivesTheRecordItWasWrittenFrom) {
+  struct Case {
+    const char* info;
+    std::int32_t duration;
+    const char* artist;
+    const char* title;
+  } const cases[] = {
+      {"215,ABBA - Waterloo", 215, "ABBA", "Waterloo"},
+      {"61, - Ohne K\xFCnstler", 61, "", "Ohne K\xFCnstler"},
+      {"5,A - B - C", 5, "A", "B - C"},
+      {"7,Nur ein Titel", 7, "", "Nur ein Titel"},
+      {"-1,a - b", 0, "a", "b"},
+      {"99999999999999999999,a - b", 0, "a", "b"},
+      {"", 0, "", ""},
+      {"12", 12, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.info);
+    const TM3UEntry entry = EntryFromInfo(c.info, "/m/x.mp3");
+    EXPECT_EQ(entry.Duration, c.duration);
+    EXPECT_EQ(entry.Artist, c.artist);
+    EXPECT_EQ(entry.Title, c.title);
+    EXPECT_EQ(entry.FilePath, "/m/x.mp3");
+  }
+  // Written and read back, the line is the same whatever the split.
+  const TM3UPaths parsed = ParseM3U("#EXTM3U\r\n#EXTINF:5,A - B - C\r\nx.mp3\r\nbare.mp3\r\n", "/m/");
+  EXPECT_EQ(parsed.Infos, (Paths{"5,A - B - C", ""}));
+  EXPECT_EQ(FormatM3U({EntryFromInfo(parsed.Infos[0], parsed.Paths[0])}, "/m/"),
+            "#EXTM3U\r\n#EXTINF:5,A - B - C\r\nx.mp3\r\n");
+}
+
+// A folder reached through a link (~/jukebox naming /mnt/data/jukebox, the
+// music in ~/Musik): what is written must read back as the same files.
+TEST(M3UFile, SavedThroughALinkedFolderReadsBackTheSameFiles) {
+  namespace fs = std::filesystem;
+  std::string tmpl = (fs::temp_directory_path() / "orvela-m3u-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+  const fs::path root = fs::canonical(tmpl);
+  fs::create_directories(root / "mnt" / "data" / "jukebox" / "Listen");
+  fs::create_directories(root / "mnt" / "data" / "Musik");
+  fs::create_directories(root / "home" / "Musik");
+  fs::create_directories(root / "srv" / "Platten");
+  fs::create_directory_symlink(root / "mnt" / "data" / "jukebox", root / "home" / "jukebox");
+  fs::create_directory_symlink(root / "srv" / "Platten", root / "home" / "Platten");
+  const std::string home = (root / "home").string();
+  struct Case {
+    const char* name;
+    std::string playlist;
+    std::string title;
+    const char* written;  // the path line, when it matters
+  } const cases[] = {
+      {"music beside the link", home + "/jukebox/Abend.m3u", home + "/Musik/a.mp3", nullptr},
+      {"music inside the linked folder", home + "/jukebox/Abend.m3u", home + "/jukebox/Musik/b.mp3", "Musik/b.mp3"},
+      {"music beside the folder the link names", home + "/jukebox/Abend.m3u",
+       (root / "mnt" / "data" / "Musik" / "c.mp3").string(), "../Musik/c.mp3"},
+      {"music through a second link", home + "/jukebox/Listen/Abend.m3u", home + "/Platten/d.mp3", nullptr},
+      {"no link at all", (root / "mnt" / "data" / "Listen.m3u").string(),
+       (root / "mnt" / "data" / "Musik" / "e.mp3").string(), "Musik/e.mp3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteM3UFile(c.playlist, {{1, "a", "b", c.title}});
+    if (c.written != nullptr) {
+      std::ifstream in(c.playlist, std::ios::binary);
+      std::string header, info, path;
+      std::getline(in, header);
+      std::getline(in, info);
+      std::getline(in, path);
+      EXPECT_EQ(path, std::string(c.written) + "\r");
+    }
+    EXPECT_EQ(ReadM3UFile(c.playlist).Paths, Paths{c.title});
+  }
   fs::remove_all(root);
 }
 

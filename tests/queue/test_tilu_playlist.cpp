@@ -273,6 +273,37 @@ TEST_F(PlaylistTest, APlaylistOverTheLimitQueuesTheFirstTitlesAndSaysSo) {
   EXPECT_EQ(queue->Items.back()->FilePath, InDir("t9999.mp3"));
 }
 
+// The queue holds what a playlist may add, so that the queue written out as a
+// playlist (the kept queue among them) reads back whole.
+TEST_F(PlaylistTest, TheQueueHoldsAtMostWhatAPlaylistAddsAndSaysWhatItTook) {
+  const std::size_t limit = TTiluPlaylist::kMaxEntries;
+  ASSERT_EQ(limit, kMaxPlaylistEntries);
+  {
+    std::ofstream list(InDir("voll.m3u"), std::ios::binary);
+    for (std::size_t i = 0; i < limit - 2; ++i) list << "t" << i << ".mp3\n";
+  }
+  std::ofstream(InDir("fuenf.m3u"), std::ios::binary) << "a.mp3\nb.mp3\nc.mp3\nd.mp3\ne.mp3\n";
+  queue->LoadPlaylist(InDir("voll.m3u"));
+  ASSERT_EQ(queue->Items.size(), limit - 2);
+  try {
+    queue->LoadPlaylist(InDir("fuenf.m3u"));
+    ADD_FAILURE() << "no error";
+  } catch (const TPlaylistError& e) {
+    EXPECT_EQ(std::string(e.what()), "Die Warteschlange fasst h\xF6" "chstens 10000 Titel. Von der Playlist " +
+                                         InDir("fuenf.m3u") + " wurden nur die ersten 2 \xFC" "bernommen.");
+  }
+  ASSERT_EQ(queue->Items.size(), limit);
+  EXPECT_EQ(queue->Items.back()->FilePath, InDir("b.mp3"));
+  // Nor does anyone else add past it.
+  added.clear();
+  EXPECT_FALSE(queue->Add(Fixture("tone1.wav")));
+  EXPECT_FALSE(queue->AddUnread(Read(Fixture("tone1.wav"))));
+  EXPECT_TRUE(added.empty());
+  queue->RemoveItem(false);
+  EXPECT_TRUE(queue->Add(Fixture("tone1.wav")));
+  EXPECT_EQ(queue->Items.size(), limit);
+}
+
 TEST_F(PlaylistTest, ListedFilesThatAreMissingAreStillQueuedWithDefaults) {
   std::ofstream(InDir("liste.m3u"), std::ios::binary) << "weg.mp3\r\n";
   queue->LoadPlaylist(InDir("liste.m3u"));
