@@ -443,7 +443,7 @@ void TForm1::ShowCollectionAvailable(bool restricted) {
 
 void TForm1::FormDestroy() {
   try {
-    if (player_ && State.FadeEnabled && player_->GetState() == audio::kPlaying) {
+    if (player_ && State.FadeEnabled && player_->IsPlaying()) {
       player_->FadeOut();
       // The fade runs inside the audio layer; the window stays deaf meanwhile,
       // which is what a closing jukebox should do.

@@ -175,7 +175,8 @@ class TForm1 : public QWidget {
   void BtnStopClick();
   void BtnNextClick();
   // Removes the title playing now and plays the next; the end of a title too.
-  void NextTitle();
+  // Paused, the next title waits at its start.
+  void NextTitle(bool paused = false);
   void TimerAusblendenTimer();
   void MainTimerTimer();
   void TimerJukeZeitGesamtTimer();
@@ -196,6 +197,10 @@ class TForm1 : public QWidget {
   void ShowQueueEmptied();
   // Stops, empties the queue and its list, and shows the empty queue.
   void EmptyQueue();
+  // The guest's player buttons as the operator's switches allow, all locked
+  // while the birthday song plays and, during a fade, all but the one that
+  // started it.
+  void UpdatePlayerButtons();
   // Title selection (main_window_selection.cpp).
   void Abspielliste_uebernehmen_SpeedBtnClick();
   // Queues the current record without any check.
@@ -243,7 +248,10 @@ class TForm1 : public QWidget {
   void TimerGeburstagausblendenTimer();
   // Every 500 ms while the birthday song plays: ends the interruption with it.
   void TimerGeburtsongPlayTimer();
+  // Ends the interruption: the song is freed, the music it interrupted resumes.
   void EndBirthdaySong();
+  // The operator's "Stop" with fade on: the song fades out under the music,
+  // and the fade-out timer frees it.
   void EndBirthdaySongFaded();
   // The settings menu's birthday "Stop".
   void SpeedButtonGeburtstagsongStopClick();
@@ -254,10 +262,16 @@ class TForm1 : public QWidget {
   void RestorePlayerButtonsAfterBirthday();
   // Whether the queue's first entry is the title the player has loaded.
   bool FirstEntryIsLoaded() const;
-  // Plays the first entry, passing over (and logging) entries whose files do not open.
-  void PlayFirstOpenable();
-  // What a fade's end gives back: Stop, Vor, the play button and the position bar.
-  void GivePlayerButtonsBack();
+  // Plays the first entry (paused: readied at its start), passing over (and
+  // logging) entries whose files do not open; with the automatic on, a queue
+  // that empties so is filled again.
+  void PlayFirstOpenable(bool paused = false);
+  void StartFirstEntry(bool paused);
+  void UpdatePlayerButtons(bool nextSwitch, bool stopSwitch);
+  // A fade of the music begins: the fade-out timer does `action` at its end.
+  void StartFade(TFadeAction action);
+  // What a fade of the music was for, once it is silent or its title ended.
+  void EndFade(TFadeAction action);
   // Whether the birthday song's end resumes the music.
   bool ResumesAfterBirthday();
 

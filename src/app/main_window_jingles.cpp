@@ -110,7 +110,7 @@ void TForm1::TimerGeburtstagTimer() {
 
   // Only music that plays is faded, paused and later resumed: an idle, stopped
   // or paused jukebox stays as it was, and is not started by the song's end.
-  State.BirthdayInterruptedMusic = player_ && player_->GetState() == audio::kPlaying;
+  State.BirthdayInterruptedMusic = player_ && player_->IsPlaying();
   if (State.BirthdayInterruptedMusic) {
     if (State.FadeEnabled) {
       player_->FadeOut();
@@ -123,7 +123,9 @@ void TForm1::TimerGeburtstagTimer() {
   BtnStop->setEnabled(false);
   BtnNext->setEnabled(false);
   MainScrollbar->setEnabled(false);
-  // The song rises while the music fades: the two cross-fade.
+  // The song rises while the music fades: the two cross-fade. It replaces a
+  // song that may still fade out from an earlier "Stop".
+  State.BirthdaySongFadingOut = false;
   if (player_) player_->SideChannels.PlayBirthdaySong(State.BirthdaySongPath);
   TimerGeburtsongPlay->start();
 
@@ -135,7 +137,7 @@ void TForm1::TimerGeburstagausblendenTimer() {
   // A song shorter than the fade (or none at all) has already brought the
   // music back; pausing it now would leave the room silent.
   if (!TimerGeburtsongPlay->isActive()) return;
-  if (player_ && State.BirthdayInterruptedMusic && player_->GetState() == audio::kPlaying) player_->Pause();
+  if (player_ && State.BirthdayInterruptedMusic && player_->IsPlaying()) player_->Pause();
 }
 
 void TForm1::TimerGeburtsongPlayTimer() {
@@ -146,10 +148,6 @@ void TForm1::TimerGeburtsongPlayTimer() {
 }
 
 void TForm1::EndBirthdaySong() {
-  if (State.FadeAction == TFadeAction::BirthdayEnd && State.FadeEnabled) {
-    EndBirthdaySongFaded();
-    return;
-  }
   TimerGeburtsongPlay->stop();
   TimerGeburstagausblenden->stop();
   if (player_) {
@@ -157,8 +155,6 @@ void TForm1::EndBirthdaySong() {
     player_->SideChannels.FreeBirthdaySong();
   }
   State.BirthdayInterruptedMusic = false;
-  BtnPlayPause->setEnabled(true);
-  MainScrollbar->setEnabled(true);
   if (THauptmenu* menu = SettingsMenuWindow()) menu->SpeedButtonGeburtstagsongStop->setEnabled(false);
   LabelDiodeGeburt->SetLit(false);
   RestorePlayerButtonsAfterBirthday();
@@ -172,11 +168,11 @@ void TForm1::EndBirthdaySongFaded() {
     // The song fades out while the music fades back in; the fade-out timer frees it.
     player_->SideChannels.FadeOutBirthdaySong();
   }
-  BtnPlayPause->setEnabled(true);
-  MainScrollbar->setEnabled(true);
   if (THauptmenu* menu = SettingsMenuWindow()) menu->SpeedButtonGeburtstagsongStop->setEnabled(false);
   State.BirthdayInterruptedMusic = false;
   RestorePlayerButtonsAfterBirthday();
+  // A guest's fade that runs already then ends with the song's, each whole.
+  State.BirthdaySongFadingOut = true;
   TimerAusblenden->start();
 }
 
@@ -185,16 +181,17 @@ bool TForm1::ResumesAfterBirthday() {
   // ran out meanwhile has nothing to resume, and resuming a stopped player
   // would start its last title again from the beginning.
   if (!State.BirthdayInterruptedMusic) return false;
-  const int state = player_->GetState();
-  return state == audio::kPaused || state == audio::kPlaying;
+  // A guest's fade that still runs decides what becomes of the music: "Vor"
+  // must not bring back the title it skips, Stop or Pause not what they end.
+  if (State.FadeAction != TFadeAction::None) return false;
+  return player_->GetState() == audio::kPaused || player_->IsPlaying();
 }
 
 void TForm1::RestorePlayerButtonsAfterBirthday() {
-  // From the file rather than the running switches: the settings menu may have
-  // been closed during the song, which leaves the switches as they were.
+  // As the file says; a guest's fade that still runs keeps its lock until it ends.
   const TIniFile ini(State.ProgramDir + "Jukebox.ini");
-  BtnNext->setEnabled(ini.ReadBool("Schalter_Einstellungen", "Schalter_Naechster_Titel", true));
-  BtnStop->setEnabled(ini.ReadBool("Schalter_Einstellungen", "Schalter_Stop_Titel", true));
+  UpdatePlayerButtons(ini.ReadBool("Schalter_Einstellungen", "Schalter_Naechster_Titel", true),
+                      ini.ReadBool("Schalter_Einstellungen", "Schalter_Stop_Titel", true));
 }
 
 void TForm1::SpeedButtonGeburtstagsongStopClick() {
@@ -204,13 +201,12 @@ void TForm1::SpeedButtonGeburtstagsongStopClick() {
     if (THauptmenu* menu = SettingsMenuWindow()) menu->SpeedButtonGeburtstagsongStop->setEnabled(false);
     return;
   }
-  State.FadeAction = TFadeAction::BirthdayEnd;
-  EndBirthdaySong();
-  // Without fade the song ended at once and the fade-out timer has nothing to
-  // do; a value left pending would send a later birthday's natural end down
-  // the fading path.
-  if (State.FadeAction == TFadeAction::BirthdayEnd && !TimerAusblenden->isActive()) {
-    State.FadeAction = TFadeAction::None;
+  // With fade on the song fades out under the returning music instead of
+  // breaking off.
+  if (State.FadeEnabled) {
+    EndBirthdaySongFaded();
+  } else {
+    EndBirthdaySong();
   }
 }
 

@@ -35,6 +35,11 @@ TAudioFile* EntryOf(const QTreeWidgetItem* row) {
   return reinterpret_cast<TAudioFile*>(row->data(0, kEntryRole).value<quintptr>());
 }
 
+// How often the automatic fills a queue again that files which have gone
+// emptied, before the jukebox gives up with an empty queue: the drive may hold
+// the whole collection, and every try costs the screen a moment.
+constexpr int kRefillsAfterGoneFiles = 4;
+
 constexpr const char* kPassedOverText = " Titel \xFC" "bersprungen, die Datei l\xE4sst sich nicht \xF6" "ffnen: ";
 
 QString MinSec(std::int64_t seconds) { return QString::fromStdString(FormatMinutesSeconds(seconds)); }
@@ -88,17 +93,13 @@ void TForm1::BindPlayerEvents() {
 void TForm1::BtnPlayPauseClick() {
   if (!player_) return;
   const int state = player_->GetState();
-  if (State.FadeEnabled && state == audio::kPlaying) {
+  const bool playing = player_->IsPlaying();
+  if (State.FadeEnabled && playing) {
     player_->FadeOut();
-    State.FadeAction = TFadeAction::Pause;
-    // A second press during the fade changes nothing: the running timer is not restarted.
-    if (!TimerAusblenden->isActive()) TimerAusblenden->start();
-    BtnNext->setEnabled(false);
-    BtnStop->setEnabled(false);
-    MainScrollbar->setEnabled(false);
+    StartFade(TFadeAction::Pause);
   } else if (state == audio::kStopped) {
     if (!player_->Items.empty()) PlayFirstOpenable();
-  } else if (state == audio::kPlaying) {
+  } else if (playing) {
     player_->Pause();
   } else if (state == audio::kPaused) {
     player_->Resume(State.FadeEnabled);
@@ -114,13 +115,9 @@ void TForm1::BtnStopClick() {
     player_->Stop();
     LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
     LabelDauer->setText(QStringLiteral("00:00"));
-  } else if (player_->GetState() == audio::kPlaying) {
+  } else if (player_->IsPlaying()) {
     player_->FadeOut();
-    State.FadeAction = TFadeAction::Stop;
-    if (!TimerAusblenden->isActive()) TimerAusblenden->start();
-    BtnNext->setEnabled(false);
-    BtnPlayPause->setEnabled(false);
-    MainScrollbar->setEnabled(false);
+    StartFade(TFadeAction::Stop);
   } else {
     player_->Stop();
     LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
@@ -140,7 +137,16 @@ bool TForm1::FirstEntryIsLoaded() const {
   return player_->Items[static_cast<std::size_t>(index)].get() == player_->CurrentItem && player_->Channel != 0;
 }
 
-void TForm1::NextTitle() {
+void TForm1::StartFade(TFadeAction action) {
+  // A second press of the same button changes nothing: its timer is not
+  // restarted. The birthday song's fade-out may hold the timer already; it
+  // then runs this fade's full time too.
+  if (State.FadeAction == TFadeAction::None) TimerAusblenden->start();
+  State.FadeAction = action;
+  UpdatePlayerButtons();
+}
+
+void TForm1::NextTitle(bool paused) {
   if (!player_) return;
   const int rows = PlaylistView->topLevelItemCount();
   if (rows > 1) {
@@ -152,16 +158,12 @@ void TForm1::NextTitle() {
     if (!leavingLoaded) AddToQueueTotal(-player_->Items[static_cast<std::size_t>(player_->ItemIndex)]->Duration);
     player_->RemoveItem(true);
     delete PlaylistView->takeTopLevelItem(0);
-    if (State.FadeEnabled && player_->GetState() == audio::kPlaying) {
+    if (State.FadeEnabled && player_->IsPlaying()) {
       player_->FadeOut();
-      State.FadeAction = TFadeAction::NextTitle;
-      if (!TimerAusblenden->isActive()) TimerAusblenden->start();
-      BtnStop->setEnabled(false);
-      BtnPlayPause->setEnabled(false);
-      MainScrollbar->setEnabled(false);
+      StartFade(TFadeAction::NextTitle);
     } else {
       if (leavingLoaded) State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
-      PlayFirstOpenable();
+      PlayFirstOpenable(paused);
     }
   } else {
     EmptyQueue();
@@ -171,28 +173,41 @@ void TForm1::NextTitle() {
   UpdateStartTimeEstimate();
 }
 
-void TForm1::PlayFirstOpenable() {
-  player_->Next(true);
-  // Without a sound output nothing opens at all; the queue then waits as it is.
-  while (player_->Channel == 0 && player_->OutputOpen() && !player_->Items.empty()) {
-    // A file that went away (moved, deleted, a drive unplugged) would otherwise
-    // end the music here. Each entry is tried once and then leaves the queue,
-    // named in the log for the operator: nobody is at the screen to answer a box.
-    const TAudioFile& entry = *player_->Items.front();
-    EventLog(State.ProgramDir + kEventLogName)
-        .Append(FormatGermanDateTime(services_.clock->Now()) + kPassedOverText + entry.FilePath);
-    AddToQueueTotal(-entry.Duration);
-    player_->ItemIndex = 0;
-    player_->RemoveItem(true);
-    delete PlaylistView->takeTopLevelItem(0);
-    if (player_->Items.empty()) {
-      EmptyQueue();
-      return;
+void TForm1::StartFirstEntry(bool paused) {
+  player_->ItemIndex = 0;
+  player_->CurrentItem = player_->Items.front().get();
+  player_->Play(player_->CurrentItem, paused);
+}
+
+void TForm1::PlayFirstOpenable(bool paused) {
+  if (player_->Items.empty()) return;
+  // During the birthday song a title that starts waits, paused, for its end;
+  // it is never heard before.
+  const bool held = paused || TimerGeburtsongPlay->isActive();
+  for (int refills = 0;; ++refills) {
+    StartFirstEntry(held);
+    // Without a sound output nothing opens at all; the queue then waits as it is.
+    while (player_->Channel == 0 && player_->OutputOpen() && !player_->Items.empty()) {
+      // A file that went away (moved, deleted, a drive unplugged) would otherwise
+      // end the music here. Each entry is tried once and then leaves the queue,
+      // named in the log for the operator: nobody is at the screen to answer a box.
+      const TAudioFile& entry = *player_->Items.front();
+      EventLog(State.ProgramDir + kEventLogName)
+          .Append(FormatGermanDateTime(services_.clock->Now()) + kPassedOverText + entry.FilePath);
+      AddToQueueTotal(-entry.Duration);
+      player_->ItemIndex = 0;
+      player_->RemoveItem(true);
+      delete PlaylistView->takeTopLevelItem(0);
+      if (!player_->Items.empty()) StartFirstEntry(held);
     }
-    player_->Next(true);
+    if (!player_->Items.empty()) return;
+    EmptyQueue();
+    // The automatic's new titles are played as the gone ones would have been:
+    // a queue it filled must not wait under "Play" for the night.
+    if (!State.AutomaticEnabled || refills == kRefillsAfterGoneFiles) return;
+    FillQueueAutomatic();
+    if (player_->Items.empty()) return;
   }
-  // During the birthday song a title that starts waits, paused, for its end.
-  if (TimerGeburtsongPlay->isActive() && player_->GetState() == audio::kPlaying) player_->Pause();
 }
 
 void TForm1::EmptyQueue() {
@@ -211,11 +226,12 @@ void TForm1::ShowEmptyTitle() {
 
 void TForm1::ShowQueueEmptied() {
   // A fade asked for before the queue emptied has nothing left to act on: its
-  // timer would take a title's length off an empty queue's time.
-  if (State.FadeAction != TFadeAction::BirthdayEnd && State.FadeAction != TFadeAction::None) {
-    TimerAusblenden->stop();
+  // timer would take a title's length off an empty queue's time. The birthday
+  // song's fade-out still needs the timer to free the song.
+  if (State.FadeAction != TFadeAction::None) {
+    if (!State.BirthdaySongFadingOut) TimerAusblenden->stop();
     State.FadeAction = TFadeAction::None;
-    GivePlayerButtonsBack();
+    UpdatePlayerButtons();
   }
   ShowStatus("leer");
   ShowEmptyTitle();
@@ -229,27 +245,39 @@ void TForm1::ShowQueueEmptied() {
   UpdateStartTimeEstimate();
 }
 
-void TForm1::GivePlayerButtonsBack() {
-  // The birthday song holds them until it ends; its end gives them back.
-  if (TimerGeburtsongPlay->isActive()) return;
-  BtnStop->setEnabled(State.StopSwitch);
-  BtnNext->setEnabled(State.NextSwitch);
-  BtnPlayPause->setEnabled(true);
-  MainScrollbar->setEnabled(true);
+void TForm1::UpdatePlayerButtons() { UpdatePlayerButtons(State.NextSwitch, State.StopSwitch); }
+
+void TForm1::UpdatePlayerButtons(bool nextSwitch, bool stopSwitch) {
+  // The birthday song holds them all until it ends. A fade leaves free only
+  // the button that started it, so that no second fade takes over its duty.
+  const bool free = !TimerGeburtsongPlay->isActive();
+  const TFadeAction fade = State.FadeAction;
+  const auto allows = [fade](TFadeAction own) { return fade == TFadeAction::None || fade == own; };
+  BtnPlayPause->setEnabled(free && allows(TFadeAction::Pause));
+  BtnStop->setEnabled(free && stopSwitch && allows(TFadeAction::Stop));
+  BtnNext->setEnabled(free && nextSwitch && allows(TFadeAction::NextTitle));
+  MainScrollbar->setEnabled(free && fade == TFadeAction::None);
 }
 
 void TForm1::TimerAusblendenTimer() {
   TimerAusblenden->stop();
   const TFadeAction action = State.FadeAction;
   State.FadeAction = TFadeAction::None;
+  const bool songFadedOut = State.BirthdaySongFadingOut;
+  State.BirthdaySongFadingOut = false;
   if (!player_) return;
+  if (songFadedOut) player_->SideChannels.FreeBirthdaySong();
+  EndFade(action);
+}
+
+void TForm1::EndFade(TFadeAction action) {
   // A guest's Stop or Pause that ends during the birthday song holds after it too.
   const bool birthday = TimerGeburtsongPlay->isActive();
   switch (action) {
     case TFadeAction::Stop:
       player_->Stop();
       if (birthday) State.BirthdayInterruptedMusic = false;
-      GivePlayerButtonsBack();
+      UpdatePlayerButtons();
       LabelAbspielJukeWert->setText(MinSec(State.QueueTotalSeconds));
       LabelDauer->setText(QStringLiteral("00:00"));
       SpectrumPaintbox->Clear();
@@ -257,16 +285,14 @@ void TForm1::TimerAusblendenTimer() {
     case TFadeAction::NextTitle:
       State.QueueTotalSeconds -= static_cast<std::int32_t>(RoundSeconds(player_->GetLengthSeconds()));
       PlayFirstOpenable();
-      GivePlayerButtonsBack();
+      UpdatePlayerButtons();
       break;
     case TFadeAction::Pause:
-      // The title may have ended during the fade; a stopped player stays stopped.
-      if (player_->GetState() == audio::kPlaying) player_->Pause();
+      // The title may have ended during the fade (a stopped player stays
+      // stopped), and the one after it may already wait paused.
+      if (player_->IsPlaying()) player_->Pause();
       if (birthday) State.BirthdayInterruptedMusic = false;
-      GivePlayerButtonsBack();
-      break;
-    case TFadeAction::BirthdayEnd:
-      player_->SideChannels.FreeBirthdaySong();
+      UpdatePlayerButtons();
       break;
     case TFadeAction::None:
       break;
@@ -341,7 +367,7 @@ void TForm1::UpdateStartTimeEstimate() {
     if (selected < 0 && row->isSelected()) selected = i;
     durations.push_back(row->text(1).toStdString());
   }
-  const bool playing = player_ && player_->GetState() == audio::kPlaying;
+  const bool playing = player_ && player_->IsPlaying();
   const double position = player_ ? player_->GetPositionSeconds() : 0.0;
   try {
     const std::string now = FormatGermanTime(services_.clock->Now());
@@ -389,16 +415,20 @@ void TForm1::OnTiluChange() {
 
 void TForm1::OnTiluEndFile() {
   const TFadeAction pending = TimerAusblenden->isActive() ? State.FadeAction : TFadeAction::None;
+  if (pending != TFadeAction::None) {
+    // The fading title ended before its fade did: the fade's step is taken
+    // now, once. The timer stays only for the birthday song's fade-out.
+    State.FadeAction = TFadeAction::None;
+    if (!State.BirthdaySongFadingOut) TimerAusblenden->stop();
+  }
   if (pending == TFadeAction::NextTitle) {
-    // The fading title ended before its fade did; it already left the queue,
-    // so the step its timer would take is taken now, once.
-    TimerAusblendenTimer();
+    // The title already left the queue.
+    EndFade(pending);
   } else {
-    NextTitle();
-    // A Stop or Pause asked for during the fade applies to what follows.
-    if ((pending == TFadeAction::Stop || pending == TFadeAction::Pause) && TimerAusblenden->isActive()) {
-      TimerAusblendenTimer();
-    }
+    // A Stop or Pause asked for during the fade applies to what follows,
+    // which therefore starts held.
+    NextTitle(pending == TFadeAction::Stop || pending == TFadeAction::Pause);
+    EndFade(pending);
   }
   if (State.AutomaticEnabled) FillQueueAutomatic();
 }

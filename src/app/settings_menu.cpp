@@ -298,13 +298,12 @@ void THauptmenu::FormClose() {
   form1_.LabelDiodeDoppel->SetLit(state.AllowDuplicates);
   form1_.LabelDiodeFade->SetLit(state.FadeEnabled);
 
-  // While the birthday song plays its end gives the guests their buttons back.
-  if (!form1_.TimerGeburtsongPlay->isActive()) {
-    form1_.BtnNext->setEnabled(CheckBoxNaechsterTitel->isChecked());
-    form1_.BtnStop->setEnabled(CheckBoxStopTitel->isChecked());
-    state.StopSwitch = CheckBoxStopTitel->isChecked();
-    state.NextSwitch = CheckBoxNaechsterTitel->isChecked();
-  }
+  // The switches hold from now on, also for the fades after a birthday song
+  // that plays now; the buttons follow as far as the song or a guest's fade
+  // leaves them free (their ends give the rest back).
+  state.StopSwitch = CheckBoxStopTitel->isChecked();
+  state.NextSwitch = CheckBoxNaechsterTitel->isChecked();
+  form1_.UpdatePlayerButtons();
   for (QPushButton* jingle : {form1_.SpeedButton_Jingle4, form1_.SpeedButton_Jingle3, form1_.SpeedButton_Jingle2,
                               form1_.SpeedButton_Jingle1}) {
     jingle->setEnabled(CheckBoxJingles->isChecked());

@@ -11,8 +11,8 @@
 
 namespace orvela {
 
-// What the fade-out timer does when it fires.
-enum class TFadeAction : std::int32_t { None = 0, Stop = 1, NextTitle = 2, Pause = 3, BirthdayEnd = 4 };
+// What the fade-out timer does to the music when it fires.
+enum class TFadeAction : std::int32_t { None = 0, Stop = 1, NextTitle = 2, Pause = 3 };
 
 // Which way a held arrow button scrolls the browse grid.
 enum class TScrollDirection : std::int32_t { None = 0, Down = 1, Up = 2 };
@@ -48,6 +48,10 @@ struct TProgramState {
   // Running values.
   std::int32_t QueueTotalSeconds = 0;
   TFadeAction FadeAction = TFadeAction::None;
+  // The birthday song fades out under the music the operator's "Stop" brought
+  // back; the fade-out timer frees it. Kept apart from FadeAction, so that a
+  // guest's fade started meanwhile cannot leave the song's stream behind.
+  bool BirthdaySongFadingOut = false;
   std::int32_t ActiveJingle = 0;  // 0 none, 1..4
   float SavedMusicVolume = 1.0f;
   TScrollDirection ScrollDirection = TScrollDirection::None;

@@ -32,6 +32,7 @@ void TSideChannels::PlayBirthdaySong(const std::string& path) {
   // Freeing an already freed song is harmless; a song still sounding would
   // otherwise be orphaned.
   layer_.StreamFree(birthday_);
+  birthdayLeaving_ = false;
   birthday_ = layer_.StreamCreateFile(path, 0);
   if (birthday_ != 0 && gainLookup_) layer_.ChannelSetGain(birthday_, gainLookup_(path));
   layer_.ChannelSetVolume(birthday_, 0.0f);
@@ -41,10 +42,18 @@ void TSideChannels::PlayBirthdaySong(const std::string& path) {
 
 int TSideChannels::BirthdaySongActive() { return layer_.ChannelIsActive(birthday_); }
 
+void TSideChannels::FollowPlayerVolume(float volume) {
+  if (!birthdayLeaving_) layer_.ChannelSetVolume(birthday_, volume);
+}
+
 void TSideChannels::FadeOutBirthdaySong() {
+  birthdayLeaving_ = true;
   layer_.ChannelSlideVolume(birthday_, 0.0f, kBirthdaySlideMs);
 }
 
-void TSideChannels::FreeBirthdaySong() { layer_.StreamFree(birthday_); }
+void TSideChannels::FreeBirthdaySong() {
+  layer_.StreamFree(birthday_);
+  birthdayLeaving_ = false;
+}
 
 }  // namespace orvela

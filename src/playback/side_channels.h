@@ -40,6 +40,10 @@ class TSideChannels {
   void PlayBirthdaySong(const std::string& path);
   // The song channel's activity state (0 once it has ended or was never opened).
   int BirthdaySongActive();
+  // The player's volume for the song, which follows every change until the
+  // song fades out: then it is on its way out, and a jingle's ducking or the
+  // slider must not bring it back.
+  void FollowPlayerVolume(float volume);
   // Slides the song to silence within three seconds.
   void FadeOutBirthdaySong();
   // Frees the song's stream; the handle value is kept (calls on it do nothing).
@@ -56,6 +60,7 @@ class TSideChannels {
   audio::AudioLayer& layer_;
   audio::Handle jingle_ = 0;
   audio::Handle birthday_ = 0;
+  bool birthdayLeaving_ = false;
   GainLookup gainLookup_;
 };
 

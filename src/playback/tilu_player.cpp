@@ -101,7 +101,7 @@ void TTiluPlayer::SetGainLookup(GainLookup lookup, GainLowered lowered) {
   SideChannels.SetGainLookup(std::move(lookup));
 }
 
-void TTiluPlayer::Play(const TAudioFile* file) {
+void TTiluPlayer::Play(const TAudioFile* file, bool paused) {
   if (file == nullptr) return;
   CurrentFile->Assign(*file);
   FreeStream();
@@ -114,9 +114,13 @@ void TTiluPlayer::Play(const TAudioFile* file) {
   }
   SetEndSync();
   layer_.ChannelSetVolume(Channel, Volume);
-  layer_.ChannelPlay(Channel, true);
+  if (paused) {
+    layer_.ChannelCue(Channel);
+  } else {
+    layer_.ChannelPlay(Channel, true);
+  }
   if (Channel != 0) {
-    Raise(OnTiluPlay, this);
+    Raise(paused ? OnTiluPause : OnTiluPlay, this);
     Raise(OnTiluChange, this);
   }
 }
@@ -191,10 +195,15 @@ void TTiluPlayer::SetVolume(float volume) {
   Volume = ClampUnit(volume);
   SideChannels.CurrentVolume = Volume;
   layer_.ChannelSetVolume(Channel, Volume);
-  layer_.ChannelSetVolume(SideChannels.BirthdayChannel(), Volume);
+  SideChannels.FollowPlayerVolume(Volume);
 }
 
 int TTiluPlayer::GetState() { return layer_.ChannelIsActive(Channel); }
+
+bool TTiluPlayer::IsPlaying() {
+  const int state = GetState();
+  return state == audio::kPlaying || state == audio::kStalled;
+}
 
 double TTiluPlayer::GetPositionSeconds() {
   if (Channel == 0) return 0.0;
@@ -232,7 +241,7 @@ std::string TTiluPlayer::GetYear() const { return CurrentFile ? CurrentFile->Get
 std::string TTiluPlayer::GetGenre() const { return CurrentFile ? CurrentFile->GetGenre() : "-"; }
 
 bool TTiluPlayer::SpectrumData(SpectrumMagnitudes& magnitudes) {
-  if (!spectrum_ || GetState() != audio::kPlaying) return false;
+  if (!spectrum_ || !IsPlaying()) return false;
   magnitudes.fill(0.0f);
   return layer_.ChannelGetData(Channel, magnitudes.data(), audio::kDataFft1024);
 }

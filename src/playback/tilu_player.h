@@ -72,7 +72,10 @@ class TTiluPlayer {
   void SetGainLookup(GainLookup lookup, GainLowered lowered = {});
   TSpectrum* Spectrum() { return spectrum_.get(); }
 
-  void Play(const TAudioFile* file);
+  // Plays the title from its start. Paused, it is readied at its start and
+  // waits for Resume without a single block of it heard (OnTiluPause instead
+  // of OnTiluPlay).
+  void Play(const TAudioFile* file, bool paused = false);
   void Pause();
   void Resume(bool fadeIn);
   void Stop();
@@ -82,6 +85,9 @@ class TTiluPlayer {
   void SetEndSync();
   void SetVolume(float volume);
   int GetState();
+  // Whether the title plays, for whoever decides what to do with the music: a
+  // stream the output outran for a moment (stalled) plays on as its data comes.
+  bool IsPlaying();
   // Whether the sound output is there; without it no title opens, whatever its file.
   bool OutputOpen() { return layer_.HasOutput(); }
   double GetPositionSeconds();

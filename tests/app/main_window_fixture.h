@@ -73,6 +73,14 @@ class ProgramFolder {
   std::filesystem::path dir_;
 };
 
+// A manual output that can, for a moment, behave as a sound device does: it
+// does not wait for the decoders, so a stream it outruns is stalled.
+class StallingOutput : public audio::ManualOutput {
+ public:
+  bool WaitsForData() const override { return waits; }
+  bool waits = true;
+};
+
 // Settings of a bar that wants the window, the pointer and the menu open, and
 // fills its queue by hand.
 inline const char* const kPlainIni =
@@ -87,9 +95,22 @@ class MainWindowTest : public ::testing::Test {
   // On the scratch folder, or on another program folder (code page, with "/").
   // Gives the window an audio layer on a manual output, for tests that play.
   void UseManualOutput() {
-    auto output = std::make_unique<audio::ManualOutput>();
+    auto output = std::make_unique<StallingOutput>();
     manualOutput = output.get();
     audioLayer = std::make_unique<audio::AudioLayer>(std::move(output));
+  }
+
+  // Runs the output ahead of the decoders, as a device does while the disk is
+  // slow, until the stream is starved; true once it is. The output waits for
+  // the decoders again afterwards, so the stream recovers at the next block.
+  bool Stall(audio::Handle stream) {
+    manualOutput->waits = false;
+    // More than the decoder keeps ready (about 1.5 s), in one block.
+    for (int i = 0; i < 8 && audioLayer->ChannelIsActive(stream) == audio::kPlaying; ++i) {
+      manualOutput->Render(70000);
+    }
+    manualOutput->waits = true;
+    return audioLayer->ChannelIsActive(stream) == audio::kStalled;
   }
 
   std::unique_ptr<TForm1> MakeForm(const std::string& programDir = {}) {
@@ -122,7 +143,7 @@ class MainWindowTest : public ::testing::Test {
   int menuOpenings = 0;
   // Tests that want a player give the window a layer on a manual output.
   std::unique_ptr<audio::AudioLayer> audioLayer;
-  audio::ManualOutput* manualOutput = nullptr;
+  StallingOutput* manualOutput = nullptr;
   int millisecondsSlept = 0;
 };
 

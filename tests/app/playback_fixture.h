@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/lamp_label.h"
 #include "demo/tone_encoder.h"
@@ -21,22 +22,28 @@ class PlaybackTest : public MainWindowTest {
  protected:
   PlaybackTest() { UseManualOutput(); }
 
-  // Starts the window with fade on or off and three titles of 2, 3 and 2 seconds.
-  void Start(bool fade) {
+  // Starts the window with fade on or off and three titles of 2, 3 and 2
+  // seconds in its folder; the collection and the automatic as given (the
+  // automatic's draws find the titles already there).
+  void Start(bool fade, const std::vector<Row>& collection = {}, bool automatic = false) {
+    for (const auto& [name, hz, seconds] : {std::tuple{"a.mp3", 440.0, 2.4}, std::tuple{"b.mp3", 660.0, 3.4},
+                                            std::tuple{"c.mp3", 880.0, 2.4}}) {
+      Tone(name, hz, seconds);
+    }
     std::string ini = kPlainIni;
     ini.insert(ini.find("[Programm]\r\n") + 12, std::string("Titelausblenden=") + (fade ? "1" : "0") + "\r\n");
-    folder.WriteAll(ini, {});
+    if (automatic) ini.replace(ini.find("Automatik=0"), 11, "Automatik=1");
+    folder.WriteAll(ini, collection);
     form = MakeForm();
     ASSERT_FALSE(form->StartFailed());
     queue = form->Player();
     ASSERT_NE(queue, nullptr);
-    for (const auto& [name, hz, seconds] : {std::tuple{"a.mp3", 440.0, 2.4}, std::tuple{"b.mp3", 660.0, 3.4},
-                                            std::tuple{"c.mp3", 880.0, 2.4}}) {
-      std::string error;
-      ASSERT_TRUE(demo::EncodeAudio(folder.Path() + name, demo::Format::Mp3,
-                                    demo::SynthesizeTone(hz, seconds, 0.5), {}, &error))
-          << error;
-    }
+  }
+  void Tone(const std::string& name, double hz, double seconds) {
+    std::string error;
+    ASSERT_TRUE(demo::EncodeAudio(folder.Path() + name, demo::Format::Mp3, demo::SynthesizeTone(hz, seconds, 0.5),
+                                  {}, &error))
+        << error;
   }
   void QueueAll() {
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) queue->Add(folder.Path() + name);

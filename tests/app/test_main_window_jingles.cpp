@@ -1,6 +1,9 @@
 // Jingles over the music and the birthday interruption, heard through a manual
 // output. Every volume is read from the audio layer after the output has
 // rendered the time in question, and the timers are fired by hand.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -448,6 +451,69 @@ TEST_F(JingleTest, AFadeEndingDuringTheSongStartsTheNextTitlePausedAndKeepsTheBu
   EXPECT_FALSE(PlayerButtonsLocked());
 }
 
+// A stream the output outran for a moment (stalled) is music that plays: the
+// song interrupts it and its end brings it back.
+TEST_F(JingleTest, StalledMusicIsInterruptedByTheSongAndComesBackAfterIt) {
+  Tone("song.mp3", 880.0, 6.0);
+  const struct {
+    const char* what;
+    bool fade;
+    std::function<void()> toThePause;
+  } cases[] = {
+      {"the moment, fade on", true,
+       [this] {
+         ASSERT_TRUE(Stall(queue->Channel));
+         form->TimerGeburtstagTimer();
+         EXPECT_TRUE(form->TimerGeburstagausblenden->isActive());
+         Render(3.1);
+         form->TimerGeburstagausblendenTimer();
+       }},
+      {"the moment, fade off", false,
+       [this] {
+         ASSERT_TRUE(Stall(queue->Channel));
+         form->TimerGeburtstagTimer();
+       }},
+      {"the end of the music's fade", true,
+       [this] {
+         form->TimerGeburtstagTimer();
+         Render(3.1);
+         ASSERT_TRUE(Stall(queue->Channel));
+         form->TimerGeburstagausblendenTimer();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Start({.fade = c.fade, .armed = true, .birthdaySong = folder.Path() + "song.mp3"});
+    ClockAfterTheMoment();
+    c.toThePause();
+    EXPECT_EQ(queue->GetState(), audio::kPaused);
+    EXPECT_EQ(form->BtnPlayPause->text(), "Weiter");
+    const double pausedAt = queue->GetPositionSeconds();
+    Render(6.2);  // the song ends
+    EXPECT_DOUBLE_EQ(queue->GetPositionSeconds(), pausedAt);
+    form->TimerGeburtsongPlayTimer();
+    ASSERT_FALSE(form->TimerGeburtsongPlay->isActive());
+    EXPECT_EQ(queue->GetState(), audio::kPlaying);
+    Render(3.1);
+    EXPECT_NEAR(MusicVolume(), 1.0F, 1e-3F);
+    form.reset();
+  }
+}
+
+TEST_F(JingleTest, ASongEndingWhileTheMusicIsStalledStillBringsTheMusicBack) {
+  Tone("short.mp3", 880.0, 1.0);
+  Start({.fade = true, .armed = true, .birthdaySong = folder.Path() + "short.mp3"});
+  ClockAfterTheMoment();
+  form->TimerGeburtstagTimer();
+  Render(1.2);
+  ASSERT_TRUE(Stall(queue->Channel));
+  form->TimerGeburtsongPlayTimer();
+  EXPECT_FALSE(form->TimerGeburtsongPlay->isActive());
+  Render(3.1);
+  EXPECT_EQ(queue->GetState(), audio::kPlaying);
+  EXPECT_NEAR(MusicVolume(), 1.0F, 1e-3F) << "not left faded out";
+}
+
 // ---- The settings menu's "Stop" -------------------------------------------------
 
 class BirthdayStopTest : public JingleTest {
@@ -516,7 +582,8 @@ TEST_F(BirthdayStopTest, WithFadeTheSongFadesOutUnderTheMusicAndTheFadeTimerFree
     const float songBefore = SongVolume();
 
     form->SpeedButtonGeburtstagsongStopClick();
-    EXPECT_EQ(form->State.FadeAction, TFadeAction::BirthdayEnd);
+    EXPECT_TRUE(form->State.BirthdaySongFadingOut);
+    EXPECT_EQ(form->State.FadeAction, TFadeAction::None);
     EXPECT_TRUE(form->TimerAusblenden->isActive());
     EXPECT_FALSE(form->TimerGeburtsongPlay->isActive());
     EXPECT_FALSE(form->TimerGeburstagausblenden->isActive());
@@ -541,6 +608,156 @@ TEST_F(BirthdayStopTest, WithFadeTheSongFadesOutUnderTheMusicAndTheFadeTimerFree
     TearDown();
     form.reset();
   }
+}
+
+// The operator's Stop fades the song out under the music; a fade the guests
+// start meanwhile has its own duty, and the song must still be freed.
+TEST_F(BirthdayStopTest, AFadeStartedWhileTheSongFadesOutStillLetsTheSongGo) {
+  Tone("song.mp3", 880.0, 8.0);
+  Tone("next.mp3", 660.0, 6.0);
+  Tone("j1.mp3", 1320.0, 3.0);
+  const struct {
+    const char* what;
+    std::function<void()> second;
+    int state;
+    const char* playing;
+  } cases[] = {
+      {"Vor", [this] { form->BtnNext->click(); }, audio::kPlaying, "next.mp3"},
+      {"Stop", [this] { form->BtnStop->click(); }, audio::kStopped, "music.mp3"},
+      {"Pause", [this] { form->BtnPlayPause->click(); }, audio::kPaused, "music.mp3"},
+      {"a jingle",
+       [this] {
+         emit form->SpeedButton_Jingle1->pressed();
+         Render(0.2);
+         emit form->SpeedButton_Jingle1->released();
+       },
+       audio::kPlaying, "music.mp3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Start({.fade = true, .armed = true, .birthdaySong = folder.Path() + "song.mp3", .jingle1 = folder.Path() + "j1.mp3"});
+    queue->Add(folder.Path() + "next.mp3");
+    OpenMenu();
+    ClockAfterTheMoment();
+    form->TimerGeburtstagTimer();
+    StopButton()->setEnabled(true);
+    Render(1.0);
+    form->SpeedButtonGeburtstagsongStopClick();
+    Render(0.5);
+    const float song = SongVolume();
+    ASSERT_GT(song, 0.1F);
+    c.second();
+    Render(0.3);
+    EXPECT_LT(SongVolume(), song) << "the song goes on fading out";
+    Render(3.0);
+    EXPECT_NEAR(SongVolume(), 0.0F, 1e-3F);
+    form->TimerAusblendenTimer();
+    EXPECT_EQ(SongVolume(), -1.0F) << "freed";
+    EXPECT_EQ(queue->CurrentFile->FilePath, folder.Path() + c.playing);
+    EXPECT_EQ(queue->GetState(), c.state);
+    EXPECT_EQ(form->State.FadeAction, TFadeAction::None);
+    EXPECT_FALSE(form->TimerAusblenden->isActive());
+    TearDown();
+    form.reset();
+  }
+}
+
+// "Vor" pressed just before the moment, and the operator stops the song while
+// the skipped title still fades: that title must not come back, and the next
+// one must not be taken off the queue unplayed at its end.
+TEST_F(BirthdayStopTest, StoppingTheSongDuringVorsFadeGoesOnToTheNextTitle) {
+  Tone("song.mp3", 880.0, 8.0);
+  Tone("next.mp3", 660.0, 3.0);
+  Tone("third.mp3", 550.0, 3.0);
+  Start({.fade = true, .armed = true, .birthdaySong = folder.Path() + "song.mp3"});
+  queue->Add(folder.Path() + "next.mp3");
+  queue->Add(folder.Path() + "third.mp3");
+  OpenMenu();
+  form->BtnNext->click();
+  ClockAfterTheMoment();
+  form->TimerGeburtstagTimer();
+  StopButton()->setEnabled(true);
+  Render(1.0);
+  const float skipped = MusicVolume();
+  form->SpeedButtonGeburtstagsongStopClick();
+  Render(1.0);
+  EXPECT_LT(MusicVolume(), skipped) << "the skipped title fades on";
+  form->TimerAusblendenTimer();
+  EXPECT_EQ(SongVolume(), -1.0F);
+  EXPECT_EQ(queue->CurrentFile->FilePath, folder.Path() + "next.mp3");
+  EXPECT_EQ(queue->GetState(), audio::kPlaying);
+  EXPECT_LT(queue->GetPositionSeconds(), 0.05);
+  EXPECT_EQ(form->PlaylistView->topLevelItemCount(), 2);
+  EXPECT_FALSE(PlayerButtonsLocked());
+  EXPECT_GT(Render(0.5), 0.4F);
+
+  // Its end plays the third: every queued title is heard.
+  Render(2.7);
+  QElapsedTimer waited;
+  waited.start();
+  while (queue->CurrentFile->FilePath != folder.Path() + "third.mp3" && waited.elapsed() < 3000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  EXPECT_EQ(queue->CurrentFile->FilePath, folder.Path() + "third.mp3");
+  EXPECT_EQ(queue->GetState(), audio::kPlaying);
+  EXPECT_EQ(form->PlaylistView->topLevelItemCount(), 1);
+}
+
+// The settings menu closed during the song: the switches it set hold for the
+// fades after the song, not only for the song's own end.
+TEST_F(BirthdayStopTest, SwitchesSetInTheMenuDuringTheSongHoldAfterLaterFades) {
+  Tone("song.mp3", 880.0, 1.0);
+  const struct {
+    const char* what;
+    QCheckBox* THauptmenu::*box;
+    bool next;
+    bool stop;
+  } cases[] = {{"Vor switched off", &THauptmenu::CheckBoxNaechsterTitel, false, true},
+               {"Stop switched off", &THauptmenu::CheckBoxStopTitel, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Start({.fade = true, .armed = true, .birthdaySong = folder.Path() + "song.mp3"});
+    OpenMenu();
+    ClockAfterTheMoment();
+    form->TimerGeburtstagTimer();
+    menu->show();
+    (menu.get()->*c.box)->setChecked(false);
+    menu->BitBtnSchliessen->click();
+    EXPECT_TRUE(PlayerButtonsLocked()) << "the song holds them";
+    Render(1.2);
+    form->TimerGeburtsongPlayTimer();
+    ASSERT_FALSE(form->TimerGeburtsongPlay->isActive());
+    EXPECT_EQ(form->BtnNext->isEnabled(), c.next);
+    EXPECT_EQ(form->BtnStop->isEnabled(), c.stop);
+
+    form->BtnPlayPause->click();
+    Render(3.1);
+    form->TimerAusblendenTimer();
+    ASSERT_EQ(queue->GetState(), audio::kPaused);
+    EXPECT_EQ(form->BtnNext->isEnabled(), c.next);
+    EXPECT_EQ(form->BtnStop->isEnabled(), c.stop);
+    TearDown();
+    form.reset();
+  }
+}
+
+// While a guest's fade runs only its own button is free; closing the menu
+// must not free the others, or a second fade could take over the first.
+TEST_F(BirthdayStopTest, ClosingTheMenuDuringAGuestsFadeLeavesTheOtherButtonsLocked) {
+  Start({.fade = true});
+  OpenMenu();
+  form->BtnPlayPause->click();
+  menu->show();
+  menu->BitBtnSchliessen->click();
+  EXPECT_FALSE(form->BtnNext->isEnabled());
+  EXPECT_FALSE(form->BtnStop->isEnabled());
+  EXPECT_FALSE(form->MainScrollbar->isEnabled());
+  Render(3.1);
+  form->TimerAusblendenTimer();
+  EXPECT_EQ(queue->GetState(), audio::kPaused);
+  EXPECT_TRUE(form->BtnNext->isEnabled());
+  EXPECT_TRUE(form->BtnStop->isEnabled());
+  EXPECT_TRUE(form->MainScrollbar->isEnabled());
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/lamp_label.h"
 #include "playback_fixture.h"
@@ -28,6 +31,10 @@ class UnattendedTest : public PlaybackTest {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+  long LogLines() const {
+    const std::string log = Log();
+    return static_cast<long>(std::count(log.begin(), log.end(), '\n'));
   }
   bool ButtonsBack() const {
     return form->BtnStop->isEnabled() && form->BtnNext->isEnabled() && form->BtnPlayPause->isEnabled() &&
@@ -150,6 +157,180 @@ TEST_F(UnattendedTest, AbspielenPassesOverAFirstTitleThatHasGoneAndAQueueOfGoneT
   EXPECT_EQ(form->BtnPlayPause->text(), "Play");
 }
 
+// The automatic over a drive that holds half the collection and was unplugged:
+// the playing title a is followed by four titles whose files have gone, and
+// the draws after them find files again.
+std::vector<Row> HalfGone(const std::string& dir) {
+  const char* const files[] = {"a.mp3", "weg2.mp3", "weg3.mp3", "weg4.mp3", "weg5.mp3",
+                               "b.mp3", "c.mp3",    "a.mp3",    "b.mp3",    "c.mp3"};
+  std::vector<Row> rows;
+  for (int k = 1; k <= 10; ++k) {
+    rows.push_back({"Band", "Song " + std::to_string(k), dir + files[k - 1], "Rock", "1990", "00:03"});
+  }
+  return rows;
+}
+
+TEST_F(UnattendedTest, WhenTheGoneTitlesEmptyTheQueueTheAutomaticsNewTitlesPlayOn) {
+  const struct {
+    const char* what;
+    bool fade;
+    QPushButton* TForm1::*pressed;  // as a ends, or none
+    int state;
+  } cases[] = {{"fade off", false, nullptr, audio::kPlaying},
+               {"fade on", true, nullptr, audio::kPlaying},
+               {"Pause asked for as a ends", true, &TForm1::BtnPlayPause, audio::kPaused}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    form.reset();
+    random.values = {1, 2, 3, 4, 5, 6, 7, 8, 9};  // then 0: the tenth
+    Start(c.fade, HalfGone(folder.Path()), true);
+    ASSERT_EQ(Rows(), 5);
+    form->BtnPlayPause->click();
+    ASSERT_EQ(Playing(), folder.Path() + "a.mp3");
+    Render(1.9);
+    if (c.pressed) (form.get()->*c.pressed)->click();
+    Render(0.7);
+    // The four gone files are passed over in the handling of a's end.
+    ASSERT_TRUE(Deliver([&] { return LogLines() == 4; })) << Log();
+    FadeTimerFiresIfRunning();
+    EXPECT_EQ(Playing(), folder.Path() + "b.mp3");
+    EXPECT_EQ(queue->GetState(), c.state);
+    EXPECT_LT(queue->GetPositionSeconds(), 0.05);
+    EXPECT_EQ(Rows(), 5);
+    EXPECT_EQ(form->LabelTitelJukeWert->text(), "5");
+    EXPECT_TRUE(ButtonsBack());
+    if (c.state == audio::kPlaying) EXPECT_GT(Render(0.5), 0.3F) << "heard";
+    form.reset();
+    folder.Remove(TForm1::kEventLogName);
+  }
+}
+
+TEST_F(UnattendedTest, AnAutomaticWhoseFilesHaveAllGoneGivesUpWithAnEmptyQueue) {
+  auto rows = HalfGone(folder.Path());
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i][2] = folder.Path() + "weg" + std::to_string(i) + ".mp3";
+  Start(false, rows, true);
+  ASSERT_EQ(Rows(), 5);
+  form->BtnPlayPause->click();
+  EXPECT_TRUE(queue->Items.empty());
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_TRUE(Lit(form->LabelDiodeLeer));
+  EXPECT_EQ(form->State.QueueTotalSeconds, 0);
+  EXPECT_GE(LogLines(), 5);
+  EXPECT_LE(LogLines(), 50) << "a few more draws, not the night";
+}
+
+// A title that follows a Stop, a Pause or starts during the birthday song is
+// announced while the output keeps running: not one block of it may sound
+// before it is let go.
+TEST_F(UnattendedTest, ATitleThatMustWaitDoesNotMoveWhenItIsAnnounced) {
+  const struct {
+    const char* what;
+    std::function<void()> toTheNextTitle;
+    int state;
+  } cases[] = {
+      {"Pause asked for as a ends",
+       [this] {
+         Render(1.9);
+         form->BtnPlayPause->click();
+         Render(0.7);
+         ASSERT_TRUE(Deliver([&] { return Rows() == 2; }));
+       },
+       audio::kPaused},
+      {"Stop asked for as a ends",
+       [this] {
+         Render(1.9);
+         form->BtnStop->click();
+         Render(0.7);
+         ASSERT_TRUE(Deliver([&] { return Rows() == 2; }));
+       },
+       audio::kStopped},
+      {"Vor's fade ends during the birthday song",
+       [this] {
+         Tone("song.mp3", 990.0, 6.0);
+         form->State.BirthdaySongPath = folder.Path() + "song.mp3";
+         Render(0.3);
+         form->BtnNext->click();
+         clock.now = 1.0;  // after the (default) birthday moment
+         form->TimerGeburtstagTimer();
+         ASSERT_TRUE(form->TimerGeburtsongPlay->isActive());
+         Render(1.0);
+         form->TimerAusblendenTimer();
+       },
+       audio::kPaused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    form.reset();
+    Start(true);
+    QueueAll();
+    form->BtnPlayPause->click();
+    // A device renders whenever it likes; here one block right at the announcement.
+    double movedAtAnnouncement = -1.0;
+    const TTiluPlayer::Event screen = queue->OnTiluChange;
+    queue->OnTiluChange = [&, screen](TTiluPlayer* player) {
+      if (Playing() == folder.Path() + "b.mp3") {
+        manualOutput->Render(1024);
+        movedAtAnnouncement = queue->GetPositionSeconds();
+      }
+      screen(player);
+    };
+    c.toTheNextTitle();
+    FadeTimerFiresIfRunning();
+    EXPECT_EQ(Playing(), folder.Path() + "b.mp3");
+    EXPECT_EQ(movedAtAnnouncement, 0.0);
+    EXPECT_EQ(queue->GetState(), c.state);
+    EXPECT_EQ(queue->GetPositionSeconds(), 0.0);
+  }
+}
+
+// A stream the output outran for a moment (stalled) is still playing: the
+// guest's buttons and the fades treat it so.
+TEST_F(UnattendedTest, StalledMusicIsPlayingMusicForTheButtonsAndTheFades) {
+  const struct {
+    const char* what;
+    bool fade;
+    std::function<void()> beforeTheStall;
+    std::function<void()> whileStalled;
+    TFadeAction fading;
+    int state;  // once any fade has ended
+    const char* playing;
+  } cases[] = {
+      {"Pause with fade", true, [] {}, [this] { form->BtnPlayPause->click(); }, TFadeAction::Pause, audio::kPaused,
+       "lang.mp3"},
+      {"Pause without fade", false, [] {}, [this] { form->BtnPlayPause->click(); }, TFadeAction::None,
+       audio::kPaused, "lang.mp3"},
+      {"Stop with fade", true, [] {}, [this] { form->BtnStop->click(); }, TFadeAction::Stop, audio::kStopped,
+       "lang.mp3"},
+      {"Vor with fade", true, [] {}, [this] { form->BtnNext->click(); }, TFadeAction::NextTitle, audio::kPlaying,
+       "a.mp3"},
+      {"the end of Pause's fade", true,
+       [this] {
+         form->BtnPlayPause->click();
+         Render(3.1);
+       },
+       [] {}, TFadeAction::Pause, audio::kPaused, "lang.mp3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    form.reset();
+    Start(c.fade);
+    Tone("lang.mp3", 550.0, 20.0);
+    queue->Add(folder.Path() + "lang.mp3");
+    queue->Add(folder.Path() + "a.mp3");
+    form->BtnPlayPause->click();
+    Render(0.2);
+    c.beforeTheStall();
+    ASSERT_TRUE(Stall(queue->Channel));
+    c.whileStalled();
+    EXPECT_EQ(form->State.FadeAction, c.fading);
+    EXPECT_EQ(form->TimerAusblenden->isActive(), c.fading != TFadeAction::None);
+    FadeTimerFiresIfRunning();
+    EXPECT_EQ(Playing(), folder.Path() + c.playing);
+    EXPECT_EQ(queue->GetState() == audio::kStalled ? audio::kPlaying : queue->GetState(), c.state);
+    EXPECT_TRUE(ButtonsBack());
+  }
+}
+
 // Nothing opens without a device; that says nothing about the files.
 class NoSoundTest : public MainWindowTest {
  protected:
@@ -218,6 +399,8 @@ TEST_F(UnattendedTest, PauseOrStopAskedForWhenATitleEndsHoldsForTheNextTitle) {
     (form.get()->*c.button)->click();
     Render(0.7);
     ASSERT_TRUE(Deliver([&] { return Rows() == 2; }));
+    // The fade's timer comes later: until then b must already wait.
+    EXPECT_NEAR(Render(0.5), 0.0F, 1e-6F);
     FadeTimerFiresIfRunning();
     EXPECT_EQ(Playing(), folder.Path() + "b.mp3");
     EXPECT_EQ(queue->GetState(), c.state);

@@ -67,6 +67,35 @@ TEST_F(PlayerTest, PlayAfterStopStartsTheTitleFromTheBeginning) {
   EXPECT_EQ(rig.events, (Events{"play", "change", "stop", "play", "change"}));
 }
 
+// A title started paused waits at its start: the output may render as often
+// as it likes before Resume, nothing of it is heard and it does not move.
+TEST_F(PlayerTest, ATitleStartedPausedIsNotHeardUntilResumedAndThenPlaysFromItsStart) {
+  const TAudioFile first = PlayerRig::File("tone5.wav");
+  const TAudioFile second = PlayerRig::File("halves.wav");
+  for (bool overAnother : {false, true}) {
+    SCOPED_TRACE(overAnother ? "in place of a playing title" : "nothing played before");
+    if (overAnother) {
+      player().Play(&first);
+      rig.Render(0.5);
+    }
+    rig.events.clear();
+    player().Play(&second, true);
+    EXPECT_EQ(rig.events, (Events{"pause", "change"}));
+    EXPECT_EQ(player().GetState(), audio::kPaused);
+    EXPECT_FALSE(player().IsPlaying());
+    EXPECT_LT(demo::RmsLevel(rig.AsPcm(rig.Render(0.5)), 0.0, 0.5), 0.001);
+    EXPECT_EQ(player().GetPositionSeconds(), 0.0);
+
+    player().Resume(false);
+    EXPECT_TRUE(player().IsPlaying());
+    const demo::Pcm heard = rig.AsPcm(rig.Render(0.3));
+    EXPECT_GT(demo::RmsLevel(heard, 0.0, 0.01), 0.1) << "from the first block";
+    EXPECT_NEAR(demo::DominantFrequency(heard, 0.0, 0.3), 440.0, 10.0) << "the first half";
+    EXPECT_NEAR(player().GetPositionSeconds(), 0.3, 0.05);
+    player().Stop();
+  }
+}
+
 TEST_F(PlayerTest, NothingOrAFileThatCannotBeOpenedPlaysNothingAndRaisesNothing) {
   player().Play(nullptr);
   const TAudioFile missing = PlayerRig::File("no-such-file.mp3");

@@ -131,6 +131,16 @@ void AudioChannel::Play(bool restart) {
   }
 }
 
+void AudioChannel::Cue() {
+  // Paused before the seek, so the mixer takes no block from the old position
+  // meanwhile; counted as a start, so an end reached before it is void.
+  std::uint64_t s = status_.load(std::memory_order_acquire);
+  while (!status_.compare_exchange_weak(s, Pack(EpochOf(s) + 1, kPause), std::memory_order_acq_rel)) {
+  }
+  Seek(0);
+  stalled_.store(false, std::memory_order_release);
+}
+
 bool AudioChannel::Pause() {
   std::uint64_t s = status_.load(std::memory_order_acquire);
   while (StateOf(s) == kPlay) {

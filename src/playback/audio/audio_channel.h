@@ -25,6 +25,9 @@ class AudioChannel {
 
   // ---- user-interface thread
   void Play(bool restart);
+  // Paused at the beginning, never having been heard: Play without restart
+  // starts it there.
+  void Cue();
   bool Pause();
   bool Stop();
   int ActiveState() const;  // 0 stopped, 1 playing, 2 stalled, 3 paused

@@ -191,9 +191,14 @@ bool AudioLayer::Init(int /*device: always the default*/, int rate) noexcept {
   ffmpeg::SilenceLog();
   try {
     d.rate = rate > 0 ? rate : 44100;
-    d.mixer = std::make_unique<Mixer>(d.output && d.output->WaitsForData());
+    d.mixer = std::make_unique<Mixer>();
     Mixer* mixer = d.mixer.get();
-    d.render = [mixer](float* buffer, int frames) { mixer->Render(buffer, frames); };
+    // Asked for every block: a test output may let one block run ahead of the
+    // decoders, as a device does, to see a stream stall.
+    const AudioOutput* output = d.output.get();
+    d.render = [mixer, output](float* buffer, int frames) {
+      mixer->Render(buffer, frames, output != nullptr && output->WaitsForData());
+    };
     d.deviceOpen = false;
     d.EnsureDevice();
     d.quitNotifier.store(false);
@@ -268,6 +273,13 @@ bool AudioLayer::ChannelPlay(Handle h, bool restart) noexcept {
   AudioChannel* c = impl_->Find(h);
   if (!c) return false;
   c->Play(restart);
+  return true;
+}
+
+bool AudioLayer::ChannelCue(Handle h) noexcept {
+  AudioChannel* c = impl_->Find(h);
+  if (!c) return false;
+  c->Cue();
   return true;
 }
 

@@ -55,8 +55,9 @@ class AudioOutput {
   // Opens the device at `rate` Hz; false when no device could be opened.
   virtual bool Open(int rate, RenderFunction render) = 0;
   virtual void Close() = 0;
-  // True for outputs that may wait for the decoders inside the render call (tests).
-  // A real-time device never waits: a channel without data is stalled instead.
+  // True for outputs that may wait for the decoders inside the render call
+  // (tests); asked again for every block. A real-time device never waits: a
+  // channel without data is stalled instead.
   virtual bool WaitsForData() const { return false; }
 };
 
@@ -117,6 +118,10 @@ class AudioLayer {
   // Without restart a paused or stopped stream goes on where it stood; a
   // stream that played to its end starts again from the beginning.
   bool ChannelPlay(Handle h, bool restart) noexcept;
+  // Readies the stream at its beginning, paused: nothing of it is heard until
+  // ChannelPlay without restart starts it there. Counts as a start for
+  // ChannelEpoch.
+  bool ChannelCue(Handle h) noexcept;
   bool ChannelPause(Handle h) noexcept;
   bool ChannelStop(Handle h) noexcept;
   int ChannelIsActive(Handle h) noexcept;

@@ -70,11 +70,11 @@ void Mixer::LimitBlock(float* out, int frames) {
   }
 }
 
-void Mixer::Render(float* out, int frames) {
+void Mixer::Render(float* out, int frames, bool waitForData) {
   renderSeq_.fetch_add(1, std::memory_order_seq_cst);
   std::memset(out, 0, sizeof(float) * 2 * static_cast<std::size_t>(frames));
   for (auto& slot : slots_) {
-    if (AudioChannel* c = slot.load(std::memory_order_seq_cst)) c->MixInto(out, frames, waitForData_);
+    if (AudioChannel* c = slot.load(std::memory_order_seq_cst)) c->MixInto(out, frames, waitForData);
   }
   LimitBlock(out, frames);
   renderSeq_.fetch_add(1, std::memory_order_seq_cst);

@@ -14,15 +14,15 @@ class Mixer {
  public:
   static constexpr int kSlots = 64;
 
-  explicit Mixer(bool waitForData) : waitForData_(waitForData) {}
-
   // False when every slot is taken.
   bool Attach(AudioChannel* channel);
   // After it returns true, the output thread no longer uses the channel. False
   // when a render block did not finish in time (the caller must keep it alive).
   bool Detach(AudioChannel* channel);
 
-  void Render(float* interleaved, int frames);
+  // With waitForData (a test output's answer for this block) each channel
+  // waits, bounded, for its decoder instead of stalling.
+  void Render(float* interleaved, int frames, bool waitForData);
 
   // Frames over which the limiter's gain returns to 1 after the sum stops
   // clipping (50 ms at 44.1 kHz), and over which it may fall ahead of a peak.
@@ -40,7 +40,6 @@ class Mixer {
   std::array<std::atomic<AudioChannel*>, kSlots> slots_{};
   // Odd while a block is being rendered.
   std::atomic<std::uint64_t> renderSeq_{0};
-  const bool waitForData_;
   float limiterGain_ = 1.0f;  // output thread
 };
 
