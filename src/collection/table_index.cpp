@@ -1,6 +1,7 @@
 #include "collection/table_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -107,6 +108,8 @@ struct TKeySlice {
 // are started.
 constexpr std::uint32_t kKeysPerThread = 8192;
 constexpr unsigned kMaxKeyThreads = 4;
+// Below this many rows the columns built ahead are built on the calling thread.
+constexpr std::uint32_t kRowsPerThread = 32768;
 
 template <class Append>
 void MakeSlice(const TTableRows& rows, int field, const std::vector<std::uint32_t>& firstRow, TKeySlice& slice,
@@ -253,6 +256,40 @@ const TTableIndex::FormColumn& TTableIndex::Forms(int field) {
     column.start.push_back(static_cast<std::uint32_t>(column.bytes.size()));
   }
   return column;
+}
+
+void TTableIndex::BuildAhead(const std::vector<int>& formFields, const std::vector<int>& rankFields) {
+  std::vector<std::function<void()>> tasks;
+  for (const int field : formFields) tasks.emplace_back([this, field] { Forms(field); });
+  for (const int field : rankFields) tasks.emplace_back([this, field] { Ranks(field); });
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> failures(tasks.size());
+  const auto work = [&] {
+    for (std::size_t t; (t = next.fetch_add(1)) < tasks.size();) {
+      try {
+        tasks[t]();
+      } catch (...) {
+        failures[t] = std::current_exception();
+      }
+    }
+  };
+  if (tasks.empty()) return;
+  // A small table is done sooner than a thread is started.
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t helpers =
+      rows_.Size() < kRowsPerThread ? 0 : std::min<std::size_t>(std::min(cores, kMaxKeyThreads) - 1, tasks.size() - 1);
+  std::vector<std::thread> workers;
+  for (std::size_t h = 0; h < helpers; ++h) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // the calling thread does the rest
+    }
+  }
+  work();
+  for (std::thread& worker : workers) worker.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
 }
 
 std::size_t TTableIndex::MemoryBytes() const {
