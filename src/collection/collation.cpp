@@ -2,6 +2,7 @@
 
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
+#include <unicode/uvernum.h>
 
 #include <map>
 #include <vector>
@@ -139,5 +140,22 @@ void TCollation::AppendSortKey(std::string_view text, std::string* out) const {
 void TCollation::AppendCaseFreeSortKey(std::string_view text, std::string* out) const {
   AppendSortKeyWith(caseFreeCollator_, text, out);
 }
+
+TSortKeyMaker::TSortKeyMaker(const TCollation& collation) {
+  UErrorCode status = U_ZERO_ERROR;
+#if U_ICU_VERSION_MAJOR_NUM >= 71
+  collator_ = ucol_clone(collation.collator_, &status);
+#else
+  collator_ = ucol_safeClone(collation.collator_, nullptr, nullptr, &status);
+#endif
+  if (U_FAILURE(status) || collator_ == nullptr) {
+    if (collator_ != nullptr) ucol_close(collator_);
+    throw TableError("the German collator of ICU cannot be copied");
+  }
+}
+
+TSortKeyMaker::~TSortKeyMaker() { ucol_close(collator_); }
+
+void TSortKeyMaker::Append(std::string_view text, std::string* out) const { AppendSortKeyWith(collator_, text, out); }
 
 }  // namespace orvela

@@ -101,8 +101,10 @@ bool DetectUtf8(TByteReader& in) {
 
 int FieldOfAttribute(std::string_view name) {
   // The exact spelling first, as every file we write has it.
+  static constexpr std::string_view kExact[TCollectionTable::kFieldCount] = {"Interpret", "Titel", "Pfad",
+                                                                             "Genre",     "Jahr",  "Dauer"};
   for (int f = 0; f < TCollectionTable::kFieldCount; ++f)
-    if (name == TCollectionTable::FieldNames()[f]) return f;
+    if (name == kExact[f]) return f;
   return TCollectionTable::FieldIndexOf(name);
 }
 
@@ -264,10 +266,10 @@ void TPacketReader::Begin(Role role, std::size_t level) {
 }
 
 void TPacketReader::Attribute(Role role) {
-  const std::string& name = xml_.Name();
+  const std::string_view name = xml_.Name();
   switch (role) {
     case Role::Row: {
-      if (name == "RowState") {
+      if (name == std::string_view("RowState")) {
         std::string state;
         xml_.ReadValue(&state);
         int value = 0;

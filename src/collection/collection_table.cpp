@@ -762,6 +762,14 @@ void TCollectionTable::PrepareFilterField(int fieldIndex) {
   if (d.active) d.index.Forms(fieldIndex);
 }
 
+void TCollectionTable::PrepareFields(const std::vector<int>& filterFields, const std::vector<int>& sortFields) {
+  Impl& d = *impl_;
+  for (const std::vector<int>* fields : {&filterFields, &sortFields})
+    for (const int f : *fields)
+      if (f < 0 || f >= kFieldCount) throw TableError("Unknown field index " + std::to_string(f));
+  if (d.active) d.index.BuildAhead(filterFields, sortFields);
+}
+
 std::string TCollectionTable::StoredField(int storageNumber, int fieldIndex) const {
   const Impl& d = *impl_;
   if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));

@@ -1,6 +1,8 @@
 #include "collection/search_mode.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "collection/collection_table.h"
 #include "common/codepage.h"
@@ -69,12 +71,22 @@ std::string SearchFilterExpression(TSearchMode mode, std::string_view text) {
 }
 
 void PrepareSearchModes(TCollectionTable& table) {
-  const std::string order = table.IndexFieldNames();
+  // Every mode filters on its first field and sorts on all of its fields: those
+  // columns are built side by side first, then each order from them.
+  std::vector<int> filterFields, sortFields;
   for (const auto& info : kModes) {
     const std::string_view names = info.indexFieldNames;
-    table.PrepareFilterField(TCollectionTable::FieldIndexOf(names.substr(0, names.find(';'))));
-    table.SetIndexFieldNames(info.indexFieldNames);
+    filterFields.push_back(TCollectionTable::FieldIndexOf(names.substr(0, names.find(';'))));
+    for (std::size_t at = 0; at <= names.size();) {
+      const std::size_t end = std::min(names.find(';', at), names.size());
+      const int field = TCollectionTable::FieldIndexOf(names.substr(at, end - at));
+      if (std::find(sortFields.begin(), sortFields.end(), field) == sortFields.end()) sortFields.push_back(field);
+      at = end + 1;
+    }
   }
+  table.PrepareFields(filterFields, sortFields);
+  const std::string order = table.IndexFieldNames();
+  for (const auto& info : kModes) table.SetIndexFieldNames(info.indexFieldNames);
   table.SetIndexFieldNames(order);
 }
 

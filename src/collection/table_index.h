@@ -66,6 +66,10 @@ class TTableIndex {
   const TRankColumn& Ranks(int field);
   // Match forms of all stored rows for a field; extended for appended rows.
   const FormColumn& Forms(int field);
+  // Builds the match forms and the ranks of the given fields now, as far as they
+  // are not built yet, on worker threads where the machine has the cores: each
+  // field's column is its own, and the rows are only read.
+  void BuildAhead(const std::vector<int>& formFields, const std::vector<int>& rankFields);
 
   std::size_t MemoryBytes() const;
 

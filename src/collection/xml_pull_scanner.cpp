@@ -1,6 +1,7 @@
 #include "collection/xml_pull_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -13,10 +14,26 @@ namespace {
 constexpr int kEnd = TByteReader::kEnd;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsNameStart(int c) {
+constexpr bool IsNameStart(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
 }
-bool IsNameChar(int c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+constexpr bool IsNameChar(int c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+// Names are read a byte at a time over the whole file: one look-up per byte.
+constexpr std::array<bool, 256> kNameChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = IsNameChar(c);
+  return table;
+}();
+bool IsNameByte(char c) { return kNameChars[static_cast<unsigned char>(c)]; }
+
+// The value of a decimal or hexadecimal digit, or -1.
+int DigitValue(int c, bool hex) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (hex && c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (hex && c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 bool IsContinuation(int c) { return c >= 0 && (c & 0xC0) == 0x80; }
 
 }  // namespace
@@ -170,7 +187,7 @@ void TXmlPullScanner::ReadName(std::string* name) {
   for (;;) {
     const std::string_view window = in_.Window(1);
     std::size_t i = 0;
-    while (i < window.size() && IsNameChar(static_cast<unsigned char>(window[i]))) ++i;
+    while (i < window.size() && IsNameByte(window[i])) ++i;
     name->append(window.substr(0, i));
     in_.Skip(i);
     if (i < window.size() || window.empty()) return;
@@ -217,10 +234,18 @@ void TXmlPullScanner::ReadValue(std::string* out, std::size_t limit) {
     // Runs of plain bytes go in one piece.
     const std::string_view window = in_.Window(1);
     std::size_t plain = 0;
-    while (plain < window.size()) {
-      const auto b = static_cast<unsigned char>(window[plain]);
-      if (b == quote || b == '&' || (utf8_ && b >= 0x80)) break;
-      ++plain;
+    if (utf8_) {
+      while (plain < window.size()) {
+        const auto b = static_cast<unsigned char>(window[plain]);
+        if (b == quote || b == '&' || b >= 0x80) break;
+        ++plain;
+      }
+    } else {
+      // The closing quote bounds the search for an escape: two library searches.
+      const void* end = std::memchr(window.data(), quote, window.size());
+      plain = end == nullptr ? window.size() : static_cast<std::size_t>(static_cast<const char*>(end) - window.data());
+      if (const void* amp = std::memchr(window.data(), '&', plain))
+        plain = static_cast<std::size_t>(static_cast<const char*>(amp) - window.data());
     }
     if (out->size() < limit) out->append(window.substr(0, std::min(plain, limit - out->size())));
     in_.Skip(plain);
@@ -253,10 +278,43 @@ void TXmlPullScanner::ReadValue(std::string* out, std::size_t limit) {
   }
 }
 
+// The common case of Escape: a complete escape or character reference within the
+// buffered bytes, decoded without taking a byte at a time. False, with nothing
+// taken, for anything else (an unknown or unfinished escape, the buffer's end).
+bool TXmlPullScanner::WholeEscape(std::string* out, std::size_t limit) {
+  // "&#x10FFFF;" is the longest reference whose digits have no leading zeros.
+  const std::string_view ahead = in_.Window(10);
+  if (!ahead.empty() && ahead[0] == '#') {
+    const bool hex = ahead.size() > 1 && ahead[1] == 'x';
+    std::size_t i = hex ? 2 : 1;
+    std::uint32_t cp = 0;
+    const std::size_t first = i;
+    for (int digit; i < ahead.size() && (digit = DigitValue(static_cast<unsigned char>(ahead[i]), hex)) >= 0; ++i) {
+      cp = cp * (hex ? 16u : 10u) + static_cast<std::uint32_t>(digit);
+      if (cp > 0x10FFFF) return false;  // the long way saturates it
+    }
+    if (i == first || i == ahead.size() || ahead[i] != ';') return false;
+    in_.Skip(i + 1);
+    PutCodePoint(out, limit, cp);
+    return true;
+  }
+  static constexpr std::string_view kNames[] = {"lt;", "gt;", "amp;", "apos;", "quot;"};
+  static constexpr char kChars[] = {'<', '>', '&', '\'', '"'};
+  for (std::size_t k = 0; k < std::size(kNames); ++k) {
+    if (ahead.substr(0, kNames[k].size()) == kNames[k]) {
+      in_.Skip(kNames[k].size());
+      PutByte(out, limit, static_cast<unsigned char>(kChars[k]));
+      return true;
+    }
+  }
+  return false;
+}
+
 // After an '&': one of the five named escapes or a character reference is decoded;
 // anything else stays as it stands, and the byte that ended the attempt is read on
 // as part of the value.
 void TXmlPullScanner::Escape(std::string* out, std::size_t limit) {
+  if (WholeEscape(out, limit)) return;
   std::string seen = "&";
   const auto literal = [&] {
     for (const char ch : seen) PutByte(out, limit, static_cast<unsigned char>(ch));

@@ -64,6 +64,7 @@ class TXmlPullScanner {
   bool SkipText();
   void SkipValue();
   void Escape(std::string* out, std::size_t limit);
+  bool WholeEscape(std::string* out, std::size_t limit);
   void PutByte(std::string* out, std::size_t limit, int byte) {
     if (out->size() < limit) out->push_back(static_cast<char>(byte));
   }

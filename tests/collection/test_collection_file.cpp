@@ -244,6 +244,14 @@ TEST(CollectionFile, ReaderAcceptsWhatItShouldAndRejectsTheRest) {
        true, "z"},
       {"character references", Packet("<ROW Interpret=\"a&#092;b&#252;&#8364;&#x41;&lt;\"/>"), true, "a\\b\xFC\x80" "A<"},
       {"NUL reference keeps the rest", Packet("<ROW Interpret=\"a&#0;b&#x00;c\"/>"), true, std::string("a\0b\0c", 5)},
+      // What is not a whole escape stays as it stands; what is beyond Unicode is one unknown character.
+      {"references that are not", Packet("<ROW Interpret=\"&#;&#x;&#X41;&#-1;&#65\"/>"), true, "&#;&#x;&#X41;&#-1;&#65"},
+      {"references out of range", Packet("<ROW Interpret=\"&#1114112;&#x10FFFF;&#99999999999999999999;\"/>"), true,
+       "???"},
+      {"references with leading zeros", Packet("<ROW Interpret=\"&#00000000000065;&#x0000000000042;\"/>"), true, "AB"},
+      {"named escapes and near misses", Packet("<ROW Interpret=\"&quot;&apos;&gt;&am;&ampx&LT;&amp\"/>"), true,
+       "\"'>&am;&ampx&LT;&amp"},
+      {"ampersand last", Packet("<ROW Interpret=\"a&\"/>"), true, "a&"},
       {"zero-filled tail", Packet("<ROW Interpret=\"x\"/>") + std::string(3, '\0'), true, "x"},
       {"rows before their widths",
        "<DATAPACKET><ROWDATA><ROW Interpret=\"abcdef\"/></ROWDATA><METADATA><FIELDS>" +
