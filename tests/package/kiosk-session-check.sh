@@ -4,7 +4,8 @@
 # relies on: the display refuses clients without the cookie (as root, also a
 # client running as the user nobody), the cookie file is private, a stop
 # (SIGTERM to the session) ends the client first while its display still
-# answers and the server after it, the session ends with the client's status,
+# answers and the server after it, the server keeps the session's console as
+# its standard input, the session ends with the client's status,
 # and a missing server is refused with its own status and a message.
 # Usage: tests/package/kiosk-session-check.sh
 # Needs Xvfb and xdpyinfo.
@@ -17,7 +18,7 @@ done
 XVFB=$(command -v Xvfb)
 SCRATCH=$(mktemp -d)
 chmod 0755 "$SCRATCH"
-trap '[ -n "${KEEP_SCRATCH:-}" ] || rm -rf "$SCRATCH"' EXIT
+trap 'rm -rf "$SCRATCH"' EXIT
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -37,6 +38,8 @@ echo "own=$(answers)" >> "$log"
 echo "auth=$XAUTHORITY" >> "$log"
 echo "mode=$(stat -c %a "$XAUTHORITY")" >> "$log"
 echo "nocookie=$(XAUTHORITY=/dev/null answers)" >> "$log"
+server=$(pgrep -f "^[^ ]*Xvfb $DISPLAY " | head -n 1)
+echo "serverinput=$(readlink "/proc/$server/fd/0")" >> "$log"
 if [ "$(id -u)" = 0 ] && command -v runuser >/dev/null; then
   other=$(runuser -u nobody -- env DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" sh -c \
     'xdpyinfo >/dev/null 2>&1 && echo yes || echo no')
@@ -53,6 +56,9 @@ esac
 CLIENT
 chmod 0755 "$SCRATCH/client"
 
+# Stands in for tty1, the session's standard input under the service.
+: > "$SCRATCH/console"
+
 value() { sed -n "s/^$2=//p" "$SCRATCH/$1.log" | tail -n 1; }
 
 # Runs the session for one case in the background; SESSION_PID names it.
@@ -63,7 +69,7 @@ start_session() {
   CASE_LOG="$SCRATCH/$1.log" CASE_END=$2 ORVELA_KIOSK_CLIENT="$SCRATCH/client" \
     RUNTIME_DIRECTORY="$SCRATCH/run-$1" XDG_RUNTIME_DIR= \
     "$SESSION" "$XVFB" "$DISPLAY_NAME" -nolisten tcp -screen 0 640x480x24 \
-    > "$SCRATCH/$1.out" 2>&1 &
+    < "$SCRATCH/console" > "$SCRATCH/$1.out" 2>&1 &
   SESSION_PID=$!
 }
 
@@ -80,7 +86,7 @@ finish_session() {
   fi
 }
 
-server_left() { pgrep -f "Xvfb $DISPLAY_NAME " >/dev/null; }
+server_left() { pgrep -f "^[^ ]*Xvfb $DISPLAY_NAME " >/dev/null; }
 
 # case | how the client ends | status the session must end with
 while read -r name ending expected; do
@@ -95,6 +101,9 @@ while read -r name ending expected; do
   [ "$(value "$name" own)" = yes ] || fail "$name: the client could not use its own display"
   [ "$(value "$name" nocookie)" = no ] || fail "$name: a client without the cookie was let in"
   [ "$(value "$name" mode)" = 600 ] || fail "$name: cookie file mode $(value "$name" mode), expected 600"
+  # Xorg.wrap refuses a server whose standard input is no console.
+  [ "$(value "$name" serverinput)" = "$SCRATCH/console" ] ||
+    fail "$name: the server's standard input is $(value "$name" serverinput), not the session's"
   if [ "$(id -u)" = 0 ]; then
     [ "$(value "$name" nobody)" = no ] || fail "$name: the user nobody could use the display"
   fi
@@ -108,7 +117,7 @@ while read -r name ending expected; do
   fi
   if server_left; then
     fail "$name: the X server still runs after the session"
-    pkill -f "Xvfb $DISPLAY_NAME " 2>/dev/null
+    for pid in $(pgrep -f "^[^ ]*Xvfb $DISPLAY_NAME "); do kill "$pid"; done
   fi
 done <<CASES
 stop term 0
