@@ -57,7 +57,7 @@ Installed-Size: $SIZE
 Section: sound
 Priority: optional
 Depends: $SHLIBS, fonts-liberation, qt6-translations-l10n, adduser
-Recommends: xinit, xserver-xorg, x11-xserver-utils
+Recommends: xserver-xorg, x11-xserver-utils
 Description: touch-screen jukebox for bars
  Guests choose titles from the venue's music collection on a touch screen;
  the jukebox plays them in turn. Includes orvela-jukebox-tool for building

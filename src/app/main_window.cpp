@@ -421,6 +421,7 @@ void TForm1::LoadCollection() {
     const int count = collectionTable_->RecordCount();
     ShowTitleCounts(count, false);
     if (count > 0) ShowCollectionAvailable(false);
+    ShowOwnMusicHint();
   } catch (const std::exception&) {
     FailStart(kCollectionLoadFailedText);
     RefreshCollectionGrid();

@@ -218,6 +218,9 @@ class TForm1 : public QWidget {
   // the queue cleared (which stops the music), "Musiksammlung ohne Titel" and
   // the lamp off in red; the play-once list starts again.
   void ShowCollectionRemoved();
+  // Shows or hides LabelEigeneMusik as the collection stands now
+  // (main_window_own_music.cpp).
+  void ShowOwnMusicHint();
 
   // End of collection building's part.
 
@@ -295,6 +298,9 @@ class TForm1 : public QWidget {
   QLabel* StaticText_titel_vorhanden = nullptr;
   TLedLamp* JvLED2 = nullptr;
   QLabel* StaticTextMusikListenStatus = nullptr;
+  // Under the collection while it holds no music of the venue's own (empty,
+  // or the demo alone): how to put one's own music in. Hidden otherwise.
+  QLabel* LabelEigeneMusik = nullptr;
   TClickLabel* StaticText_suchen = nullptr;
   QLabel* StaticTextSuchennach = nullptr;
   QLabel* StaticTextSucheGefunden = nullptr;

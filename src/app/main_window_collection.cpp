@@ -28,6 +28,7 @@ void TForm1::ShowCollectionExtended(int titlesBefore) {
   const int count = collectionTable_->RecordCount();
   ShowTitleCounts(count, false);
   if (count > 0) ShowCollectionAvailable(false);
+  ShowOwnMusicHint();
 }
 
 void TForm1::ShowCollectionRemoved() {
@@ -42,6 +43,7 @@ void TForm1::ShowCollectionRemoved() {
   JvLED2->SetActive(false);
   if (State.PlayOnceEnabled) StartPlayOnce(State, collectionTable_->StoredRecordCount());
   RefreshCollectionGrid();
+  ShowOwnMusicHint();
 }
 
 }  // namespace orvela

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "common/file_open.h"
+#include "metadata/tagged_file_survey.h"
 
 namespace orvela {
 namespace {
@@ -73,6 +74,9 @@ std::optional<double> ParseOpusR128Gain(const std::string& text) {
 
 std::optional<TReplayGain> ReadReplayGain(const std::string& nativePath) noexcept {
   try {
+    // TagLib takes every header at its word: a box tree nested past any real
+    // file's depth would end the jukebox here.
+    if (!FitsReadBounds(nativePath)) return std::nullopt;
     const int fd = OpenRegularFileForReading(nativePath);
     if (fd < 0) return std::nullopt;
     // The stream owns the descriptor from here on.

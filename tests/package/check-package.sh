@@ -67,6 +67,16 @@ for s in postinst prerm postrm; do
   sh -n "$SCRATCH/DEBIAN/$s" || fail "maintainer script $s does not parse"
 done
 
+# Every program the kiosk unit starts must come with the package: a unit whose
+# ExecStart is missing fails at each start (203/EXEC) and restarts for ever.
+dpkg-deb --fsys-tarfile "$DEB" | tar -xOf - ./lib/systemd/system/orvela-jukebox-kiosk.service \
+  > "$SCRATCH/kiosk.service" 2>/dev/null || true
+exec_start=$(sed -n 's/^ExecStart=[-+!@:]*\([^ ]*\).*/\1/p' "$SCRATCH/kiosk.service")
+[ -n "$exec_start" ] || fail "the kiosk unit has no ExecStart"
+for program in $exec_start; do
+  [ -n "$(entry "${program#/}")" ] || fail "the kiosk unit starts $program, which the package does not hold"
+done
+
 depends=$(sed -n 's/^Depends: //p' "$SCRATCH/control")
 # One package per kind of library the programs link; the names carry the
 # library's ABI version, so any version of each is accepted.

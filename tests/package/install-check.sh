@@ -13,6 +13,11 @@ apt-get install -y -q "$DEB" > /tmp/install-check.apt.log
 echo "install: $(( $(date +%s) - start )) s, package $(du -k "$DEB" | cut -f1) KiB, installed $(dpkg-query -W -f='${Installed-Size}' orvela-jukebox) KiB"
 getent passwd orvela
 ls -l /var/lib/orvela-jukebox
+# A first install brings the demo collection, owned by the user that plays it.
+demo_titles=$(grep -o "<ROW " /var/lib/orvela-jukebox/Musikliste.xml | wc -l)
+echo "demo titles after the install: $demo_titles"
+[ "$demo_titles" -gt 0 ] || { echo "the first install made no demo collection"; exit 1; }
+[ "$(stat -c %U /var/lib/orvela-jukebox/Demo)" = orvela ] || { echo "the demo folder is not the user orvela's"; exit 1; }
 apt-get install -y -q --no-install-recommends xvfb xauth > /dev/null
 
 as_orvela() { runuser -u orvela -- env HOME=/var/lib/orvela-jukebox "$@"; }
