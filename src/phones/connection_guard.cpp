@@ -48,15 +48,6 @@ void TConnectionGuard::Received(QTcpSocket* socket) {
   const qint64 now = clock_.elapsed();
   const qint64 bytes = socket->bytesAvailable();
   t.lastTraffic = now;
-  if (t.live) {
-    if (now - t.windowStart > 60'000) {
-      t.windowStart = now;
-      t.windowBytes = 0;
-    }
-    t.windowBytes += bytes;
-    if (t.windowBytes > limits_.liveBytesPerMinute) socket->abort();
-    return;
-  }
   if (t.requestStart < 0) t.requestStart = now;
   t.requestBytes += bytes;
   if (t.requestBytes > limits_.requestBytes) socket->abort();
@@ -74,8 +65,6 @@ void TConnectionGuard::MarkLive(const QHostAddress& peer, quint16 port) {
   for (Tracked& t : sockets_) {
     if (t.socket && t.socket->peerPort() == port && t.socket->peerAddress() == peer) {
       t.live = true;
-      t.windowStart = clock_.elapsed();
-      t.windowBytes = 0;
       return;
     }
   }
@@ -84,8 +73,18 @@ void TConnectionGuard::MarkLive(const QHostAddress& peer, quint16 port) {
 void TConnectionGuard::Sweep() {
   const qint64 now = clock_.elapsed();
   QList<QTcpSocket*> late;
+  // The HTTP server cuts every connection of a socket it hands on as a live
+  // channel, our destroyed() among them: such entries are let go here.
+  for (auto it = sockets_.begin(); it != sockets_.end();) {
+    if (it->socket) {
+      ++it;
+      continue;
+    }
+    if (--perAddress_[it->address] <= 0) perAddress_.remove(it->address);
+    it = sockets_.erase(it);
+  }
   for (const Tracked& t : sockets_) {
-    if (!t.socket || t.live) continue;
+    if (t.live) continue;
     const bool requestLate = t.requestStart >= 0 && now - t.requestStart > limits_.requestMilliseconds;
     const bool idle = now - t.lastTraffic > limits_.idleMilliseconds;
     if (requestLate || idle) late.append(t.socket);

@@ -25,14 +25,13 @@ class TConnectionGuard : public QTcpServer {
     qint64 requestBytes = 64 * 1024;     // request line, headers and body of one request
     int requestMilliseconds = 10'000;    // from a request's first byte to its answer
     int idleMilliseconds = 30'000;       // a kept-alive connection without traffic
-    qint64 liveBytesPerMinute = 64 * 1024;  // what a live-update connection may send us
   };
 
   explicit TConnectionGuard(QObject* parent = nullptr) : TConnectionGuard(Limits{}, parent) {}
   TConnectionGuard(Limits limits, QObject* parent = nullptr);
 
-  // The connection has become a live-update channel: no request deadline, no
-  // idle limit (the server pings it), a byte budget per minute instead.
+  // The connection has become a live-update channel: no request deadline and
+  // no idle limit (the server pings it; the channel bounds its own frames).
   void MarkLive(const QHostAddress& peer, quint16 port);
   int OpenConnections() const { return static_cast<int>(sockets_.size()); }
   const Limits& CurrentLimits() const { return limits_; }
@@ -47,8 +46,6 @@ class TConnectionGuard : public QTcpServer {
     qint64 requestBytes = 0;     // since the last answer
     qint64 requestStart = -1;    // ms, first byte since the last answer; -1: none pending
     qint64 lastTraffic = 0;      // ms
-    qint64 windowStart = 0;      // ms, of the live budget's minute
-    qint64 windowBytes = 0;
     bool live = false;
   };
 

@@ -88,7 +88,7 @@ TPhoneServer::~TPhoneServer() { Stop(); }
 bool TPhoneServer::Start(quint16 port, const QHostAddress& address) {
   Stop();
   http_ = std::make_unique<QHttpServer>();
-  guard_ = new TConnectionGuard(http_.get());
+  guard_ = new TConnectionGuard(limits_, http_.get());
   if (!guard_->listen(address, port)) {
     http_.reset();
     guard_ = nullptr;
@@ -175,6 +175,9 @@ void TPhoneServer::Route() {
   http_->route("/api/suche", Method::Get, [this](const QHttpServerRequest& r) { return Search(r); });
   http_->route("/api/warteschlange", Method::Get, [this](const QHttpServerRequest& r) { return Queue(r); });
   http_->route("/api/waehlen", Method::Post, [this](const QHttpServerRequest& r) { return Choose(r); });
+  // The upgrade to a live channel is taken only when a route claims the
+  // request; the channel itself is checked when it arrives (NewLiveConnection).
+  http_->route("/live", Method::Get, [](const QHttpServerRequest&, QHttpServerResponder&&) {});
   http_->setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
     responder.write(Status::NotFound);
   });

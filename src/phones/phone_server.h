@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 
+#include "phones/connection_guard.h"
+
 class QHttpServer;
 class QHttpServerRequest;
 class QHttpServerResponse;
@@ -24,7 +26,6 @@ class QWebSocket;
 
 namespace orvela {
 
-class TConnectionGuard;
 class TPhoneHost;
 
 class TPhoneServer : public QObject {
@@ -46,6 +47,12 @@ class TPhoneServer : public QObject {
   explicit TPhoneServer(TPhoneHost& host, QObject* parent = nullptr);
   TPhoneServer(TPhoneHost& host, NowFunction now, QObject* parent = nullptr);
   ~TPhoneServer() override;
+
+  // Before Start; the defaults are what a venue needs.
+  void SetConnectionLimits(const TConnectionGuard::Limits& limits) { limits_ = limits; }
+  // A new code when the day (from six to six) has changed since the last one;
+  // a timer asks twice a minute.
+  void CheckAccessCode() { RollCode(); }
 
   // Listens on every address of the machine; false when the port is taken.
   // Port 0 takes a free one (tests).
@@ -80,7 +87,8 @@ class TPhoneServer : public QObject {
   TPhoneHost& host_;
   NowFunction now_;
   std::unique_ptr<QHttpServer> http_;
-  TConnectionGuard* guard_ = nullptr;  // owned by http_ once bound
+  TConnectionGuard::Limits limits_;
+  TConnectionGuard* guard_ = nullptr;  // owned by http_
   QString code_;
   QDate codeDay_;
   QTimer codeTimer_;
