@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "phones/phone_host.h"
-#include "raw_client.h"
+#include "support/raw_client.h"
 
 namespace orvela {
 namespace {

@@ -1,4 +1,4 @@
-#include "raw_client.h"
+#include "support/raw_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
