@@ -116,6 +116,16 @@ bool ClosedByServer(int fd, int waitMs) {
   return ::recv(fd, &c, 1, MSG_DONTWAIT) <= 0;
 }
 
+bool SendOn(int fd, const std::string& bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const ssize_t n = ::send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    at += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 void CloseFd(int fd) { ::close(fd); }
 
 void RaiseFileLimit() {

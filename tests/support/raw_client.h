@@ -43,6 +43,8 @@ RawReply Exchange(int port, const std::string& request, int waitMs = 3000, const
 int OpenIdle(int port, const char* fromAddress);
 // Whether the server has closed it (reads end of stream within waitMs).
 bool ClosedByServer(int fd, int waitMs);
+// Sends all of `bytes` on an open connection; false when it broke.
+bool SendOn(int fd, const std::string& bytes);
 void CloseFd(int fd);
 // Raises this process's open-file limit as far as it may go.
 void RaiseFileLimit();
