@@ -90,10 +90,10 @@ struct Folder {
     std::mt19937 random(7);
     const std::string path = (dir / "lied.mp3").string();
     for (int i = 0; i < 100'000; ++i) {
-      const std::string band = std::string(kWords[random() % 15]) + " " + kWords[random() % 15] + " " +
+      const std::string band = std::string(kWords[random() % std::size(kWords)]) + " " + kWords[random() % std::size(kWords)] + " " +
                                std::to_string(i % 977);
-      const std::string title = std::string(kWords[random() % 15]) + " am " + kWords[random() % 15];
-      table.AppendRecord(band, title, path, kWords[random() % 15], std::to_string(1950 + i % 70), "03:20");
+      const std::string title = std::string(kWords[random() % std::size(kWords)]) + " am " + kWords[random() % std::size(kWords)];
+      table.AppendRecord(band, title, path, kWords[random() % std::size(kWords)], std::to_string(1950 + i % 70), "03:20");
     }
     table.SaveToFile((dir / "Musikliste.xml").string());
     TCollectionTable empty(TCollectionTable::CollectionWidths(), true);
@@ -181,7 +181,7 @@ void PhonesSearchAndQueue(benchmark::State& state) {
         const std::string cookie = "Cookie: orvela_handy=" + std::string(31, 'a') + "bcdefghijklmnop"[p % 15] + "\r\n";
         std::vector<double> mine;
         for (int round = 0; round < 4; ++round) {
-          const std::string word = kWords[random() % 15];
+          const std::string word = kWords[random() % std::size(kWords)];
           std::string first;
           for (std::size_t letters = 1; letters <= std::min<std::size_t>(word.size(), 5); ++letters) {
             const auto start = std::chrono::steady_clock::now();
