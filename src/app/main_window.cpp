@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/phone_desk.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -209,6 +210,7 @@ void TForm1::FormCreate() {
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
   LabelDiodeFade->SetLit(State.FadeEnabled);
   ApplyWindowFrame(State.KioskMode);
+  if (player_) SwitchPhones(true);
   // A jukebox restarted after a crash plays on by itself, from the beginning
   // of the title it was playing, as if "Abspielen" had been pressed.
   if (resumePlaying) {
@@ -267,6 +269,7 @@ bool TForm1::KeepQueue() {
   player_->OnQueueChange = [this](TTiluPlayer*) {
     queueKeeper_->QueueChanged();
     KeepPlayedOnce();
+    if (phones_) phones_->QueueChanged();
   };
   // The keeper hears the player's events after the screen's handlers bound to
   // them, which stay as they are.
@@ -465,6 +468,8 @@ void TForm1::ReleaseResources() {
   }
   // A clean end: the next start begins with an empty queue, as always.
   if (queueKeeper_) queueKeeper_->Finish();
+  // No phone may reach a queue that is going.
+  phones_.reset();
   // Its destructor releases the audio layer.
   player_.reset();
   levelling_.reset();
@@ -485,6 +490,7 @@ void TForm1::ShowStatus(const std::string& status) {
   for (int i = 0; i < 4; ++i) {
     lamps[i]->SetLit(status == names[i]);
   }
+  if (phones_) phones_->QueueChanged();
 }
 
 void TForm1::ApplyWindowFrame(bool kiosk) {

@@ -18,6 +18,7 @@
 #include "jukebox/program_state.h"
 
 class QFrame;
+class QHostAddress;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -47,6 +48,8 @@ class TTiluPlaylist;
 class TLoudnessLevelling;
 class TProgramFolderLock;
 class TQueueKeeper;
+class TPhoneDesk;
+struct TPhoneSettings;
 namespace audio {
 class AudioLayer;
 }
@@ -223,6 +226,17 @@ class TForm1 : public QWidget {
   void ShowOwnMusicHint();
 
   // End of collection building's part.
+
+  // The phones' page (main_window_phones.cpp). Switched on or off as
+  // Jukebox.ini's phone section says, at once; on, it listens on every address.
+  void SwitchPhones(bool on);
+  // Listens with these settings on `address` (tests: the loopback, port 0);
+  // false, with nothing listening, when the port cannot be opened.
+  bool StartPhones(const TPhoneSettings& settings, const QHostAddress& address);
+  TPhoneDesk* Phones() { return phones_.get(); }
+  // What the QR code says for the machine's address `host`; empty while
+  // nothing listens.
+  QString PhonePageAddress(const QString& host) const;
 
   // The jukebox automatic (main_window_automatic.cpp).
   // Refused, with its message, on a collection of fewer than six titles.
@@ -498,6 +512,8 @@ class TForm1 : public QWidget {
   // Held from a successful check of the program folder to the window's end.
   std::unique_ptr<TProgramFolderLock> programFolderLock_;
   std::unique_ptr<TQueueKeeper> queueKeeper_;
+  // After the player: it answers the phones from it, so it goes first.
+  std::unique_ptr<TPhoneDesk> phones_;
   bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
   THauptmenu* settingsMenuWindow_ = nullptr;

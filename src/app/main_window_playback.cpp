@@ -16,6 +16,7 @@
 
 #include "app/lamp_label.h"
 #include "app/main_window.h"
+#include "app/phone_desk.h"
 #include "app/qt_text.h"
 #include "app/spectrum_box.h"
 #include "common/event_log.h"
@@ -434,6 +435,7 @@ void TForm1::OnTiluEndFile() {
 }
 
 void TForm1::OnPlaylistAddItem(TAudioFile* item) {
+  if (phones_) phones_->EntryAdded(item);
   // Measured while the titles before it play, so it is levelled from its first note.
   if (levelling_) levelling_->Request(item->FilePath);
   auto* row = new QTreeWidgetItem(PlaylistView);

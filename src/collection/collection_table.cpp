@@ -287,6 +287,7 @@ class TCollectionTable::Impl {
     while (keptOrders.size() > kKeptOrders - 1) keptOrders.erase(keptOrders.begin());
   }
   int current = -1;                  // position in the view, -1 when the view is empty
+  std::uint64_t generation = 0;      // of the rows held, see RowsGeneration
 
   const TRowView& View() const { return FilterActive() ? filteredView : order; }
 
@@ -542,6 +543,7 @@ class TCollectionTable::Impl {
   void FirstRecord() { current = View().empty() ? -1 : 0; }
 
   void DropRows() {
+    ++generation;
     viewUnordered = false;
     ForgetWiderViews();
     ForgetKeptOrders();
@@ -816,21 +818,30 @@ void TCollectionTable::SetFiltered(bool on) {
 
 const std::string& TCollectionTable::IndexFieldNames() const { return impl_->indexFieldNames; }
 
-void TCollectionTable::SetIndexFieldNames(std::string names) {
-  Impl& d = *impl_;
+namespace {
+
+std::vector<int> SortFieldsOf(std::string_view names) {
   std::vector<int> fields;
   std::size_t pos = 0;
   while (pos <= names.size()) {
     std::size_t end = names.find(';', pos);
-    if (end == std::string::npos) end = names.size();
-    const std::string name = Trim(std::string_view(names).substr(pos, end - pos));
+    if (end == std::string_view::npos) end = names.size();
+    const std::string name = Trim(names.substr(pos, end - pos));
     if (!name.empty()) {
-      const int f = FieldIndexOf(name);
-      if (f < 0) throw TableError("Unknown field '" + name + "' in the sort order " + names);
+      const int f = TCollectionTable::FieldIndexOf(name);
+      if (f < 0) throw TableError("Unknown field '" + name + "' in the sort order " + std::string(names));
       fields.push_back(f);
     }
     pos = end + 1;
   }
+  return fields;
+}
+
+}  // namespace
+
+void TCollectionTable::SetIndexFieldNames(std::string names) {
+  Impl& d = *impl_;
+  std::vector<int> fields = SortFieldsOf(names);
   d.indexFieldNames = std::move(names);
   std::vector<int> previousFields = std::move(d.sortFields);
   d.sortFields = std::move(fields);
@@ -862,5 +873,86 @@ std::size_t TCollectionTable::FieldWidth(int fieldIndex) const {
 }
 
 bool TCollectionTable::CaseInsensitiveFilter() const { return impl_->caseInsensitive; }
+
+TCollectionTable::QueryAnswer TCollectionTable::Query(std::string_view expression, std::string_view indexFieldNames,
+                                                      std::size_t limit) {
+  Impl& d = *impl_;
+  const std::vector<int> fields = Impl::SortedBy(SortFieldsOf(indexFieldNames));
+  const std::vector<CompiledTerm> terms = d.Compile(TFilterExpression::Parse(expression));
+  QueryAnswer answer;
+  if (!d.active) return answer;
+  const std::uint32_t n = d.rows.Size();
+  std::vector<std::uint8_t> pass;
+  std::size_t passing = 0;
+  if (terms.empty()) {
+    pass.assign(n, 0);
+    for (std::uint32_t r = 0; r < n; ++r) pass[r] = d.rows.Live(r) ? 1 : 0;
+    passing = d.rows.LiveCount();
+  } else {
+    pass = d.PassingRows(terms, &passing);
+    // The packed forms still hold deleted rows.
+    if (d.rows.LiveCount() != n) {
+      passing = 0;
+      for (std::uint32_t r = 0; r < n; ++r) {
+        pass[r] = pass[r] && d.rows.Live(r);
+        passing += pass[r];
+      }
+    }
+  }
+  answer.total = passing;
+  const std::size_t wanted = std::min(limit, passing);
+
+  // An order the table already holds for these fields answers by walking it; a
+  // clean one holds every live row.
+  const TRowView* held = nullptr;
+  if (d.order.size() == d.rows.LiveCount() && Impl::SortedBy(d.sortFields) == fields) held = &d.order;
+  for (const auto& kept : d.keptOrders)
+    if (held == nullptr && kept.fields == fields) held = &kept.rows;
+  if (held != nullptr) {
+    for (std::uint32_t r : *held) {
+      if (answer.rows.size() == wanted) break;
+      if (pass[r]) answer.rows.push_back(r);
+    }
+    return answer;
+  }
+  // Otherwise only the first `limit` are put in order, by the fields' ranks
+  // (the collator's order) with storage order breaking ties, as the view does.
+  std::vector<const TRankColumn*> ranks;
+  for (int f : fields) ranks.push_back(&d.index.Ranks(f));
+  std::vector<std::uint32_t> rows;
+  rows.reserve(passing);
+  for (std::uint32_t r = 0; r < n; ++r)
+    if (pass[r]) rows.push_back(r);
+  const auto before = [&ranks](std::uint32_t a, std::uint32_t b) {
+    for (const TRankColumn* rank : ranks) {
+      const std::uint32_t ra = (*rank)[a];
+      const std::uint32_t rb = (*rank)[b];
+      if (ra != rb) return ra < rb;
+    }
+    return a < b;
+  };
+  std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(wanted), rows.end(), before);
+  rows.resize(wanted);
+  answer.rows = std::move(rows);
+  return answer;
+}
+
+std::optional<std::string> TCollectionTable::RowField(std::uint32_t row, int fieldIndex) const {
+  const Impl& d = *impl_;
+  if (fieldIndex < 0 || fieldIndex >= kFieldCount) throw TableError("Unknown field index " + std::to_string(fieldIndex));
+  if (!d.active || row >= d.rows.Size() || !d.rows.Live(row)) return std::nullopt;
+  return std::string(d.rows.Field(row, fieldIndex));
+}
+
+int TCollectionTable::RowStorageNumber(std::uint32_t row) const {
+  const Impl& d = *impl_;
+  if (!d.active || row >= d.rows.Size() || !d.rows.Live(row)) return 0;
+  if (d.rows.LiveCount() == d.rows.Size()) return static_cast<int>(row) + 1;
+  int number = 0;
+  for (std::uint32_t r = 0; r <= row; ++r) number += d.rows.Live(r) ? 1 : 0;
+  return number;
+}
+
+std::uint64_t TCollectionTable::RowsGeneration() const { return impl_->generation; }
 
 }  // namespace orvela

@@ -14,7 +14,9 @@
 // Every failing operation throws orvela::TableError.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,6 +145,26 @@ class TCollectionTable {
 
   std::size_t FieldWidth(int fieldIndex) const;
   bool CaseInsensitiveFilter() const;
+
+  // A search of its own beside the view, for a reader that must not move what
+  // the screen shows: the rows passing `expression` (a filter expression; ""
+  // lets every row pass) in the order of the sort key list `indexFieldNames`,
+  // the first `limit` of them, and how many pass in all. View, filter, sort
+  // order and current record stay. Unknown field names and expressions that
+  // cannot be parsed throw.
+  struct QueryAnswer {
+    std::vector<std::uint32_t> rows;  // row handles, see RowField
+    std::size_t total = 0;
+  };
+  QueryAnswer Query(std::string_view expression, std::string_view indexFieldNames, std::size_t limit);
+  // The value of a field of a row handle from Query; nullopt when the row has
+  // been deleted or the handle belongs to rows the table no longer holds.
+  std::optional<std::string> RowField(std::uint32_t row, int fieldIndex) const;
+  // The row handle's storage number (see StorageNumber); 0 for a dead handle.
+  int RowStorageNumber(std::uint32_t row) const;
+  // Changes whenever the rows are replaced (loaded, emptied, closed), so that
+  // a row handle kept from before can be told from one of the rows now held.
+  std::uint64_t RowsGeneration() const;
 
  private:
   class Impl;

@@ -12,6 +12,7 @@
 #include "demo/tone_encoder.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/title_selection.h"
+#include "demo_folder.h"
 #include "main_window_fixture.h"
 #include "queue/tilu_playlist.h"
 #include "support/manual_output.h"
@@ -20,43 +21,6 @@ namespace orvela::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Twelve tagged MP3 files of the demo's artists and titles (one short encoded
-// tone behind each tag) and their collection file, as the collection builder
-// would store them; written once per test process.
-const fs::path& DemoFolder() {
-  static const fs::path folder = [] {
-    const fs::path dir = fs::temp_directory_path() / ("orvela_selection_demo_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "Demo");
-    std::string error;
-    const std::string audio = demo::EncodeAudioBytes(demo::Format::Mp3, demo::SynthesizeTone(440.0, 1.4), {}, &error);
-    if (audio.empty()) ADD_FAILURE() << error;
-    TCollectionTable table(TCollectionTable::CollectionWidths(), true);
-    const auto& tracks = demo::DemoTracks();
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
-      const std::string tag = demo::BuildId3v2Tag(3, {{"TPE1", tracks[i].artist, {}},
-                                                      {"TIT2", tracks[i].title, {}},
-                                                      {"TCON", tracks[i].genre, {}},
-                                                      {"TYER", tracks[i].year, {}}});
-      const fs::path file = dir / "Demo" / demo::DemoFileName(i);
-      if (!demo::WriteTaggedMp3(file.string(), tag, audio, {})) ADD_FAILURE() << file;
-      TAudioFile record;
-      record.LoadFromFile(NativePathToCp1252(file.string()));
-      demo::AppendTitleRecord(table, record);
-    }
-    table.SaveToFile(NativePathToCp1252((dir / "Musikliste.xml").string()));
-    return dir;
-  }();
-  return folder;
-}
-
-struct DemoCleanup {
-  ~DemoCleanup() {
-    std::error_code ec;
-    fs::remove_all(fs::temp_directory_path() / ("orvela_selection_demo_" + std::to_string(::getpid())), ec);
-  }
-} cleanup;
 
 class SelectionTest : public MainWindowTest {
  protected:
