@@ -4,7 +4,7 @@
 set -e
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libavformat-dev libavcodec-dev
 libswresample-dev libavutil-dev libsdl2-dev libfftw3-dev libicu-dev libx11-dev
-fonts-liberation libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+fonts-liberation libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libqrencode-dev zbar-tools imagemagick curl
 qt6-translations-l10n libtag1-dev libebur128-dev $*"
 missing=""
 for p in $PACKAGES; do

@@ -47,7 +47,9 @@ class TTiluPlaylist;
 class TLoudnessLevelling;
 class TProgramFolderLock;
 class TQueueKeeper;
+class NetworkAddress;
 class TPhoneDesk;
+class TQrCodeLabel;
 struct TPhoneSettings;
 namespace audio {
 class AudioLayer;
@@ -72,6 +74,8 @@ struct TForm1Services {
   std::function<void()> sleepOneMillisecond;
   // The automatic's draws; without one the window seeds its own generator once.
   RandomSource* random = nullptr;
+  // The machine's address for the phones' QR code; without one no code shows.
+  NetworkAddress* networkAddress = nullptr;
 };
 
 // The services of a real run: the given platform services, the audio layer
@@ -207,6 +211,12 @@ class TForm1 : public QWidget {
   // What the QR code says for the machine's address `host`; empty while
   // nothing listens.
   QString PhonePageAddress(const QString& host) const;
+  // The QR code with the page's address for the machine's present address,
+  // hidden while nothing listens or the machine has no address
+  // (main_window_phone_code.cpp). The address is asked again every
+  // kPhoneAddressPollMs, so a new DHCP lease shows within a minute.
+  static constexpr int kPhoneAddressPollMs = 30000;
+  void ShowPhoneCode();
 
   // The jukebox automatic (main_window_automatic.cpp).
   // Refused, with its message, on a collection of fewer than six titles.
@@ -319,6 +329,8 @@ class TForm1 : public QWidget {
   QPushButton* SpeedButton_Jingle4 = nullptr;
   QFrame* Panel3 = nullptr;
   TSpectrumBox* SpectrumPaintbox = nullptr;
+  TQrCodeLabel* QrCodeHandy = nullptr;  // in the spectrum area's right-hand end
+  QTimer* TimerHandyAdresse = nullptr;
 
   QFrame* Panel2 = nullptr;
   // The on-screen keyboard: letters, umlauts, signs and digits.
@@ -437,6 +449,7 @@ class TForm1 : public QWidget {
   QWidget* CreateRightColumn();
   QWidget* CreateKeyboard();
   void CreateTimers();
+  void CreatePhoneCode();
   void ConnectSearch();
   // Remembers a control's design font (pixel size) and fixed size, which the
   // screen scales when it is larger than the design size.

@@ -256,6 +256,9 @@ void THauptmenu::CreateControls() {
   }
   moment->addStretch(1);
   root->addLayout(moment);
+  // The phones' page: a row of its own, the switch rows are full.
+  CheckBoxHandy = NewCheckBox(this, "CheckBoxHandy", "Auswahl mit dem Handy");
+  addRow({CheckBoxHandy});
   root->addStretch(1);
 
   SpeedButtonMusiksammlung =
