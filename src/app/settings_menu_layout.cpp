@@ -162,10 +162,13 @@ void THauptmenu::CreateControls() {
   linkFont.setPixelSize(house::kReadablePx);
   LabelWebsite->setFont(linkFont);
   auto* title = new QHBoxLayout;
-  title->setSpacing(16);
+  title->setSpacing(10);
   title->addWidget(LabelJukebox);
   title->addWidget(LabelEinstellungen);
   title->addStretch(1);
+  // The switch rows are full; the title row has room before the web address.
+  CheckBoxHandy = NewCheckBox(this, "CheckBoxHandy", "Auswahl mit dem Handy");
+  title->addWidget(CheckBoxHandy);
   title->addWidget(LabelWebsite, 0, Qt::AlignVCenter);
   root->addLayout(title);
 
@@ -256,9 +259,6 @@ void THauptmenu::CreateControls() {
   }
   moment->addStretch(1);
   root->addLayout(moment);
-  // The phones' page: a row of its own, the switch rows are full.
-  CheckBoxHandy = NewCheckBox(this, "CheckBoxHandy", "Auswahl mit dem Handy");
-  addRow({CheckBoxHandy});
   root->addStretch(1);
 
   SpeedButtonMusiksammlung =

@@ -2,6 +2,7 @@
 // and a tap writes the key and opens or closes the page at once.
 #include <QApplication>
 #include <QCheckBox>
+#include <QPushButton>
 #include <QTcpServer>
 
 #include "app/collection_builder_window.h"
