@@ -12,6 +12,7 @@
 #include "app/german_toolkit.h"
 #include "app/guarded_application.h"
 #include "app/main_window.h"
+#include "app/machine_network_address.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_mouse_pointer.h"
 #include "app/quit_signals.h"
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
   if (const std::string problem = orvela::ProgramFolderNameProblem(folder.folder); !problem.empty()) {
     return refuseStart(problem);
   }
+  orvela::MachineNetworkAddress networkAddress;
+  services.networkAddress = &networkAddress;
   // A folder given at start (an installed system's writable one) gets the delivered
   // data files it lacks; the start-up check then names whatever is still missing.
   if (folder.givenExplicitly) {

@@ -48,7 +48,9 @@ class TTiluPlaylist;
 class TLoudnessLevelling;
 class TProgramFolderLock;
 class TQueueKeeper;
+class NetworkAddress;
 class TPhoneDesk;
+class TQrCodeLabel;
 struct TPhoneSettings;
 namespace audio {
 class AudioLayer;
@@ -78,6 +80,8 @@ struct TForm1Services {
   // nobody sees it: the box answers itself after this, the refusal is in the
   // log, and the program ends instead of waiting for a finger.
   std::chrono::milliseconds refusedStartBoxWait{60000};
+  // The machine's address for the phones' QR code; without one no code shows.
+  NetworkAddress* networkAddress = nullptr;
 };
 
 // The services of a real run: the given platform services, the audio layer
@@ -237,6 +241,12 @@ class TForm1 : public QWidget {
   // What the QR code says for the machine's address `host`; empty while
   // nothing listens.
   QString PhonePageAddress(const QString& host) const;
+  // The QR code with the page's address for the machine's present address,
+  // hidden while nothing listens or the machine has no address
+  // (main_window_phone_code.cpp). The address is asked again every
+  // kPhoneAddressPollMs, so a new DHCP lease shows within a minute.
+  static constexpr int kPhoneAddressPollMs = 30000;
+  void ShowPhoneCode();
 
   // The jukebox automatic (main_window_automatic.cpp).
   // Refused, with its message, on a collection of fewer than six titles.
@@ -361,6 +371,8 @@ class TForm1 : public QWidget {
   QPushButton* SpeedButton_Jingle4 = nullptr;
   QFrame* Panel3 = nullptr;
   TSpectrumBox* SpectrumPaintbox = nullptr;
+  TQrCodeLabel* QrCodeHandy = nullptr;  // in the spectrum area's right-hand end
+  QTimer* TimerHandyAdresse = nullptr;
 
   QFrame* Panel2 = nullptr;
   // The on-screen keyboard: letters, umlauts, signs and digits.
@@ -488,6 +500,7 @@ class TForm1 : public QWidget {
   QWidget* CreateRightColumn();
   QWidget* CreateKeyboard();
   void CreateTimers();
+  void CreatePhoneCode();
   void ConnectSearch();
   // Remembers a control's design font (pixel size) and fixed size, which the
   // screen scales when it is larger than the design size.

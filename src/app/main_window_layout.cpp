@@ -225,6 +225,7 @@ void TForm1::CreateControls() {
   grid->setRowStretch(1, 1);
 
   CreateTimers();
+  CreatePhoneCode();
   ConnectSearch();
   ConnectPlayback();
   ConnectJingles();

@@ -13,6 +13,7 @@ namespace orvela {
 
 void TForm1::SwitchPhones(bool on) {
   phones_.reset();
+  ShowPhoneCode();
   if (!on) return;
   TPhoneSettings settings;
   try {
@@ -25,6 +26,7 @@ void TForm1::SwitchPhones(bool on) {
 
 bool TForm1::StartPhones(const TPhoneSettings& settings, const QHostAddress& address) {
   phones_.reset();
+  ShowPhoneCode();
   if (!player_) return false;
   auto desk = std::make_unique<TPhoneDesk>(*this, settings);
   if (!desk->Start(address)) {
@@ -35,6 +37,8 @@ bool TForm1::StartPhones(const TPhoneSettings& settings, const QHostAddress& add
     return false;
   }
   phones_ = std::move(desk);
+  connect(&phones_->Server(), &TPhoneServer::AccessCodeChanged, this, &TForm1::ShowPhoneCode);
+  ShowPhoneCode();
   return true;
 }
 

@@ -31,6 +31,7 @@
 #include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/levelling_settings.h"
+#include "jukebox/phone_settings.h"
 #include "jukebox/playback_time.h"
 #include "jukebox/title_selection.h"
 #include "queue/tilu_playlist.h"
@@ -124,6 +125,7 @@ void THauptmenu::ConnectControls() {
   connect(CheckBoxDoppelt, &QCheckBox::clicked, this, [this] { CheckBoxDoppeltClick(); });
   connect(CheckBoxEinschraenken, &QCheckBox::clicked, this, [this] { CheckBoxEinschraenkenClick(); });
   connect(CheckBoxGeburtstag, &QCheckBox::clicked, this, [this] { ShowBirthdayFields(); });
+  connect(CheckBoxHandy, &QCheckBox::clicked, this, [this] { CheckBoxHandyClick(); });
   // The pointer follows this box whoever changes it, the file's value included.
   connect(CheckBoxMaus, &QCheckBox::toggled, this, [this] { CheckBoxMausChange(); });
 
@@ -242,6 +244,7 @@ void THauptmenu::LoadMenuSettings() {
   }
   CheckBoxLautstaerke->setChecked(ini.ReadBool(kSwitches, "Schalter_Lautstaerkeregler", true));
   CheckBoxAngleichen->setChecked(ReadLevellingSettings(ini).enabled);
+  CheckBoxHandy->setChecked(ReadPhoneSettings(ini).enabled);
 }
 
 void THauptmenu::ShowBirthdayFields() {
@@ -357,6 +360,32 @@ void THauptmenu::SaveMenuSettings() {
 }
 
 // --- Check boxes that act at once ------------------------------------------
+
+void THauptmenu::CheckBoxHandyClick() {
+  Dialogs& dialogs = *form1_.Services().dialogs;
+  const bool on = CheckBoxHandy->isChecked();
+  if (!FileInProgramDir("Jukebox.ini")) {
+    CheckBoxHandy->setChecked(!on);
+    dialogs.ShowMessage(Cp(kIniMissingText));
+    return;
+  }
+  TIniFile ini(form1_.State.ProgramDir + "Jukebox.ini");
+  // The page starts from the file, so the file must say so first; a box that
+  // shows what the file does not hold would be undone by the next start.
+  try {
+    ini.WriteBool(kPhoneSection, kPhoneOnKey, on);
+  } catch (const IniWriteError& e) {
+    CheckBoxHandy->setChecked(!on);
+    dialogs.Error(e.what());
+    return;
+  }
+  form1_.SwitchPhones(on);
+  if (on && form1_.Phones() == nullptr) {
+    dialogs.ShowMessage(Utf8ToCp1252("Die Seite f\xC3\xBCr die Handys kann Port " +
+                           std::to_string(ReadPhoneSettings(ini).port) +
+                           " nicht \xC3\xB6" "ffnen (schon belegt?)."));
+  }
+}
 
 void THauptmenu::CheckBoxJinglesClick() { SetJingleFieldsEnabled(CheckBoxJingles->isChecked()); }
 

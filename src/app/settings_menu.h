@@ -72,6 +72,8 @@ class THauptmenu : public TOperatorWindow {
   void CheckBoxEinmalClick();
   void CheckBoxDoppeltClick();
   void CheckBoxEinschraenkenClick();
+  // Writes [Handy] Aktiv and switches the phones' page at once.
+  void CheckBoxHandyClick();
   // The restriction window opens while a restriction is on, whatever it left, or over a collection with titles.
   bool RestrictionWindowAllowed() const;
   // Every change of "Mauszeiger aus", whoever makes it.
@@ -115,6 +117,7 @@ class THauptmenu : public TOperatorWindow {
   QCheckBox* CheckBoxMaus = nullptr;
   QCheckBox* CheckBoxGeburtstag = nullptr;
   QCheckBox* CheckBoxAngleichen = nullptr;  // "Lautstärke angleichen"
+  QCheckBox* CheckBoxHandy = nullptr;      // "Auswahl mit dem Handy"
 
   std::array<TFileField, 4> Jingles;
   TFileField Geburtstagssong;

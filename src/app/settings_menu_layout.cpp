@@ -195,10 +195,13 @@ void THauptmenu::CreateControls() {
   linkFont.setPixelSize(house::kReadablePx);
   LabelWebsite->setFont(linkFont);
   auto* title = new QHBoxLayout;
-  title->setSpacing(16);
+  title->setSpacing(10);
   title->addWidget(LabelJukebox);
   title->addWidget(LabelEinstellungen);
   title->addStretch(1);
+  // The switch rows are full; the title row has room before the web address.
+  CheckBoxHandy = NewCheckBox(this, "CheckBoxHandy", "Auswahl mit dem Handy");
+  title->addWidget(CheckBoxHandy);
   title->addWidget(LabelWebsite, 0, Qt::AlignVCenter);
   root->addLayout(title);
 

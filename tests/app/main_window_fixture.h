@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "common/network_address.h"
 #include "collection/collection_table.h"
 #include "playback/audio/audio_layer.h"
 #include "support/manual_output.h"
@@ -126,6 +127,7 @@ class MainWindowTest : public ::testing::Test {
     services.audioLayer = audioLayer.get();
     services.sleepOneMillisecond = [this] { ++millisecondsSlept; };
     services.random = &random;
+    services.networkAddress = networkAddress;
     auto form = std::make_unique<TForm1>(services);
     form->SetSettingsMenu([this] { ++menuOpenings; });
     return form;
@@ -145,6 +147,8 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<audio::AudioLayer> audioLayer;
   StallingOutput* manualOutput = nullptr;
   int millisecondsSlept = 0;
+  // The machine's address for the phones' QR code; none unless a test sets one.
+  NetworkAddress* networkAddress = nullptr;
 };
 
 }  // namespace orvela::testing

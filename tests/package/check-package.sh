@@ -82,7 +82,7 @@ depends=$(sed -n 's/^Depends: //p' "$SCRATCH/control")
 # library's ABI version, so any version of each is accepted.
 for pattern in 'libqt6widgets6' 'libqt6gui6' 'libqt6core6' 'libavcodec[0-9]' 'libavformat[0-9]' \
   'libswresample[0-9]' 'libsdl2-2\.0-0' 'libfftw3-single3' 'libicu[0-9]' 'libstdc\+\+6' 'libc6' \
-  'libebur128-[0-9]' 'libtag1v5' \
+  'libebur128-[0-9]' 'libtag1v5' 'libqrencode4' \
   'fonts-liberation' 'qt6-translations-l10n' 'adduser'; do
   echo "$depends" | grep -Eq "(^|, )$pattern" || fail "Depends lacks $pattern: $depends"
 done
