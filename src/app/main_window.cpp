@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/attract_screen.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -15,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/attract_screen.h"
 #include "app/collection_grid.h"
 #include "app/german_toolkit.h"
 #include "app/lamp_label.h"
@@ -31,8 +34,10 @@
 #include "common/platform.h"
 #include "common/program_folder.h"
 #include "common/program_folder_lock.h"
+#include "covers/cover_cache.h"
 #include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
+#include "jukebox/idle_watch.h"
 #include "jukebox/levelling_settings.h"
 #include "jukebox/restriction_filter.h"
 #include "playback/loudness_levelling.h"
@@ -114,6 +119,9 @@ TForm1::~TForm1() {
   FormDestroy();
   // The table goes before the child widgets do: the grid must not reach it.
   DBMusiksammlung->SetTable(nullptr);
+  // Nor the cover cache, which goes with the members.
+  DBMusiksammlung->SetCoverLookup({});
+  if (AttractScreen != nullptr) AttractScreen->SetCoverLookup({});
 }
 
 // A folder or a pipe of the same name is no data file: the one would read as
@@ -204,6 +212,7 @@ void TForm1::FormCreate() {
     StopAutomatic();
   }
 
+  SetUpCovers();
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
   LabelDiodeFade->SetLit(State.FadeEnabled);
   ApplyWindowFrame(State.KioskMode);
