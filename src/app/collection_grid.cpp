@@ -121,6 +121,27 @@ void TCollectionGrid::SetTable(TCollectionTable* table) {
   AnnounceChange();
 }
 
+void TCollectionGrid::SetCoverLookup(CoverLookup lookup) {
+  coverLookup_ = std::move(lookup);
+  update();
+}
+
+QRect TCollectionGrid::CoverRect(int panel) const {
+  if (!coverLookup_) return {};
+  // A square as tall as the panel allows: the three lines keep their height
+  // (and so their font sizes), only their width gives way to the picture.
+  const QRect panelRect = PanelRect(panel);
+  const int side = std::max(0, panelRect.height() - 2 * kGap);
+  return {panelRect.left() + kGap, panelRect.top() + kGap, side, side};
+}
+
+QRect TCollectionGrid::FieldsRect(int panel) const {
+  const QRect panelRect = PanelRect(panel);
+  if (!coverLookup_) return panelRect;
+  const QRect cover = CoverRect(panel);
+  return panelRect.adjusted(cover.right() + 1 - panelRect.left(), 0, 0, 0);
+}
+
 void TCollectionGrid::Refresh() {
   update();
   AnnounceChange();
@@ -222,11 +243,12 @@ void TCollectionGrid::paintEvent(QPaintEvent* /*event*/) {
   const int current = CurrentRow();
   for (int panel = 0; panel < kPanelCount; ++panel) {
     const int row = top_ + panel;
-    PaintPanel(painter, PanelRect(panel), row < count ? row : -1, row == current);
+    PaintPanel(painter, panel, row < count ? row : -1, row == current);
   }
 }
 
-void TCollectionGrid::PaintPanel(QPainter& painter, const QRect& panelRect, int viewRow, bool current) {
+void TCollectionGrid::PaintPanel(QPainter& painter, int panel, int viewRow, bool current) {
+  const QRect panelRect = PanelRect(panel);
   const QRectF box = QRectF(panelRect).adjusted(0.5, 0.5, -0.5, -0.5);
   QPainterPath path;
   path.addRoundedRect(box, 8, 8);
@@ -240,8 +262,19 @@ void TCollectionGrid::PaintPanel(QPainter& painter, const QRect& panelRect, int 
   painter.drawPath(path);
 
   auto field = [&](int index) { return ToQString(table_->ViewField(viewRow, index)); };
+  if (coverLookup_) {
+    const QImage picture =
+        coverLookup_(table_->ViewField(viewRow, TCollectionTable::Pfad), table_->ViewField(viewRow, TCollectionTable::Interpret));
+    if (!picture.isNull()) {
+      painter.save();
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(CoverRect(panel), picture);
+      painter.restore();
+    }
+  }
   const int margin = std::max(8, static_cast<int>(box.height() / 8));
-  const QRect inner = box.toRect().adjusted(margin, margin / 2, -margin, -margin / 2);
+  const QRect fields = coverLookup_ ? FieldsRect(panel) : box.toRect();
+  const QRect inner = fields.adjusted(margin, margin / 2, -margin, -margin / 2);
   const int line = inner.height() / 3;
   const QRect first(inner.left(), inner.top(), inner.width(), line);
   const QRect second(inner.left(), inner.top() + line, inner.width(), line);

@@ -4,7 +4,10 @@
 // table, so whatever changed the filter, the sort order or the current record,
 // the next paint shows it. Whoever changes the table calls Refresh().
 #include <QColor>
+#include <QImage>
 #include <QWidget>
+#include <functional>
+#include <string>
 
 namespace orvela {
 
@@ -22,6 +25,18 @@ class TCollectionGrid : public QWidget {
   // The table is not owned; null shows empty panels.
   void SetTable(TCollectionTable* table);
   TCollectionTable* Table() const { return table_; }
+
+  // The picture of a title at the left of its panel: given the record's path
+  // and artist (code page), what to show now, without reading any file (the
+  // cover when it is known, the artist's tile while it is read). Unset: the
+  // panels hold their fields only, as they always did.
+  using CoverLookup = std::function<QImage(const std::string& path, const std::string& artist)>;
+  void SetCoverLookup(CoverLookup lookup);
+  bool ShowsCovers() const { return static_cast<bool>(coverLookup_); }
+  // The square the panel's picture takes, in widget coordinates (empty
+  // without covers); the fields lie to its right.
+  QRect CoverRect(int panel) const;
+  QRect FieldsRect(int panel) const;
 
   // Repaints from the table's view.
   void Refresh();
@@ -55,12 +70,13 @@ class TCollectionGrid : public QWidget {
  private:
   int CurrentRow() const;
   void KeepCurrentVisible();
-  void PaintPanel(QPainter& painter, const QRect& panelRect, int viewRow, bool current);
+  void PaintPanel(QPainter& painter, int panel, int viewRow, bool current);
   // Tells assistive technology that the panels show other records.
   void AnnounceChange();
 
   TCollectionTable* table_ = nullptr;
   int top_ = 0;
+  CoverLookup coverLookup_;
 };
 
 }  // namespace orvela

@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 #include "app/phone_desk.h"
 
+#include "app/attract_screen.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "app/attract_screen.h"
 #include "app/collection_grid.h"
 #include "app/german_toolkit.h"
 #include "app/lamp_label.h"
@@ -34,8 +37,10 @@
 #include "common/platform.h"
 #include "common/program_folder.h"
 #include "common/program_folder_lock.h"
+#include "covers/cover_cache.h"
 #include "jukebox/date_time.h"
 #include "jukebox/jukebox_ini.h"
+#include "jukebox/idle_watch.h"
 #include "jukebox/levelling_settings.h"
 #include "jukebox/restriction_filter.h"
 #include "playback/loudness_levelling.h"
@@ -117,6 +122,9 @@ TForm1::~TForm1() {
   FormDestroy();
   // The table goes before the child widgets do: the grid must not reach it.
   DBMusiksammlung->SetTable(nullptr);
+  // Nor the cover cache, which goes with the members.
+  DBMusiksammlung->SetCoverLookup({});
+  if (AttractScreen != nullptr) AttractScreen->SetCoverLookup({});
 }
 
 // A folder or a pipe of the same name is no data file: the one would read as
@@ -207,6 +215,7 @@ void TForm1::FormCreate() {
     StopAutomatic();
   }
 
+  SetUpCovers();
   LabelDiodeDoppel->SetLit(State.AllowDuplicates);
   LabelDiodeFade->SetLit(State.FadeEnabled);
   ApplyWindowFrame(State.KioskMode);

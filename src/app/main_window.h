@@ -6,12 +6,15 @@
 //
 // Everything it asks of the system comes in through TForm1Services, so tests
 // build it offscreen with scripted services and a scratch program folder.
+#include <QImage>
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "collection/search_mode.h"
@@ -41,6 +44,9 @@ class TDigitalClock;
 class TLampLabel;
 class TLedLamp;
 class TAudioFile;
+class TAttractScreen;
+class TCoverCache;
+class TIdleWatch;
 class THauptmenu;
 class TSpectrumBox;
 class TTiluPlayer;
@@ -312,6 +318,22 @@ class TForm1 : public QWidget {
 
   // End of the restriction filter's part.
 
+  // Covers and the attract screen (main_window_covers.cpp); all of it absent
+  // while Jukebox.ini has no "[Cover]" switched on.
+  TCoverCache* CoverCache() const { return coverCache_.get(); }
+  // The clock the attract screen's wait runs on, seconds that only move
+  // forward; a steady clock unless a test scripts one.
+  void SetIdleClock(std::function<double()> seconds);
+  // One step of the wait: the attract screen comes or goes as the idle watch says.
+  void TimerLeerlaufTimer();
+  // A touch anywhere on the jukebox's windows; true when it only woke the screen.
+  bool IdleTouched();
+  // The playing title's cover in its panel, or its artist's tile; none while nothing is loaded.
+  void ShowPlayingCover();
+  TAttractScreen* AttractScreen = nullptr;
+  QLabel* LabelCover = nullptr;
+  QTimer* TimerLeerlauf = nullptr;
+
   // 1 while the position bar is held, 0 otherwise.
   int MainScrollbarTag = 0;
 
@@ -460,6 +482,13 @@ class TForm1 : public QWidget {
   void SetUpPlayer();
   // Loudness levelling as Jukebox.ini asks for it (off without its section).
   void SetUpLevelling();
+  // Covers, the playing title's picture and the attract screen, as Jukebox.ini asks.
+  void SetUpCovers();
+  // The grid's and the attract screen's picture of a title: its cover when
+  // known, else its artist's tile; never reads a file.
+  QImage CoverOrTile(const std::string& path, const std::string& artist);
+  // Titles for the attract screen's wall, drawn from the collection.
+  std::vector<std::pair<std::string, std::string>> WallTitles();
   void LoadCollection();
   // Shows why the start is refused and asks the application to end.
   void FailStart(const std::string& text);
@@ -527,6 +556,12 @@ class TForm1 : public QWidget {
   std::unique_ptr<TQueueKeeper> queueKeeper_;
   // After the player: it answers the phones from it, so it goes first.
   std::unique_ptr<TPhoneDesk> phones_;
+  std::unique_ptr<TCoverCache> coverCache_;
+  std::unique_ptr<TIdleWatch> idleWatch_;
+  std::function<double()> idleClock_;
+  // Artists' tiles already drawn, so a repaint does not draw them again.
+  std::unordered_map<std::string, QImage> artistTiles_;
+  int wallRound_ = 0;
   bool settingScrollbar_ = false;
   std::function<void()> openSettingsMenu_;
   THauptmenu* settingsMenuWindow_ = nullptr;

@@ -223,6 +223,7 @@ void TForm1::ShowEmptyTitle() {
   LabelJahr->setText(QStringLiteral("0000"));
   LabelGenre->setText(QString(20, QLatin1Char(':')));
   LabelDauer->setText(QStringLiteral("00:00"));
+  if (LabelCover != nullptr) LabelCover->clear();
 }
 
 void TForm1::ShowQueueEmptied() {
@@ -389,6 +390,8 @@ void TForm1::OnTiluPlay() {
   BtnPlayPause->setText(QStringLiteral("Pause"));
   ShowStatus("Play");
   RepaintQueueList();
+  // Music starting ends the attract screen at once, not at the wait's next step.
+  if (TimerLeerlauf != nullptr) TimerLeerlaufTimer();
 }
 
 void TForm1::OnTiluPause() {
@@ -412,6 +415,7 @@ void TForm1::OnTiluChange() {
   LabelInterpret->setText(ToQString(player_->GetArtist()));
   LabelJahr->setText(ToQString(player_->GetYear()));
   LabelGenre->setText(ToQString(player_->GetGenre()));
+  ShowPlayingCover();
 }
 
 void TForm1::OnTiluEndFile() {
