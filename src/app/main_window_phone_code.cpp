@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "app/attract_screen.h"
 #include "app/phone_desk.h"
 #include "app/qr_code_label.h"
 #include "app/spectrum_box.h"
@@ -28,6 +29,8 @@ void TForm1::ShowPhoneCode() {
     if (!host.empty()) address = PhonePageAddress(QString::fromStdString(host));
   }
   QrCodeHandy->SetText(address);
+  // The idle hours' wall shows the same code, so a guest can start from there.
+  if (AttractScreen != nullptr) AttractScreen->SetQrCode(address.isEmpty() ? QImage() : QrCodeHandy->grab().toImage());
 }
 
 }  // namespace orvela
