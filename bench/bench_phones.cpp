@@ -135,6 +135,18 @@ struct Screen {
   bool started = false;
 };
 
+// The folder, the window on a silent output and its listening page.
+struct Rig {
+  bool Ready() const { return folder.ok && screen.started; }
+  int Port() { return screen.form->Phones()->Server().Port(); }
+  std::string Code() { return screen.form->Phones()->Server().AccessCode().toStdString(); }
+  // The application before any window.
+  bool app = (App(), true);
+  Folder folder;
+  audio::AudioLayer layer{std::make_unique<audio::ManualOutput>()};
+  Screen screen{layer, folder};
+};
+
 std::string Percent(const std::string& text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out;
@@ -157,16 +169,14 @@ double Quantile(std::vector<double> values, double q) {
 }
 
 void PhonesSearchAndQueue(benchmark::State& state) {
-  App();
-  Folder folder;
-  audio::AudioLayer layer(std::make_unique<audio::ManualOutput>());
-  Screen screen(layer, folder);
-  if (!folder.ok || !screen.started) {
+  Rig rig;
+  if (!rig.Ready()) {
     state.SkipWithError("no folder or no server");
     return;
   }
-  const int port = screen.form->Phones()->Server().Port();
-  const std::string code = screen.form->Phones()->Server().AccessCode().toStdString();
+  Screen& screen = rig.screen;
+  const int port = rig.Port();
+  const std::string code = rig.Code();
   std::vector<double> answers;
   std::vector<double> keys;
   for (auto _ : state) {
@@ -250,16 +260,14 @@ double CpuWhileIdle(double seconds) {
 }
 
 void LiveChannels(benchmark::State& state) {
-  App();
-  Folder folder;
-  audio::AudioLayer layer(std::make_unique<audio::ManualOutput>());
-  Screen screen(layer, folder);
-  if (!folder.ok || !screen.started) {
+  Rig rig;
+  if (!rig.Ready()) {
     state.SkipWithError("no folder or no server");
     return;
   }
-  const int port = screen.form->Phones()->Server().Port();
-  const std::string code = screen.form->Phones()->Server().AccessCode().toStdString();
+  Screen& screen = rig.screen;
+  const int port = rig.Port();
+  const std::string code = rig.Code();
   for (auto _ : state) {
     const double without = CpuWhileIdle(10);
     const long before = ResidentKb();
