@@ -299,7 +299,7 @@ TEST(CollectionFastPaths, ManyDistinctValuesOrderAsTheCollatorDoes) {
     for (const char* order : {"Titel;Interpret", "Interpret"}) {
       loaded.SetIndexFieldNames(order);
       appended.SetIndexFieldNames(order);
-      for (const char* filter : {"Interpret like'%\xE4b%'", "Interpret like'%ss%'", "Interpret='M\xFC*'"}) {
+      for (const char* filter : {"Interpret like'%\xE4" "b%'", "Interpret like'%ss%'", "Interpret='M\xFC*'"}) {
         for (TCollectionTable* t : {&loaded, &appended}) {
           t->SetFilter(filter);
           t->SetFiltered(true);
