@@ -149,7 +149,7 @@ std::optional<TCoverThumbnail> TCoverStore::Fetch(const std::string& codePagePat
       stamp.pictureMtimeNs = picture->pictureMtimeNs;
     }
   }
-  if (!entry.empty()) Save(entry, codePagePath, stamp, found.folderFile, fresh.image);
+  if (!entry.empty()) fresh.stored = Save(entry, codePagePath, stamp, found.folderFile, fresh.image);
   return fresh;
 }
 
@@ -185,12 +185,12 @@ std::optional<TCoverThumbnail> TCoverStore::Load(const std::string& entryPath, c
   return thumbnail;
 }
 
-void TCoverStore::Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
+bool TCoverStore::Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
                        const std::string& pictureFile, const QImage& image) const {
   QByteArray jpeg;
   if (!image.isNull()) {
     QBuffer buffer(&jpeg);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 85)) return;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 85)) return false;
   }
   std::string out(kMagic);
   PutText(out, codePagePath);
@@ -202,12 +202,12 @@ void TCoverStore::Save(const std::string& entryPath, const std::string& codePage
   PutText(out, pictureFile);
   PutText(out, std::string_view(jpeg.constData(), static_cast<std::size_t>(jpeg.size())));
   PutU32(out, Fnv1a32(out));
-  if (out.size() > kMaxEntryBytes) return;
+  if (out.size() > kMaxEntryBytes) return false;
   const std::size_t slash = entryPath.rfind('/');
-  if (!EnsureFolder(folder_) || !EnsureFolder(entryPath.substr(0, slash + 1))) return;
+  if (!EnsureFolder(folder_) || !EnsureFolder(entryPath.substr(0, slash + 1))) return false;
   // A cache that cannot be written (a full disk, a read-only folder) only
   // means reading the title again next time.
-  WriteOwnFile(entryPath, out);
+  return WriteOwnFile(entryPath, out);
 }
 
 bool TCoverStore::EnsureFolder(const std::string& folder) const {

@@ -28,6 +28,7 @@ struct TCoverStamp {
 struct TCoverThumbnail {
   QImage image;           // null: the title has no cover
   bool fromDisk = false;  // found valid in the cache (nothing decoded from the audio file)
+  bool stored = false;    // read anew and written into the cache
 };
 
 class TCoverStore {
@@ -55,7 +56,7 @@ class TCoverStore {
  private:
   std::optional<TCoverThumbnail> Load(const std::string& entryPath, const std::string& codePagePath,
                                       const std::string& nativeAudioPath) const;
-  void Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
+  bool Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
             const std::string& pictureFile, const QImage& image) const;
   // The entry's folder exists as a real folder (made if missing); false on a link.
   bool EnsureFolder(const std::string& folder) const;
