@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvela {
 
@@ -23,6 +24,20 @@ struct TCoverStamp {
   std::int64_t pictureMtimeNs = 0;
   bool operator==(const TCoverStamp&) const = default;
 };
+
+// One entry file's content: the path it belongs to, the stamps it was made
+// under, the folder's cover file it came from (native, empty if none) and the
+// thumbnail as JPEG (empty: the title has no cover).
+struct TCoverEntry {
+  std::string path;
+  TCoverStamp stamp;
+  std::string pictureFile;
+  std::string jpeg;
+};
+// nullopt for anything that is not an entry written by FormatCoverEntry,
+// checksum included.
+std::optional<TCoverEntry> ParseCoverEntry(std::string_view bytes);
+std::string FormatCoverEntry(const TCoverEntry& entry);
 
 // The thumbnail of one title, as the cache hands it out.
 struct TCoverThumbnail {
