@@ -2,7 +2,8 @@
 // The commands that play, encode or build a queue (which is a player) live in
 // orvela-jukebox-tool-audio, beside the tool, so that the commands that only
 // read files never load FFmpeg and SDL. Both executables list them with the
-// same usage text.
+// same usage text. `covers` lives there too: Qt's image readers it needs are
+// as heavy to load as FFmpeg.
 
 namespace orvela::tool {
 
@@ -20,5 +21,9 @@ inline constexpr char kPlaylistUsage[] =
 inline constexpr char kLoudnessUsage[] =
     "loudness PROGRAM_FOLDER [--jobs N]\n"
     "                   measure the loudness of the collection's titles not measured yet (for levelling)";
+
+inline constexpr char kCoversUsage[] =
+    "covers PROGRAM_FOLDER [--jobs N]\n"
+    "                   make the cover thumbnails of the collection's titles not in the cover cache yet";
 
 }  // namespace orvela::tool

@@ -1,4 +1,4 @@
-// play, playlist, demo and loudness as the light tool sees them: the same command line,
+// play, playlist, demo, loudness and covers as the light tool sees them: the same command line,
 // carried over to orvela-jukebox-tool-audio beside this executable with execv,
 // so the process keeps its id, its standard streams and its environment
 // (SDL_AUDIODRIVER among them) and the caller sees the audio tool's own exit
@@ -50,11 +50,13 @@ int RunDemo(const std::vector<std::string>& args) { return HandOver("demo", args
 int RunPlay(const std::vector<std::string>& args) { return HandOver("play", args); }
 int RunPlaylist(const std::vector<std::string>& args) { return HandOver("playlist", args); }
 int RunLoudness(const std::vector<std::string>& args) { return HandOver("loudness", args); }
+int RunCovers(const std::vector<std::string>& args) { return HandOver("covers", args); }
 
 const CommandRegistration kDemo("demo", kDemoUsage, RunDemo);
 const CommandRegistration kPlay("play", kPlayUsage, RunPlay);
 const CommandRegistration kPlaylist("playlist", kPlaylistUsage, RunPlaylist);
 const CommandRegistration kLoudness("loudness", kLoudnessUsage, RunLoudness);
+const CommandRegistration kCovers("covers", kCoversUsage, RunCovers);
 
 }  // namespace
 }  // namespace orvela::tool

@@ -103,6 +103,40 @@ bool IsRealFolder(std::string path) {
 
 }  // namespace
 
+std::optional<TCoverEntry> ParseCoverEntry(std::string_view bytes) {
+  if (bytes.size() < kMagic.size() + 4) return std::nullopt;
+  const std::string_view body = bytes.substr(0, bytes.size() - 4);
+  TEntryReader sum(bytes.substr(body.size()));
+  if (sum.U32() != Fnv1a32(body)) return std::nullopt;
+  TEntryReader in(body);
+  if (in.Take(kMagic.size()) != kMagic) return std::nullopt;
+  TCoverEntry entry;
+  entry.path = in.Text();
+  entry.stamp.audioSize = in.I64();
+  entry.stamp.audioMtimeNs = in.I64();
+  entry.stamp.folderMtimeNs = in.I64();
+  entry.stamp.pictureSize = in.I64();
+  entry.stamp.pictureMtimeNs = in.I64();
+  entry.pictureFile = in.Text();
+  entry.jpeg = in.Text();
+  if (!in.Ok() || !in.AtEnd()) return std::nullopt;
+  return entry;
+}
+
+std::string FormatCoverEntry(const TCoverEntry& entry) {
+  std::string out(kMagic);
+  PutText(out, entry.path);
+  PutI64(out, entry.stamp.audioSize);
+  PutI64(out, entry.stamp.audioMtimeNs);
+  PutI64(out, entry.stamp.folderMtimeNs);
+  PutI64(out, entry.stamp.pictureSize);
+  PutI64(out, entry.stamp.pictureMtimeNs);
+  PutText(out, entry.pictureFile);
+  PutText(out, entry.jpeg);
+  PutU32(out, Fnv1a32(out));
+  return out;
+}
+
 TCoverStore::TCoverStore(std::string programDir, int pixels) : pixels_(pixels) {
   if (!programDir.empty()) {
     if (programDir.back() != '/') programDir.push_back('/');
@@ -149,7 +183,7 @@ std::optional<TCoverThumbnail> TCoverStore::Fetch(const std::string& codePagePat
       stamp.pictureMtimeNs = picture->pictureMtimeNs;
     }
   }
-  if (!entry.empty()) Save(entry, codePagePath, stamp, found.folderFile, fresh.image);
+  if (!entry.empty()) fresh.stored = Save(entry, codePagePath, stamp, found.folderFile, fresh.image);
   return fresh;
 }
 
@@ -158,56 +192,39 @@ std::optional<TCoverThumbnail> TCoverStore::Load(const std::string& entryPath, c
   const std::size_t slash = entryPath.rfind('/');
   if (!IsRealFolder(folder_) || !IsRealFolder(entryPath.substr(0, slash + 1))) return std::nullopt;
   const std::optional<std::string> bytes = ReadOwnFile(entryPath, kMaxEntryBytes);
-  if (!bytes || bytes->size() < kMagic.size() + 4) return std::nullopt;
-  const std::string_view body(bytes->data(), bytes->size() - 4);
-  TEntryReader sum(std::string_view(*bytes).substr(body.size()));
-  if (sum.U32() != Fnv1a32(body)) return std::nullopt;
-  TEntryReader in(body);
-  if (in.Take(kMagic.size()) != kMagic) return std::nullopt;
-  if (in.Text() != codePagePath) return std::nullopt;
-  TCoverStamp kept;
-  kept.audioSize = in.I64();
-  kept.audioMtimeNs = in.I64();
-  kept.folderMtimeNs = in.I64();
-  kept.pictureSize = in.I64();
-  kept.pictureMtimeNs = in.I64();
-  const std::string pictureFile(in.Text());
-  const std::string_view jpeg = in.Text();
-  if (!in.Ok() || !in.AtEnd()) return std::nullopt;
-  const std::optional<TCoverStamp> now = StampOf(nativeAudioPath, pictureFile);
-  if (!now || !(*now == kept)) return std::nullopt;
+  if (!bytes) return std::nullopt;
+  const std::optional<TCoverEntry> entry = ParseCoverEntry(*bytes);
+  if (!entry || entry->path != codePagePath) return std::nullopt;
+  const std::optional<TCoverStamp> now = StampOf(nativeAudioPath, entry->pictureFile);
+  if (!now || !(*now == entry->stamp)) return std::nullopt;
   TCoverThumbnail thumbnail;
   thumbnail.fromDisk = true;
-  if (!jpeg.empty()) {
-    thumbnail.image = DecodeThumbnail(jpeg, pixels_);
+  if (!entry->jpeg.empty()) {
+    thumbnail.image = DecodeThumbnail(entry->jpeg, pixels_);
     if (thumbnail.image.isNull()) return std::nullopt;
   }
   return thumbnail;
 }
 
-void TCoverStore::Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
+bool TCoverStore::Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
                        const std::string& pictureFile, const QImage& image) const {
   QByteArray jpeg;
   if (!image.isNull()) {
     QBuffer buffer(&jpeg);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 85)) return;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 85)) return false;
   }
-  std::string out(kMagic);
-  PutText(out, codePagePath);
-  PutI64(out, stamp.audioSize);
-  PutI64(out, stamp.audioMtimeNs);
-  PutI64(out, stamp.folderMtimeNs);
-  PutI64(out, stamp.pictureSize);
-  PutI64(out, stamp.pictureMtimeNs);
-  PutText(out, pictureFile);
-  PutText(out, std::string_view(jpeg.constData(), static_cast<std::size_t>(jpeg.size())));
-  PutU32(out, Fnv1a32(out));
-  if (out.size() > kMaxEntryBytes) return;
+  TCoverEntry entry;
+  entry.path = codePagePath;
+  entry.stamp = stamp;
+  entry.pictureFile = pictureFile;
+  entry.jpeg.assign(jpeg.constData(), static_cast<std::size_t>(jpeg.size()));
+  const std::string out = FormatCoverEntry(entry);
+  if (out.size() > kMaxEntryBytes) return false;
   const std::size_t slash = entryPath.rfind('/');
-  if (!EnsureFolder(folder_) || !EnsureFolder(entryPath.substr(0, slash + 1))) return;
+  if (!EnsureFolder(folder_) || !EnsureFolder(entryPath.substr(0, slash + 1))) return false;
   // A cache that cannot be written (a full disk, a read-only folder) only
   // means reading the title again next time.
-  WriteOwnFile(entryPath, out);
+  return WriteOwnFile(entryPath, out);
 }
 
 bool TCoverStore::EnsureFolder(const std::string& folder) const {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvela {
 
@@ -24,10 +25,25 @@ struct TCoverStamp {
   bool operator==(const TCoverStamp&) const = default;
 };
 
+// One entry file's content: the path it belongs to, the stamps it was made
+// under, the folder's cover file it came from (native, empty if none) and the
+// thumbnail as JPEG (empty: the title has no cover).
+struct TCoverEntry {
+  std::string path;
+  TCoverStamp stamp;
+  std::string pictureFile;
+  std::string jpeg;
+};
+// nullopt for anything that is not an entry written by FormatCoverEntry,
+// checksum included.
+std::optional<TCoverEntry> ParseCoverEntry(std::string_view bytes);
+std::string FormatCoverEntry(const TCoverEntry& entry);
+
 // The thumbnail of one title, as the cache hands it out.
 struct TCoverThumbnail {
   QImage image;           // null: the title has no cover
   bool fromDisk = false;  // found valid in the cache (nothing decoded from the audio file)
+  bool stored = false;    // read anew and written into the cache
 };
 
 class TCoverStore {
@@ -55,7 +71,7 @@ class TCoverStore {
  private:
   std::optional<TCoverThumbnail> Load(const std::string& entryPath, const std::string& codePagePath,
                                       const std::string& nativeAudioPath) const;
-  void Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
+  bool Save(const std::string& entryPath, const std::string& codePagePath, const TCoverStamp& stamp,
             const std::string& pictureFile, const QImage& image) const;
   // The entry's folder exists as a real folder (made if missing); false on a link.
   bool EnsureFolder(const std::string& folder) const;

@@ -1,0 +1,144 @@
+// The cover cache's figures: filling the cache for a collection whose files
+// each embed a 500 KB picture (titles per second, all cores, as the covers
+// command does), and a cached title answered again from disk.
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "covers/cover_cache.h"
+#include "covers/cover_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A photograph-like JPEG of about 500 KB (noise does not compress).
+std::string BigJpeg() {
+  QImage image(1100, 1100, QImage::Format_RGB32);
+  std::uint32_t seed = 12345;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      image.setPixel(x, y, qRgb((x + (seed >> 24)) & 255, (y + (seed >> 16)) & 255, (seed >> 8) & 255));
+    }
+  }
+  for (int quality = 95; quality > 10; quality -= 5) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", quality);
+    if (bytes.size() <= 520 * 1024) return bytes.toStdString();
+  }
+  return {};
+}
+
+std::string Mp3WithCover(const std::string& jpeg) {
+  std::string body = std::string(1, '\0') + "image/jpeg" + std::string(1, '\0') + "\x03" + std::string(1, '\0') + jpeg;
+  std::string frame = "APIC";
+  for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((body.size() >> shift) & 0xff));
+  frame += std::string(2, '\0') + body;
+  std::string tag = "ID3\x03";
+  tag += std::string(2, '\0');
+  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<char>((frame.size() >> shift) & 0x7f));
+  return tag + frame + std::string(4000, '\0');
+}
+
+struct Collection {
+  fs::path root;
+  std::vector<std::string> titles;
+  std::size_t pictureBytes = 0;
+};
+
+// One file, many names (hard links): 10,000 copies of 500 KB would be 5 GB.
+// The reads come from the page cache then, as on a machine that played them.
+const Collection& MakeCollection(std::size_t count) {
+  static Collection c;
+  if (!c.titles.empty()) return c;
+  std::string tmpl = (fs::temp_directory_path() / "orvela-bench-covers-XXXXXX").string();
+  c.root = mkdtemp(tmpl.data());
+  fs::create_directories(c.root / "music");
+  const std::string jpeg = BigJpeg();
+  c.pictureBytes = jpeg.size();
+  const fs::path first = c.root / "music" / "t0.mp3";
+  std::ofstream(first, std::ios::binary) << Mp3WithCover(jpeg);
+  c.titles.push_back(first.string());
+  for (std::size_t i = 1; i < count; ++i) {
+    const fs::path link = c.root / "music" / ("t" + std::to_string(i) + ".mp3");
+    fs::create_hard_link(first, link);
+    c.titles.push_back(link.string());
+  }
+  return c;
+}
+
+void FillAll(const orvela::TCoverStore& store, const std::vector<std::string>& titles, unsigned threads) {
+  std::atomic<std::size_t> next{0};
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&] {
+      for (std::size_t i; (i = next.fetch_add(1)) < titles.size();) benchmark::DoNotOptimize(store.Fetch(titles[i]));
+    });
+  }
+  for (std::thread& w : workers) w.join();
+}
+
+// CPU seconds of the whole process (all threads): on a shared machine the wall
+// time says little, the CPU per title what an idle venue PC would take.
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_CoversFill(benchmark::State& state) {
+  double cpu = 0;
+  const Collection& c = MakeCollection(static_cast<std::size_t>(state.range(0)));
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(c.root / "program");
+    fs::create_directories(c.root / "program");
+    const orvela::TCoverStore store((c.root / "program").string() + "/", orvela::TCoverCache::kThumbnailPixels);
+    state.ResumeTiming();
+    const double before = ProcessCpuSeconds();
+    FillAll(store, c.titles, threads);
+    cpu += ProcessCpuSeconds() - before;
+  }
+  state.counters["cpu_ms_per_title"] = 1000.0 * cpu / static_cast<double>(state.iterations() * state.range(0));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+  state.counters["threads"] = threads;
+  state.counters["picture_KB"] = static_cast<double>(c.pictureBytes) / 1024.0;
+}
+BENCHMARK(BM_CoversFill)->Arg(10000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// The second run of the command: every title answered from the cache.
+void BM_CoversCached(benchmark::State& state) {
+  const Collection& c = MakeCollection(10000);
+  const orvela::TCoverStore store((c.root / "program").string() + "/", orvela::TCoverCache::kThumbnailPixels);
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  for (auto _ : state) FillAll(store, c.titles, threads);
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 10000);
+}
+BENCHMARK(BM_CoversCached)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  if (!MakeCollection(1).root.empty()) fs::remove_all(MakeCollection(1).root);
+  return 0;
+}
