@@ -35,7 +35,7 @@ class TOperatorWindow : public QDialog {
   // The border drawn around every operator window, in design pixels.
   static constexpr int kFramePx = 3;
   // Where every operator window keeps its way out, in design pixels.
-  static constexpr QRect kCloseButtonRect{kClientWidth - 14 - 200, kClientHeight - 14 - 56, 200, 56};
+  static constexpr QRect kCloseButtonRect{kClientWidth - 14 - 200, kClientHeight - 14 - 52, 200, 52};
 
   TOperatorWindow(const QString& caption, QWidget* parent);
 

@@ -181,7 +181,7 @@ class TCalendarOnTap : public QObject {
 
 void THauptmenu::CreateControls() {
   auto* root = new QVBoxLayout(this);
-  root->setContentsMargins(12, 6, 12, 14);
+  root->setContentsMargins(12, 0, 12, 14);
   root->setSpacing(0);
 
   // Title row.

@@ -737,7 +737,10 @@ TEST_F(SettingsMenuTest, EveryControlFitsTheWindowAndAFinger) {
       }
     }
     for (QWidget* other : targets) {
-      if (other != widget) EXPECT_FALSE(widget->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+      if (other != widget)
+        EXPECT_FALSE(widget->geometry().intersects(other->geometry()))
+            << other->objectName().toStdString() << " at y " << other->geometry().y() << "-"
+            << other->geometry().bottom() << ", this at y " << widget->geometry().y() << "-" << widget->geometry().bottom();
     }
   }
   for (QPushButton* button : {menu->SpeedButtonMusiksammlung, menu->SpeedButtonJukeboxLeeren,
