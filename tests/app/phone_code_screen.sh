@@ -32,7 +32,8 @@ one_size() {
   # The kiosk's settings (full screen, as the package's kiosk folder has them)
   # and a port of this run's own; the page is on as delivered.
   sed -i 's/^Kiosk=0/Kiosk=1/; s/^Maus=0/Maus=1/' "$folder/Jukebox.ini"
-  printf 'Port=%s\r\n' "$port" >> "$folder/Jukebox.ini"
+  # The port goes into the phones' own section, wherever it stands in the file.
+  sed -i "s/^\[Handy\]\r\?\$/&\nPort=$port\r/" "$folder/Jukebox.ini"
   grep -q '^\[Handy\]' "$folder/Jukebox.ini" || fail "the delivered Jukebox.ini has no [Handy] section"
   shot="$work/screen-$size.png"
   # The code changes at every start: the picture is read and its address

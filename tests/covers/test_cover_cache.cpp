@@ -93,11 +93,9 @@ TEST_F(CoverCache, MemoryStaysWithinItsBudgetWhateverIsAsked) {
   WaitForCovers(cache, titles);
   EXPECT_LE(cache.MemoryUsed(), TCoverCache::kMemoryBudgetBytes);
   EXPECT_GT(cache.MemoryUsed(), TCoverCache::kMemoryBudgetBytes * 9 / 10);
-  // The latest request goes first: the last asked was read first (or right
-  // after the first, which the worker may have taken at once) and has gone;
-  // the second asked was read last and is kept.
-  EXPECT_FALSE(cache.Thumbnail(paths[1]).isNull());
-  EXPECT_TRUE(cache.Thumbnail(paths.back()).isNull());
+  // Which ones went depends on how far the worker had got while they were
+  // asked for (it takes the latest first, but may start at once): only how
+  // many is certain.
   std::size_t gone = 0;
   for (const std::string& path : paths) gone += cache.Thumbnail(path).isNull() ? 1 : 0;
   EXPECT_GE(gone, 60u);
