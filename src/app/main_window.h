@@ -321,6 +321,9 @@ class TForm1 : public QWidget {
   // Covers and the attract screen (main_window_covers.cpp); all of it absent
   // while Jukebox.ini has no "[Cover]" switched on.
   TCoverCache* CoverCache() const { return coverCache_.get(); }
+  // The picture of a title on the grid, the attract screen and the phones:
+  // its cover when known, else its artist's tile; never reads a file.
+  QImage CoverOrTile(const std::string& path, const std::string& artist);
   // The clock the attract screen's wait runs on, seconds that only move
   // forward; a steady clock unless a test scripts one.
   void SetIdleClock(std::function<double()> seconds);
@@ -484,9 +487,6 @@ class TForm1 : public QWidget {
   void SetUpLevelling();
   // Covers, the playing title's picture and the attract screen, as Jukebox.ini asks.
   void SetUpCovers();
-  // The grid's and the attract screen's picture of a title: its cover when
-  // known, else its artist's tile; never reads a file.
-  QImage CoverOrTile(const std::string& path, const std::string& artist);
   // Titles for the attract screen's wall, drawn from the collection.
   std::vector<std::pair<std::string, std::string>> WallTitles();
   void LoadCollection();

@@ -1,10 +1,13 @@
 #include "app/phone_desk.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <exception>
 
 #include "app/main_window.h"
 #include "collection/collection_table.h"
 #include "common/platform.h"
+#include "covers/cover_cache.h"
 #include "jukebox/jukebox_ini.h"
 #include "jukebox/playback_time.h"
 #include "jukebox/title_selection.h"
@@ -80,8 +83,7 @@ TPhoneChoice TPhoneDesk::PhoneChoose(const std::string& phone, const std::string
   }
   TCollectionTable& table = form_.CollectionTable();
   const auto ref = ParsePhoneTitleId(titleId);
-  const auto path = ref && ref->generation == table.RowsGeneration() ? table.RowField(ref->row, kPathField)
-                                                                      : std::nullopt;
+  const auto path = PathOf(ref ? &*ref : nullptr);
   if (!path) {
     answer.message = kPhoneStaleText;
     answer.standing = Standing(phone, now);
@@ -141,6 +143,32 @@ TPhoneChoice TPhoneDesk::PhoneChoose(const std::string& phone, const std::string
     if (wasEmpty && player->GetState() == audio::kStopped) form_.BtnPlayPauseClick();
   }
   answer.standing = Standing(phone, now);
+  return answer;
+}
+
+std::optional<std::string> TPhoneDesk::PathOf(const TPhoneTitleRef* ref) {
+  TCollectionTable& table = form_.CollectionTable();
+  if (ref == nullptr || ref->generation != table.RowsGeneration()) return std::nullopt;
+  return table.RowField(ref->row, kPathField);
+}
+
+bool TPhoneDesk::PhoneCovers() { return form_.CoverCache() != nullptr; }
+
+TPhoneCover TPhoneDesk::PhoneCover(const std::string& titleId) {
+  TPhoneCover answer;
+  TCoverCache* cache = form_.CoverCache();
+  const auto ref = ParsePhoneTitleId(titleId);
+  const auto path = cache != nullptr ? PathOf(ref ? &*ref : nullptr) : std::nullopt;
+  if (!path) return answer;
+  answer.found = true;
+  // The screen's own lookup: the cover when known, else the tile; a read is queued, never waited for.
+  const QImage picture = form_.CoverOrTile(*path, form_.CollectionTable().RowField(ref->row, 0).value_or(""));
+  answer.settled = cache->KnownWithoutCover(*path) || !cache->Thumbnail(*path).isNull();
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "JPEG", 85);
+  answer.jpeg.assign(jpeg.constData(), static_cast<std::size_t>(jpeg.size()));
   return answer;
 }
 

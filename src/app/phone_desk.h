@@ -6,6 +6,8 @@
 #include <QHostAddress>
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "jukebox/phone_rules.h"
@@ -37,9 +39,13 @@ class TPhoneDesk : public TPhoneHost {
   TPhoneChoice PhoneChoose(const std::string& phone, const std::string& titleId) override;
   TPhoneQueueView PhoneQueue() override;
   TPhoneStanding PhoneStanding(const std::string& phone) override;
+  bool PhoneCovers() override;
+  TPhoneCover PhoneCover(const std::string& titleId) override;
 
  private:
   double NowSeconds() const;
+  // The row's file path when the id names a title of the collection as loaded.
+  std::optional<std::string> PathOf(const TPhoneTitleRef* ref);
   std::vector<const void*> Waiting() const;
   TPhoneStanding Standing(const std::string& phone, double now) const;
 

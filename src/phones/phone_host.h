@@ -29,6 +29,13 @@ struct TPhoneStanding {
   int waitSeconds = 0;  // until it may choose again
 };
 
+// A title's picture for the page: its cover's thumbnail, or its artist's tile.
+struct TPhoneCover {
+  bool found = false;   // false: no such title in the collection as loaded, or covers are off
+  bool settled = true;  // false: the cover is still being read and the tile stands in; ask again
+  std::string jpeg;
+};
+
 struct TPhoneChoice {
   bool added = false;
   std::string message;  // code page: the screen's own refusal text, or the phone's limit
@@ -43,6 +50,10 @@ class TPhoneHost {
   virtual TPhoneChoice PhoneChoose(const std::string& phone, const std::string& titleId) = 0;
   virtual TPhoneQueueView PhoneQueue() = 0;
   virtual TPhoneStanding PhoneStanding(const std::string& phone) = 0;
+  // Whether the screen shows covers, and so the page.
+  virtual bool PhoneCovers() = 0;
+  // Never waits for a file: a cover not read yet is queued and its tile answered.
+  virtual TPhoneCover PhoneCover(const std::string& titleId) = 0;
 };
 
 }  // namespace orvela

@@ -139,7 +139,7 @@ bool TPhoneServer::CodeOk(const QHttpServerRequest& request) const {
   return request.query().queryItemValue(QStringLiteral("k"), QUrl::FullyDecoded) == code_;
 }
 
-bool TPhoneServer::Admit(const QHostAddress& address) {
+bool TPhoneServer::Admit(const QHostAddress& address, double cost) {
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   if (buckets_.size() > 4096) {
     // A flood of addresses: forget those that have been quiet for a minute.
@@ -150,8 +150,8 @@ bool TPhoneServer::Admit(const QHostAddress& address) {
   if (b.at == 0) b.at = now;
   b.tokens = std::min(kRequestBurst, b.tokens + (now - b.at) / 1000.0 * kRequestsPerSecond);
   b.at = now;
-  if (b.tokens < 1.0) return false;
-  b.tokens -= 1.0;
+  if (b.tokens < cost) return false;
+  b.tokens -= cost;
   return true;
 }
 
@@ -175,6 +175,7 @@ void TPhoneServer::Route() {
   http_->route("/api/suche", Method::Get, [this](const QHttpServerRequest& r) { return Search(r); });
   http_->route("/api/warteschlange", Method::Get, [this](const QHttpServerRequest& r) { return Queue(r); });
   http_->route("/api/waehlen", Method::Post, [this](const QHttpServerRequest& r) { return Choose(r); });
+  http_->route("/api/cover", Method::Get, [this](const QHttpServerRequest& r) { return Cover(r); });
   // The upgrade to a live channel is taken only when a route claims the
   // request; the channel itself is checked when it arrives (NewLiveConnection).
   http_->route("/live", Method::Get, [](const QHttpServerRequest&, QHttpServerResponder&&) {});
@@ -182,13 +183,13 @@ void TPhoneServer::Route() {
     responder.write(Status::NotFound);
   });
   http_->afterRequest([](QHttpServerResponse&& response) {
-    response.addHeader("Cache-Control", "no-store");
+    if (!response.hasHeader("Cache-Control")) response.addHeader("Cache-Control", "no-store");
     response.addHeader("X-Content-Type-Options", "nosniff");
     response.addHeader("Referrer-Policy", "no-referrer");
     // The page carries its style and script; it may talk to this server alone.
     response.addHeader("Content-Security-Policy",
                        "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
-                       "img-src data:; connect-src 'self'; base-uri 'none'; form-action 'none'; "
+                       "img-src data: blob:; connect-src 'self'; base-uri 'none'; form-action 'none'; "
                        "frame-ancestors 'none'");
     return std::move(response);
   });
@@ -235,7 +236,8 @@ QHttpServerResponse TPhoneServer::Search(const QHttpServerRequest& request) {
                               {"jahr", Text(t.jahr)},
                               {"dauer", Text(t.dauer)}});
   }
-  return Json(QJsonObject{{"gesamt", static_cast<qint64>(answer.total)}, {"titel", titles}});
+  return Json(QJsonObject{
+      {"gesamt", static_cast<qint64>(answer.total)}, {"titel", titles}, {"cover", host_.PhoneCovers()}});
 }
 
 QByteArray TPhoneServer::QueueJson() {
@@ -280,6 +282,23 @@ QHttpServerResponse TPhoneServer::Choose(const QHttpServerRequest& request) {
   return Json(QJsonObject{{"aufgenommen", choice.added},
                           {"meldung", Text(choice.message)},
                           {"stand", StandingJson(choice.standing)}});
+}
+
+QHttpServerResponse TPhoneServer::Cover(const QHttpServerRequest& request) {
+  if (!Admit(request.remoteAddress(), kCoverRequestCost)) return QHttpServerResponse(Status::TooManyRequests);
+  if (!CodeOk(request)) return Refusal(QString::fromUtf8(kScanText), Status::Forbidden);
+  const QString id = request.query().queryItemValue(QStringLiteral("id"), QUrl::FullyDecoded);
+  if (id.isEmpty() || id.size() > 64) return QHttpServerResponse(Status::BadRequest);
+  const TPhoneCover cover = host_.PhoneCover(id.toStdString());
+  if (!cover.found || cover.jpeg.empty()) return QHttpServerResponse(Status::NotFound);
+  QHttpServerResponse response("image/jpeg", QByteArray::fromStdString(cover.jpeg));
+  if (cover.settled) {
+    // An id names a title of the collection as loaded: its picture stays for the evening.
+    response.addHeader("Cache-Control", "private, max-age=3600");
+  } else {
+    response.addHeader("X-Cover", "wartet");
+  }
+  return response;
 }
 
 void TPhoneServer::NewLiveConnection() {

@@ -37,6 +37,8 @@ class TPhoneServer : public QObject {
   // Requests one address may make per second on average, and in a burst.
   static constexpr double kRequestsPerSecond = 10.0;
   static constexpr double kRequestBurst = 40.0;
+  // What a cover costs of that: a page of hits asks for a dozen at once.
+  static constexpr double kCoverRequestCost = 0.25;
   // Live-update connections of one address.
   static constexpr int kLivePerAddress = 4;
   // The code changes each day at this hour, and at every start.
@@ -73,12 +75,13 @@ class TPhoneServer : public QObject {
  private:
   void Route();
   bool CodeOk(const QHttpServerRequest& request) const;
-  bool Admit(const QHostAddress& address);
+  bool Admit(const QHostAddress& address, double cost = 1.0);
   QString PhoneOf(const QHttpServerRequest& request) const;
   QHttpServerResponse Page(const QHttpServerRequest& request);
   QHttpServerResponse Search(const QHttpServerRequest& request);
   QHttpServerResponse Queue(const QHttpServerRequest& request);
   QHttpServerResponse Choose(const QHttpServerRequest& request);
+  QHttpServerResponse Cover(const QHttpServerRequest& request);
   QByteArray QueueJson();
   void NewLiveConnection();
   void SendQueue();

@@ -4,7 +4,7 @@ the demo titles and the phones' page on; the QR code is read from a picture of
 the screen with zbarimg, and its address is opened in a real headless Chromium
 at a phone's size (390x844), driven through Selenium. The phone searches
 "Käpt", queues the title, sees it in its own queue while the screen's queue
-(read through the accessibility bus) shows it too; the house rules answer
+(read through the accessibility bus) shows it too; each hit shows its picture; the house rules answer
 with the screen's own texts (too soon, already queued, too many from one
 phone); a title queued at the screen appears on the phone without a reload.
 
@@ -225,6 +225,10 @@ def inside(jukebox, folder, port):
         if not check(found, "\"K\u00e4pt\" did not find exactly Käpt'n Möhre: %r / %r"
                      % (phone.text("trefferkopf"), [h.text for h in phone.hits()])):
             return 1
+        # Its picture (the demo titles have none: the artist's tile), served by the title's id.
+        check(phone.wait(lambda: phone.driver.execute_script(
+            "var b = document.querySelector('#treffer img.bild'); return b !== null && b.complete && b.naturalWidth"
+        ) == 160), "the hit shows no picture")
         phone.tap_hit("K\u00e4pt'n M\u00f6hre")
         check(phone.wait(lambda: "Ahoi, Frau M\u00fcller!" in phone.queue()),
               "the chosen title is not in the phone's queue: %r" % phone.queue())

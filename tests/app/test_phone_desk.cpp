@@ -5,10 +5,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <filesystem>
 
+#include "app/attract_screen.h"
 #include "app/phone_desk.h"
+#include "covers/cover_cache.h"
 #include "demo_folder.h"
 #include "jukebox/phone_rules.h"
 #include "jukebox/phone_settings.h"
@@ -29,14 +35,18 @@ const std::string kPhoneB(32, 'b');
 class PhoneDeskTest : public MainWindowTest {
  protected:
   PhoneDeskTest() { UseManualOutput(); }
-  void Start(int max, int perPhone, int interval, bool duplicates = false) {
-    folder.WriteAll(kPlainIni, {});
+  // rows: the collection; the demo's twelve titles when empty.
+  void Start(int max, int perPhone, int interval, bool duplicates = false, const std::string& moreIni = "",
+             const std::vector<Row>& rows = {}) {
+    folder.WriteAll(kPlainIni, rows);
     folder.Write("Jukebox.ini", std::string("[Programm]\r\nKiosk=0\r\nBildschirmschoner=0\r\nMaus=0\r\n"
                                             "Geburtstag=0\r\nAutomatik=0\r\nEinmalSpielen=0\r\nTitelausblenden=0\r\nTitelDoppel=") +
                                     (duplicates ? "1" : "0") + "\r\n[Abspielliste]\r\nmax=" + std::to_string(max) +
-                                    "\r\n");
-    fs::copy_file(DemoFolder() / "Musikliste.xml", folder.Path() + "Musikliste.xml",
-                  fs::copy_options::overwrite_existing);
+                                    "\r\n" + moreIni);
+    if (rows.empty()) {
+      fs::copy_file(DemoFolder() / "Musikliste.xml", folder.Path() + "Musikliste.xml",
+                    fs::copy_options::overwrite_existing);
+    }
     clock.now = 46000.875;  // a Saturday, 21:00
     form = MakeForm();
     ASSERT_FALSE(form->StartFailed());
@@ -210,6 +220,76 @@ TEST_F(PhoneDeskTest, WithoutTheSectionNothingListens) {
   EXPECT_TRUE(form->PhonePageAddress(QStringLiteral("192.168.1.2")).isEmpty());
   form->SwitchPhones(true);  // the section still says nothing
   EXPECT_EQ(form->Phones(), nullptr);
+}
+
+QImage Decoded(const TPhoneCover& cover) {
+  return QImage::fromData(QByteArray::fromStdString(cover.jpeg), "JPEG");
+}
+
+QColor Middle(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
+bool Near(QColor a, QColor b) {
+  return std::abs(a.red() - b.red()) < 24 && std::abs(a.green() - b.green()) < 24 && std::abs(a.blue() - b.blue()) < 24;
+}
+
+TEST_F(PhoneDeskTest, ThePhonesSeeTheScreensCoversAndTilesByIdAndTheirChoiceEndsTheAttractScreen) {
+  // Two demo files: one in a folder with its picture, one without.
+  const fs::path demo = DemoFolder() / "Demo";
+  const fs::path with = fs::path(folder.Path()) / "mit";
+  const fs::path without = fs::path(folder.Path()) / "ohne";
+  fs::create_directories(with);
+  fs::create_directories(without);
+  fs::copy_file(demo / fs::directory_iterator(demo)->path().filename(), with / "a.mp3");
+  fs::copy_file(demo / fs::directory_iterator(demo)->path().filename(), without / "b.mp3");
+  QImage red(300, 300, QImage::Format_RGB32);
+  red.fill(QColor(200, 20, 20));
+  ASSERT_TRUE(red.save(QString::fromStdString((with / "folder.jpg").string()), "JPEG", 95));
+  Start(20, 2, 0, false, "[Cover]\r\nAktiv=1\r\nLeerlauf=1\r\n",
+        {{"Rotk\xE4ppchen", "Im Wald", (with / "a.mp3").string(), "Pop", "1990", "00:01"},
+         {"Ohnebild", "Grau", (without / "b.mp3").string(), "Pop", "1991", "00:01"}});
+  ASSERT_NE(form->CoverCache(), nullptr);
+  EXPECT_TRUE(desk->PhoneCovers());
+
+  const std::string withId = IdOf("Rotk");
+  const std::string withoutId = IdOf("Ohnebild");
+  // Asked before it is read: the artist's tile stands in, and the page is told to ask again.
+  TPhoneCover first = desk->PhoneCover(withId);
+  ASSERT_TRUE(first.found);
+  EXPECT_FALSE(first.settled);
+  EXPECT_TRUE(Near(Middle(Decoded(first)), Middle(ArtistTile("Rotk\xE4ppchen", TCoverCache::kThumbnailPixels))));
+  desk->PhoneCover(withoutId);
+  QElapsedTimer waited;
+  waited.start();
+  while (form->CoverCache()->Pending() > 0 && waited.elapsed() < 20000) QCoreApplication::processEvents();
+  ASSERT_EQ(form->CoverCache()->Pending(), 0u);
+
+  const TPhoneCover cover = desk->PhoneCover(withId);
+  EXPECT_TRUE(cover.settled);
+  const QImage picture = Decoded(cover);
+  EXPECT_EQ(picture.size(), QSize(TCoverCache::kThumbnailPixels, TCoverCache::kThumbnailPixels));
+  EXPECT_TRUE(Near(Middle(picture), QColor(200, 20, 20))) << Middle(picture).name().toStdString();
+  const TPhoneCover tile = desk->PhoneCover(withoutId);
+  EXPECT_TRUE(tile.settled);
+  EXPECT_TRUE(Near(Middle(Decoded(tile)), Middle(ArtistTile("Ohnebild", TCoverCache::kThumbnailPixels))));
+  for (const char* id : {"99.1", "../mit/folder.jpg", ""}) EXPECT_FALSE(desk->PhoneCover(id).found) << id;
+
+  // The attract screen shows after the idle minute; a phone's title starts and ends it.
+  double idle = 0.0;
+  form->SetIdleClock([&idle] { return idle; });
+  form->show();
+  idle = 61;
+  form->TimerLeerlaufTimer();
+  ASSERT_TRUE(form->AttractScreen->isVisible());
+  EXPECT_TRUE(desk->PhoneChoose(kPhoneA, withId).added);
+  EXPECT_EQ(form->Player()->GetState(), audio::kPlaying);
+  form->TimerLeerlaufTimer();
+  EXPECT_FALSE(form->AttractScreen->isVisible());
+}
+
+TEST_F(PhoneDeskTest, WithoutCoversOnTheScreenThePhonesGetNone) {
+  Start(20, 2, 0);
+  EXPECT_FALSE(desk->PhoneCovers());
+  EXPECT_FALSE(desk->PhoneCover(IdOf("Nordlicht")).found);
 }
 
 }  // namespace

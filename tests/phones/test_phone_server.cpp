@@ -52,6 +52,15 @@ class ScriptedHost : public TPhoneHost {
     return view;
   }
   TPhoneStanding PhoneStanding(const std::string&) override { return {0, 2, 0}; }
+  bool PhoneCovers() override { return true; }
+  TPhoneCover PhoneCover(const std::string& id) override {
+    coverIds.push_back(id);
+    TPhoneCover cover;
+    cover.found = id == "7.1";
+    cover.settled = coverSettled;
+    if (cover.found) cover.jpeg = "\xFF\xD8\xFF\xE0 a picture";
+    return cover;
+  }
 
   struct Search {
     TSearchMode mode;
@@ -59,6 +68,8 @@ class ScriptedHost : public TPhoneHost {
   };
   std::vector<Search> searches;
   std::vector<std::pair<std::string, std::string>> choices;
+  std::vector<std::string> coverIds;
+  bool coverSettled = true;
   std::string status = "Play";
 };
 
@@ -160,6 +171,55 @@ TEST_F(PhoneServerTest, SearchPassesTheTextAsTheScreenHoldsIt) {
   EXPECT_EQ(first["id"].toString(), QStringLiteral("7.1"));
   EXPECT_FALSE(first.contains("pfad"));
   EXPECT_EQ(reply.Body().find("/m/"), std::string::npos);
+  EXPECT_TRUE(answer["cover"].toBool());
+}
+
+std::string HeaderOf(const RawReply& reply, const std::string& name) {
+  const std::string head = reply.bytes.substr(0, reply.bytes.find("\r\n\r\n"));
+  for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
+    const std::size_t colon = head.find(':', at + 2);
+    const std::size_t end = head.find("\r\n", at + 2);
+    if (colon == std::string::npos || colon > end) continue;
+    if (QByteArray::fromStdString(head.substr(at + 2, colon - at - 2)).toLower() ==
+        QByteArray::fromStdString(name).toLower()) {
+      return QByteArray::fromStdString(head.substr(colon + 1, end - colon - 1)).trimmed().toStdString();
+    }
+  }
+  return {};
+}
+
+TEST_F(PhoneServerTest, CoversAreServedByTheTitlesIdAndOneStillReadIsMarkedToAskAgain) {
+  const RawReply cover = Get("/api/cover?k=" + code_ + "&id=7.1");
+  ASSERT_EQ(cover.Status(), 200) << cover.bytes.substr(0, 300);
+  EXPECT_EQ(HeaderOf(cover, "Content-Type"), "image/jpeg");
+  EXPECT_EQ(cover.Body(), "\xFF\xD8\xFF\xE0 a picture");
+  EXPECT_EQ(HeaderOf(cover, "X-Cover"), "");
+  EXPECT_EQ(HeaderOf(cover, "Cache-Control"), "private, max-age=3600");
+
+  host_.coverSettled = false;
+  const RawReply tile = Get("/api/cover?k=" + code_ + "&id=7.1");
+  ASSERT_EQ(tile.Status(), 200);
+  EXPECT_EQ(HeaderOf(tile, "X-Cover"), "wartet");
+  EXPECT_EQ(HeaderOf(tile, "Cache-Control"), "no-store");
+
+  const struct {
+    std::string target;
+    int status;
+  } refused[] = {
+      {"/api/cover?id=7.1", 403},
+      {"/api/cover?k=" + code_ + "&id=8.2", 404},
+      {"/api/cover?k=" + code_ + "&id=%2Fetc%2Fpasswd", 404},
+      {"/api/cover?k=" + code_, 400},
+      {"/api/cover?k=" + code_ + "&id=" + std::string(65, '7'), 400},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.target);
+    EXPECT_EQ(Get(r.target).Status(), r.status);
+  }
+  // The id reaches the jukebox as sent, never as a path the server opens.
+  EXPECT_EQ(host_.coverIds, (std::vector<std::string>{"7.1", "7.1", "8.2", "/etc/passwd"}));
+  // A page of hits asks for its covers at once without being slowed down.
+  for (int i = 0; i < 60; ++i) ASSERT_EQ(Get("/api/cover?k=" + code_ + "&id=7.1").Status(), 200) << i;
 }
 
 TEST_F(PhoneServerTest, MalformedSearchesAreRefusedBeforeTheCollectionIsAsked) {
