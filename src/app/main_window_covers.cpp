@@ -84,7 +84,14 @@ void TForm1::SetUpCovers() {
     LabelCover->setScaledContents(true);
     const int side = Scaled(104);
     LabelCover->setFixedSize(side, side);
+    LabelCover->hide();
     playing->addWidget(LabelCover, 0, 3, 4, 1, Qt::AlignRight | Qt::AlignVCenter);
+    // The lamps below keep the panel's whole width: squeezed beside the
+    // picture's column, "Abspielzeit" and "Geburstagmodus" lost letters.
+    if (QLayoutItem* lamps = playing->itemAtPosition(4, 0)) {
+      playing->removeItem(lamps);
+      playing->addItem(lamps, 4, 0, 1, 4);
+    }
   }
 
   AttractScreen = new TAttractScreen(this);
@@ -128,11 +135,14 @@ QImage TForm1::CoverOrTile(const std::string& path, const std::string& artist) {
 void TForm1::ShowPlayingCover() {
   if (LabelCover == nullptr) return;
   if (!player_ || !player_->CurrentFile) {
+    // No empty square while nothing is loaded: the text has the panel's width.
     LabelCover->clear();
+    LabelCover->hide();
     return;
   }
   const TAudioFile& file = *player_->CurrentFile;
   LabelCover->setPixmap(QPixmap::fromImage(CoverOrTile(file.FilePath, player_->GetArtist())));
+  LabelCover->show();
 }
 
 std::vector<std::pair<std::string, std::string>> TForm1::WallTitles() {

@@ -1,16 +1,16 @@
 // The way forward on a jukebox without music of its own: a fresh install shows
-// the demo collection (or nothing), and one line under the collection says how
-// the owner puts their own music in. It goes away with the first own title.
+// the demo collection (or nothing), and a few lines under the queue say how the
+// owner puts their own music in. It goes away with the first own title.
 #include <QFont>
 #include <QLabel>
 #include <QLayout>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "app/collection_grid.h"
 #include "app/house_style.h"
 #include "app/main_window.h"
 #include "collection/collection_table.h"
@@ -71,19 +71,20 @@ QString OwnMusicText(bool demoOnly, bool codeActive, const std::string& code) {
 }  // namespace
 
 void TForm1::ShowOwnMusicHint() {
-  if (DBMusiksammlung == nullptr) return;
+  if (PlaylistView == nullptr) return;
   if (LabelEigeneMusik == nullptr) {
-    // The line joins the collection's place in the screen, below the list,
-    // wherever the layout put that list.
-    QWidget* place = DBMusiksammlung->parentWidget();
+    // The lines join the queue's place in the screen, below its list: a list
+    // only shows fewer rows for them, where the collection's six panels would
+    // be squeezed until their lines overlap (three lines of text at 1024x768).
+    QWidget* place = PlaylistView->parentWidget();
     if (place == nullptr || place->layout() == nullptr) return;
     auto* box = new QWidget(place);
     box->setObjectName(QStringLiteral("BoxEigeneMusik"));
-    delete place->layout()->replaceWidget(DBMusiksammlung, box);
+    delete place->layout()->replaceWidget(PlaylistView, box);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
-    column->addWidget(DBMusiksammlung, 1);
+    column->addWidget(PlaylistView, 1);
     LabelEigeneMusik = new QLabel(box);
     LabelEigeneMusik->setObjectName(QStringLiteral("LabelEigeneMusik"));
     LabelEigeneMusik->setWordWrap(true);

@@ -43,12 +43,13 @@ std::string Name(const QWidget* widget) {
 struct ScreenSize {
   int width;
   int height;
+  bool covers = false;  // the grid's pictures and the playing title's square
 };
 
 class ReadabilityTest : public MainWindowTest, public ::testing::WithParamInterface<ScreenSize> {
  protected:
   void SetUp() override {
-    folder.WriteAll(kPlainIni, SomeTitles());
+    folder.WriteAll(std::string(kPlainIni) + (GetParam().covers ? "[Cover]\r\nAktiv=1\r\n" : ""), SomeTitles());
     form = MakeForm();
     ASSERT_FALSE(form->StartFailed());
     form->setMinimumSize(0, 0);
@@ -148,9 +149,11 @@ TEST_P(ReadabilityTest, EveryButtonShowsThatItIsHeld) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, ReadabilityTest, ::testing::Values(ScreenSize{1024, 768}, ScreenSize{1920, 1080}),
+INSTANTIATE_TEST_SUITE_P(Screens, ReadabilityTest, ::testing::Values(ScreenSize{1024, 768}, ScreenSize{1920, 1080},
+                                                                   ScreenSize{1024, 768, true}, ScreenSize{1920, 1080, true}),
                          [](const auto& info) {
-                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
+                                  (info.param.covers ? "_covers" : "");
                          });
 
 TEST(ContrastRatioTest, KnownPairs) {
