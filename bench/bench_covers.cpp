@@ -1,10 +1,12 @@
 // The cover cache's figures: filling the cache for a collection whose files
 // each embed a 500 KB picture (titles per second, all cores, as the covers
-// command does), and a cached title answered again from disk.
+// command does), a cached title answered again from disk, and the memory the
+// screen's cache takes when a guest pages through far more covers than it keeps.
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QImage>
 
 #include <stdlib.h>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_figures.h"
 #include "covers/cover_cache.h"
 #include "covers/cover_store.h"
 
@@ -133,6 +136,50 @@ void BM_CoversCached(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 10000);
 }
 BENCHMARK(BM_CoversCached)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// CoversInMemory/N: the screen's cache (one low-priority worker) asked for N
+// different titles with a 500 KB cover each, a page of 60 at a time, each page
+// read before the next is asked, as a guest paging through the grid. In a
+// child process: its peak and kept resident memory, and what the cache counts.
+// Nothing is kept per title outside the budget, so N past the budget's ~650
+// covers stands for any collection size, a million titles included.
+void BM_CoversInMemory(benchmark::State& state) {
+  const auto count = static_cast<std::size_t>(state.range(0));
+  const Collection& c = MakeCollection(std::max<std::size_t>(count, 10000));
+  orvela::bench::ChildFigures figures;
+  double cacheMB = 0;
+  int pipeFds[2];
+  for (auto _ : state) {
+    if (pipe(pipeFds) != 0) break;
+    figures = orvela::bench::MeasureInChild([&] {
+      int argc = 1;
+      char name[] = "bench_covers";
+      char* argv[] = {name, nullptr};
+      QCoreApplication app(argc, argv);
+      const fs::path program = c.root / ("memory-" + std::to_string(getpid()));
+      fs::create_directories(program);
+      // Left alive for the kept figure, as the screen keeps it; the child ends right after.
+      auto* cache = new orvela::TCoverCache(program.string() + "/");
+      for (std::size_t first = 0; first < count; first += 60) {
+        for (std::size_t i = first; i < std::min(count, first + 60); ++i) cache->Thumbnail(c.titles[i]);
+        while (cache->Pending() > 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+      }
+      const double used = static_cast<double>(cache->MemoryUsed()) / (1024.0 * 1024.0);
+      fs::remove_all(program);
+      [[maybe_unused]] const ssize_t written = write(pipeFds[1], &used, sizeof used);
+      return true;
+    });
+    close(pipeFds[1]);
+    if (read(pipeFds[0], &cacheMB, sizeof cacheMB) != static_cast<ssize_t>(sizeof cacheMB)) cacheMB = -1;
+    close(pipeFds[0]);
+  }
+  state.counters["cache_MB"] = cacheMB;
+  state.counters["base_MB"] = figures.baseMB;
+  state.counters["peak_MB"] = figures.peakMB;
+  state.counters["kept_MB"] = figures.keptMB;
+  state.counters["budget_MB"] = static_cast<double>(orvela::TCoverCache::kMemoryBudgetBytes) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_CoversInMemory)->Arg(600)->Arg(3000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
