@@ -11,6 +11,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/qr_code_label.h"
+
 namespace orvela {
 
 namespace {
@@ -155,11 +157,20 @@ void TAttractScreen::paintEvent(QPaintEvent* /*event*/) {
   const QFontMetrics nameMetrics(nameFont);
   const QFontMetrics touchMetrics(touchFont);
   const int pad = std::max(8, area.height() / 40);
-  const int qrSide = qrCode_.isNull() ? 0 : std::max(64, area.height() / 5);
-  const int textWidth = std::max(nameMetrics.horizontalAdvance(name), touchMetrics.horizontalAdvance(touch));
+  // Whole pixels a module: a camera a metre away reads it as it reads the
+  // code in the spectrum's corner (about a quarter of the screen's height).
+  const int qrModules = qrCode_.isNull() ? 0 : qrCode_.width();
+  const int qrSide = qrModules == 0 ? 0 : std::max(2, area.height() / 4 / qrModules) * qrModules;
+  QFont captionFont = font();
+  captionFont.setPixelSize(std::max(12, area.height() / 30));
+  const QFontMetrics captionMetrics(captionFont);
+  const QString caption = QString::fromUtf8(TQrCodeLabel::kCaption);
+  const int qrHeight = qrSide > 0 ? pad + qrSide + captionMetrics.height() : 0;
+  const int textWidth = std::max({nameMetrics.horizontalAdvance(name), touchMetrics.horizontalAdvance(touch),
+                                  qrSide > 0 ? captionMetrics.horizontalAdvance(caption) : 0});
   const int blockWidth = std::min(area.width(), std::max(textWidth, qrSide) + 2 * pad);
-  const int blockHeight = std::min(area.height(), nameMetrics.height() + touchMetrics.height() +
-                                                      (qrSide > 0 ? qrSide + pad : 0) + 2 * pad);
+  const int blockHeight =
+      std::min(area.height(), nameMetrics.height() + touchMetrics.height() + qrHeight + 2 * pad);
   const double roomX = (area.width() - blockWidth) / 2.0;
   const double roomY = (area.height() - blockHeight) / 2.0;
   const QRect block(static_cast<int>(roomX + roomX * Wave(t, kDriftXPeriod)),
@@ -182,7 +193,11 @@ void TAttractScreen::paintEvent(QPaintEvent* /*event*/) {
   if (qrSide > 0) {
     const QRect code(block.left() + (block.width() - qrSide) / 2, line.bottom() + 1 + pad, qrSide, qrSide);
     // A QR code is read from its sharp edges: scaled without smoothing.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(code, qrCode_);
+    painter.setFont(captionFont);
+    painter.drawText(QRect(block.left(), code.bottom() + 1, block.width(), captionMetrics.height()),
+                     Qt::AlignHCenter | Qt::AlignVCenter, caption);
   }
 }
 

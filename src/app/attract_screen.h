@@ -38,7 +38,9 @@ class TAttractScreen : public QWidget {
   void SetCoverLookup(TCollectionGrid::CoverLookup lookup);
   // The titles on the wall: path and artist, code page.
   void SetTitles(std::vector<std::pair<std::string, std::string>> titles);
-  // The phones' page's QR code; a null image shows none.
+  // The phones' page's QR code, one pixel a module with its quiet zone; a null
+  // image shows none. It is drawn a quarter of the screen high, in whole
+  // pixels a module, with "Mit dem Handy wählen" under it.
   void SetQrCode(const QImage& code);
   // The moment drawn, in seconds since Begin(); the frame timer sets it, tests script it.
   void SetElapsed(double seconds);

@@ -30,7 +30,7 @@ void TForm1::ShowPhoneCode() {
   }
   QrCodeHandy->SetText(address);
   // The idle hours' wall shows the same code, so a guest can start from there.
-  if (AttractScreen != nullptr) AttractScreen->SetQrCode(address.isEmpty() ? QImage() : QrCodeHandy->grab().toImage());
+  if (AttractScreen != nullptr) AttractScreen->SetQrCode(QrCodeHandy->CodeImage());
 }
 
 }  // namespace orvela

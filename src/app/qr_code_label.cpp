@@ -67,6 +67,19 @@ bool TQrCodeLabel::IsDark(int x, int y) const {
   return dark_[static_cast<std::size_t>(y) * static_cast<std::size_t>(modules_) + static_cast<std::size_t>(x)] != 0;
 }
 
+QImage TQrCodeLabel::CodeImage() const {
+  if (modules_ == 0) return {};
+  const int side = modules_ + 2 * kQuietModules;
+  QImage image(side, side, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int y = 0; y < modules_; ++y) {
+    for (int x = 0; x < modules_; ++x) {
+      if (IsDark(x, y)) image.setPixel(x + kQuietModules, y + kQuietModules, qRgb(0, 0, 0));
+    }
+  }
+  return image;
+}
+
 int TQrCodeLabel::ModulePixels() const {
   if (modules_ == 0) return 0;
   return std::max(1, height() / (modules_ + 2 * kQuietModules));

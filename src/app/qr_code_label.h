@@ -4,6 +4,7 @@
 // it stands in and paints each module as a square of whole pixels, dark on
 // white inside the quiet zone, so a phone's camera reads it from across a
 // table. Without an address it hides.
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -27,6 +28,8 @@ class TQrCodeLabel : public QWidget {
   // Modules per side without the quiet zone; 0 while nothing is encoded.
   int ModuleCount() const { return modules_; }
   bool IsDark(int x, int y) const;
+  // The code alone, one pixel a module, with its quiet zone; null while nothing is encoded.
+  QImage CodeImage() const;
   // Pixels per module side at the present size.
   int ModulePixels() const;
   // The white square: the code with its quiet zone, in this widget's coordinates.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 
+#include "app/attract_screen.h"
 #include "app/house_style.h"
 #include "app/phone_desk.h"
 #include "app/qr_code_label.h"
@@ -205,6 +206,39 @@ TEST_F(PhoneCodeTest, ACameraReadsTheCodeAtBothKioskSizes) {
                              .boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignRight, TQrCodeLabel::CaptionText());
     EXPECT_LE(needed.width(), caption.width()) << "caption cut off";
     EXPECT_LE(needed.height(), caption.height()) << "caption cut off";
+  }
+}
+
+// The idle hours' wall shows the same code: a guest a metre away reads it
+// there too. A 12 MP phone camera sees 0.343 mm of the room a pixel at a metre.
+TEST_F(PhoneCodeTest, ACameraAMetreAwayReadsTheCodeOnTheAttractScreen) {
+  form.reset();  // it holds the program folder
+  folder.WriteAll(std::string(kPlainIni) + "[Cover]\r\nAktiv=1\r\nLeerlauf=1\r\n",
+                  {{"ABBA", "Waterloo", "/m/a.mp3", "Pop", "1974", "02:42"},
+                   {"Beatles", "Help", "/m/b.mp3", "Pop", "1965", "02:18"}});
+  form = MakeForm();
+  ASSERT_NE(form->AttractScreen, nullptr);
+  double idle = 0;
+  form->SetIdleClock([&idle] { return idle; });
+  machine.address = "192.168.178.23";
+  Listen();
+  for (const ScreenSize& screen : kScreens) {
+    SCOPED_TRACE(std::to_string(screen.size.width()) + "x" + std::to_string(screen.size.height()));
+    ShowAt(screen.size);
+    form->ShowPhoneCode();
+    idle += 61;
+    form->TimerLeerlaufTimer();
+    ASSERT_TRUE(form->AttractScreen->isVisible());
+    form->AttractScreen->StopMoving();
+    for (double at : {0.0, 47.5, 211.0}) {
+      form->AttractScreen->SetElapsed(at);
+      const QImage shot = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage camera = shot.scaled(shot.size() * (screen.mmPerPixel / 0.343), Qt::IgnoreAspectRatio,
+                                        Qt::SmoothTransformation);
+      EXPECT_EQ(Decode(camera), Qr().Text().toStdString()) << "at " << at << " s";
+    }
+    form->IdleTouched();
+    form->TimerLeerlaufTimer();
   }
 }
 
