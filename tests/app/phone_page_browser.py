@@ -13,18 +13,16 @@ Exits 77 (skipped) when a tool is missing (scripts/ensure-packages.sh installs
 them all) or the machine has no network address besides the loopback.
 """
 import os
-import random
 import re
 import shutil
-import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from screen_reader_check import BUS_LAUNCHER, Tree, missing_tools as missing_screen_tools  # noqa: E402
+from screen_reader_check import (  # noqa: E402
+    Tree, end_jukebox, missing_tools as missing_screen_tools, run_on_own_screen, start_jukebox)
 
 SKIP = 77
 CHROMEDRIVER = "/usr/bin/chromedriver"
@@ -80,20 +78,12 @@ def outer(jukebox, tool, data):
     if network_address() is None:
         print("skipped: no network address besides the loopback, nothing a phone could reach")
         return SKIP
-    folder = tempfile.mkdtemp(prefix="orvela-phone-page-")
-    try:
-        for name in os.listdir(data):
-            shutil.copy(os.path.join(data, name), folder)
-        env = dict(os.environ, SDL_AUDIODRIVER="dummy")
-        subprocess.run([tool, "demo", folder], check=True, env=env, stdout=subprocess.DEVNULL, timeout=120)
+
+    def prepare(folder):
         port = free_port()
         phone_settings(os.path.join(folder, "Jukebox.ini"), port)
-        display = str(random.randrange(200, 4000))
-        command = ["xvfb-run", "-n", display, "-a", "-s", "-screen 0 1280x1024x24", "dbus-run-session", "--",
-                   sys.executable, os.path.abspath(__file__), "--inside", jukebox, folder, str(port)]
-        return subprocess.run(command, env=env, timeout=240).returncode
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
+        return [str(port)]
+    return run_on_own_screen(__file__, jukebox, tool, data, prepare)
 
 
 def read_qr(folder, seconds, program):
@@ -192,10 +182,7 @@ def inside(jukebox, folder, port):
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi
 
-    launcher = subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", SDL_AUDIODRIVER="dummy")
-    program = subprocess.Popen([jukebox, "--program-folder", folder], env=env)
+    launcher, program = start_jukebox(jukebox, folder)
     failures = []
     tree = Tree(Atspi)
     phone = None
@@ -283,17 +270,8 @@ def inside(jukebox, folder, port):
     finally:
         if phone is not None:
             phone.quit()
-        program.send_signal(signal.SIGTERM)
-        try:
-            program.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            program.kill()
-            failures.append("the jukebox did not end on SIGTERM")
-        launcher.terminate()
-        launcher.wait(timeout=10)
-    for failure in failures:
-        print("FAILED: " + failure)
-    return 1 if failures else 0
+        status = end_jukebox(launcher, program, failures)
+    return status
 
 
 if __name__ == "__main__":

@@ -38,24 +38,56 @@ def missing_tools():
     return missing
 
 
-def outer(jukebox, tool, data):
-    missing = missing_tools()
-    if missing:
-        print("skipped, missing: " + ", ".join(missing))
-        return SKIP
-    folder = tempfile.mkdtemp(prefix="orvela-screen-reader-")
+def run_on_own_screen(script, jukebox, tool, data, prepare=lambda folder: []):
+    """Makes a scratch program folder with the demo titles (prepare(folder) may
+    change it, and returns more arguments), then runs `script --inside JUKEBOX
+    FOLDER ARGS...` on a display and a session bus of its own; its exit status."""
+    folder = tempfile.mkdtemp(prefix="orvela-" + os.path.basename(script).split(".")[0] + "-")
     try:
         for name in os.listdir(data):
             shutil.copy(os.path.join(data, name), folder)
         env = dict(os.environ, SDL_AUDIODRIVER="dummy")
         subprocess.run([tool, "demo", folder], check=True, env=env, stdout=subprocess.DEVNULL, timeout=120)
+        extra = prepare(folder)
         # A display of its own away from 99, where other checks start theirs at the same moment.
         display = str(random.randrange(200, 4000))
         command = ["xvfb-run", "-n", display, "-a", "-s", "-screen 0 1280x1024x24", "dbus-run-session", "--",
-                   sys.executable, os.path.abspath(__file__), "--inside", jukebox, folder]
-        return subprocess.run(command, env=env, timeout=150).returncode
+                   sys.executable, os.path.abspath(script), "--inside", jukebox, folder] + extra
+        return subprocess.run(command, env=env, timeout=240).returncode
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+
+
+def start_jukebox(jukebox, folder):
+    """The accessibility bus and the jukebox on it: (bus launcher, jukebox)."""
+    launcher = subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", SDL_AUDIODRIVER="dummy")
+    return launcher, subprocess.Popen([jukebox, "--program-folder", folder], env=env)
+
+
+def end_jukebox(launcher, program, failures):
+    """Ends the jukebox as the kiosk's service does, and its bus; prints the
+    failures and returns the exit status."""
+    program.send_signal(signal.SIGTERM)
+    try:
+        program.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        program.kill()
+        failures.append("the jukebox did not end on SIGTERM")
+    launcher.terminate()
+    launcher.wait(timeout=10)
+    for failure in failures:
+        print("FAILED: " + failure)
+    return 1 if failures else 0
+
+
+def outer(jukebox, tool, data):
+    missing = missing_tools()
+    if missing:
+        print("skipped, missing: " + ", ".join(missing))
+        return SKIP
+    return run_on_own_screen(__file__, jukebox, tool, data)
 
 
 class Tree:
@@ -119,10 +151,7 @@ def inside(jukebox, folder):
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi
 
-    launcher = subprocess.Popen([BUS_LAUNCHER, "--launch-immediately"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", SDL_AUDIODRIVER="dummy")
-    program = subprocess.Popen([jukebox, "--program-folder", folder], env=env)
+    launcher, program = start_jukebox(jukebox, folder)
     failures = []
     tree = Tree(Atspi)
     try:
@@ -164,17 +193,8 @@ def inside(jukebox, folder):
                 if tree.find(app, "label", DUPLICATE) is not None:
                     failures.append("the box stayed after \"OK\" was tapped")
     finally:
-        program.send_signal(signal.SIGTERM)
-        try:
-            program.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            program.kill()
-            failures.append("the jukebox did not end on SIGTERM")
-        launcher.terminate()
-        launcher.wait(timeout=10)
-    for failure in failures:
-        print("FAILED: " + failure)
-    return 1 if failures else 0
+        status = end_jukebox(launcher, program, failures)
+    return status
 
 
 if __name__ == "__main__":
