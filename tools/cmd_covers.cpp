@@ -44,28 +44,10 @@ void QuietImageReaders(QtMsgType type, const QMessageLogContext&, const QString&
 }
 
 int RunCovers(const std::vector<std::string>& args) {
-  std::vector<std::string> paths;
-  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--jobs" && i + 1 < args.size()) {
-      const int n = std::atoi(args[++i].c_str());
-      if (n < 1 || n > 256) {
-        std::fprintf(stderr, "%s", kUsage);
-        return 2;
-      }
-      jobs = static_cast<unsigned>(n);
-    } else if (!args[i].empty() && args[i][0] != '-') {
-      paths.push_back(args[i]);
-    } else {
-      std::fprintf(stderr, "%s", kUsage);
-      return 2;
-    }
-  }
-  if (paths.size() != 1) {
-    std::fprintf(stderr, "%s", kUsage);
-    return 2;
-  }
-  const std::filesystem::path folder(paths[0]);
+  const std::optional<FolderAndJobs> parsed = ParseFolderAndJobs("covers", args, kUsage);
+  if (!parsed) return 2;
+  const unsigned jobs = parsed->jobs;
+  const std::filesystem::path folder(parsed->folder);
   const std::filesystem::path collectionFile = folder / "Musikliste.xml";
   std::error_code statError;
   if (!std::filesystem::is_regular_file(collectionFile, statError)) {
@@ -73,7 +55,7 @@ int RunCovers(const std::vector<std::string>& args) {
                  EscapeField(collectionFile.string()).c_str());
     return 1;
   }
-  const auto lock = LockProgramFolder("covers", paths[0], "nothing was read");
+  const auto lock = LockProgramFolder("covers", parsed->folder, "nothing was read");
   if (!lock) return 1;
 
   TCollectionTable table(TCollectionTable::CollectionWidths(), true);

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -45,42 +44,11 @@ struct Job {
   TFileStamp stamp;
 };
 
-constexpr unsigned kMaxJobs = 256;
-
-// The whole text as a count of jobs: "1x", "+4" or a number past what fits are no count.
-std::optional<unsigned> JobCount(const std::string& text) {
-  unsigned n = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, n);
-  if (error != std::errc() || stop != end || n < 1 || n > kMaxJobs) return std::nullopt;
-  return n;
-}
-
 int RunLoudness(const std::vector<std::string>& args) {
-  std::vector<std::string> paths;
-  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--jobs" && i + 1 < args.size()) {
-      const std::optional<unsigned> n = JobCount(args[++i]);
-      if (!n) {
-        std::fprintf(stderr, "loudness: --jobs wants a number from 1 to %u, not %s\n", kMaxJobs,
-                     EscapeField(args[i]).c_str());
-        std::fprintf(stderr, "%s", kUsage);
-        return 2;
-      }
-      jobs = *n;
-    } else if (!args[i].empty() && args[i][0] != '-') {
-      paths.push_back(args[i]);
-    } else {
-      std::fprintf(stderr, "%s", kUsage);
-      return 2;
-    }
-  }
-  if (paths.size() != 1) {
-    std::fprintf(stderr, "%s", kUsage);
-    return 2;
-  }
-  const std::filesystem::path folder(paths[0]);
+  const std::optional<FolderAndJobs> parsed = ParseFolderAndJobs("loudness", args, kUsage);
+  if (!parsed) return 2;
+  const unsigned jobs = parsed->jobs;
+  const std::filesystem::path folder(parsed->folder);
   const std::filesystem::path collectionFile = folder / "Musikliste.xml";
   const std::filesystem::path resultsFile = folder / TLoudnessStore::kFileName;
   std::error_code statError;
@@ -89,7 +57,7 @@ int RunLoudness(const std::vector<std::string>& args) {
                  EscapeField(collectionFile.string()).c_str());
     return 1;
   }
-  const auto lock = LockProgramFolder("loudness", paths[0], "nothing was measured");
+  const auto lock = LockProgramFolder("loudness", parsed->folder, "nothing was measured");
   if (!lock) return 1;
   std::string reason;
   if (!MayReplaceFile(resultsFile.string(), &reason)) {

@@ -1,14 +1,26 @@
 #pragma once
-// What the commands that run for minutes share (scan, loudness): Ctrl-C or
+// What the commands that run for minutes share (scan, loudness, covers): Ctrl-C or
 // SIGTERM ends them at their next step with what they did kept, and on a
 // terminal one progress line is rewritten in place; a log file or a pipe gets
 // none of it, only the summary.
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace orvela::tool {
+
+// "PROGRAM_FOLDER [--jobs N]", N from 1 to kMaxJobs and all cores without it.
+constexpr unsigned kMaxJobs = 256;
+struct FolderAndJobs {
+  std::string folder;
+  unsigned jobs = 1;
+};
+// Nothing, after the usage (and what was wrong) is on stderr: the command ends with status 2.
+std::optional<FolderAndJobs> ParseFolderAndJobs(const char* command, const std::vector<std::string>& args,
+                                                const char* usage);
 
 void CatchStopSignals();
 // The stop signal that arrived, 0 while none did.

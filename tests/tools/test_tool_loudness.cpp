@@ -101,11 +101,15 @@ TEST_F(ToolLoudnessTest, RefusedWhileTheJukeboxHoldsTheFolder) {
 
 TEST_F(ToolLoudnessTest, AJobCountThatIsNoWholeNumberIsRefused) {
   WriteCollection({Tone("a.wav", -20.0)});
-  for (const char* jobs : {"1x", "4294967297", "0", "-1", "257", "", " 2", "+2"}) {
-    const ToolRun run = RunTool({"loudness", program.string(), "--jobs", jobs});
-    EXPECT_TRUE(run.exited && run.status == 2) << "--jobs \"" << jobs << "\": " << run.How();
-    EXPECT_NE(run.err.find("--jobs"), std::string::npos) << run.err;
+  // The covers command reads its count the same way.
+  for (const char* command : {"loudness", "covers"}) {
+    for (const char* jobs : {"1x", "4294967297", "0", "-1", "257", "", " 2", "+2"}) {
+      const ToolRun run = RunTool({command, program.string(), "--jobs", jobs});
+      EXPECT_TRUE(run.exited && run.status == 2) << command << " --jobs \"" << jobs << "\": " << run.How();
+      EXPECT_NE(run.err.find("--jobs"), std::string::npos) << run.err;
+    }
   }
+  EXPECT_FALSE(fs::exists(program / "Cover"));
   EXPECT_FALSE(fs::exists(program / "Lautheit.txt"));
   const ToolRun run = RunTool({"loudness", program.string(), "--jobs", "256"});
   EXPECT_TRUE(run.exited && run.status == 0) << run.How() << run.err;
