@@ -1,19 +1,14 @@
 // covers PROGRAM_FOLDER, run as the operator runs it: every title's thumbnail
 // made once, the cached ones skipped, a stopped run resumed.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/program_folder_lock.h"
@@ -140,24 +135,9 @@ TEST_F(ToolCoversTest, AStoppedRunIsResumed) {
   }
   WriteCollection(paths);
 
-  const std::string tool = ToolPath().string();
-  const std::string folder = program.string();
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devNull, STDOUT_FILENO);
-    ::dup2(devNull, STDERR_FILENO);
-    ::alarm(120);
-    ::execl(tool.c_str(), tool.c_str(), "covers", folder.c_str(), "--jobs", "1", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  ::kill(child, SIGINT);
-  int raw = 0;
-  ::waitpid(child, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw)) << raw;
-  ASSERT_EQ(WEXITSTATUS(raw), 128 + SIGINT) << "the run ended before the stop";
+  const ToolRun stopped = StopToolAfter({"covers", program.string(), "--jobs", "1"}, SIGINT, 1500);
+  ASSERT_TRUE(stopped.exited) << stopped.How();
+  ASSERT_EQ(stopped.status, 128 + SIGINT) << "the run ended before the stop";
   const std::size_t kept = Entries();
   EXPECT_LT(kept, 600u);
 

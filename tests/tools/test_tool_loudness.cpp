@@ -1,17 +1,12 @@
 // loudness PROGRAM_FOLDER, run as the operator runs it: every title of the
 // collection measured once, the known ones skipped, a stopped run resumed.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/program_folder_lock.h"
@@ -170,24 +165,9 @@ TEST_F(ToolLoudnessTest, AStoppedRunIsResumed) {
   }
   WriteCollection(paths);
 
-  const std::string tool = ToolPath().string();
-  const std::string folder = program.string();
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devNull, STDOUT_FILENO);
-    ::dup2(devNull, STDERR_FILENO);
-    ::alarm(120);
-    ::execl(tool.c_str(), tool.c_str(), "loudness", folder.c_str(), "--jobs", "1", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  ::kill(child, SIGTERM);
-  int raw = 0;
-  ::waitpid(child, &raw, 0);
-  ASSERT_TRUE(WIFEXITED(raw)) << raw;
-  ASSERT_EQ(WEXITSTATUS(raw), 128 + SIGTERM) << "the run ended before the stop";
+  const ToolRun stopped = StopToolAfter({"loudness", program.string(), "--jobs", "1"}, SIGTERM, 1500);
+  ASSERT_TRUE(stopped.exited) << stopped.How();
+  ASSERT_EQ(stopped.status, 128 + SIGTERM) << "the run ended before the stop";
   const std::size_t kept = Known();
   EXPECT_LT(kept, 40u);
 

@@ -109,4 +109,30 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+ToolRun StopToolAfter(const std::vector<std::string>& args, int signal, int milliseconds) {
+  ToolRun run;
+  const std::string tool = ToolPath().string();
+  std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) return run;
+  if (child == 0) {
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+    ::alarm(120);
+    ::execv(tool.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::usleep(static_cast<useconds_t>(milliseconds) * 1000);
+  ::kill(child, signal);
+  int raw = 0;
+  ::waitpid(child, &raw, 0);
+  run.exited = WIFEXITED(raw);
+  run.status = run.exited ? WEXITSTATUS(raw) : -1;
+  run.signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
+  return run;
+}
+
 }  // namespace orvela::testing

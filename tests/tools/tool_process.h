@@ -34,6 +34,11 @@ struct ToolRun {
 // signal instead of a test that never ends.
 ToolRun RunTool(const std::vector<std::string>& args, const ToolRunOptions& options = {});
 
+// Starts the tool with its output thrown away, sends `signal` after
+// `milliseconds` as Ctrl-C or a service stop would, and waits for its end:
+// how it ended (a run that finished before the signal shows its own status).
+ToolRun StopToolAfter(const std::vector<std::string>& args, int signal, int milliseconds);
+
 // A folder of its own for the running test, removed afterwards.
 class ScratchFolder {
  public:
