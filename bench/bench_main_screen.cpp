@@ -45,9 +45,8 @@
 #include "demo/tone_encoder.h"
 #include "playback/audio/audio_layer.h"
 #include "queue/tilu_playlist.h"
+#include "bench_screen.h"
 #include "support/manual_output.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_platform.h"
 
 namespace {
 
@@ -60,14 +59,7 @@ double ProcessCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_main_screen";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+QApplication& App() { return bench::BenchApp(); }
 
 // A program folder with its data files and a 60-second MP3 of a changing melody.
 struct Folder {
@@ -95,27 +87,8 @@ struct Folder {
   bool ok = false;
 };
 
-struct Screen {
-  explicit Screen(audio::AudioLayer& layer, const Folder& folder) {
-    TForm1Services services;
-    services.dialogs = &dialogs;
-    services.screenSaver = &screenSaver;
-    services.mousePointer = &mousePointer;
-    services.clock = &clock;
-    services.programDir = folder.Path();
-    services.terminate = [] {};
-    services.audioLayerAvailable = [] { return true; };
-    services.wmaPluginAvailable = [] { return true; };
-    services.audioLayer = &layer;
-    services.sleepOneMillisecond = [] {};
-    form = std::make_unique<TForm1>(services);
-    form->show();
-  }
-  ScriptedDialogs dialogs;
-  ScriptedScreenSaver screenSaver{false};
-  ScriptedMousePointer mousePointer;
-  ScriptedClock clock{46000.5};
-  std::unique_ptr<TForm1> form;
+struct Screen : bench::BenchScreen {
+  Screen(audio::AudioLayer& layer, const Folder& folder) : BenchScreen(layer, folder.Path(), 46000.5) {}
 };
 
 void ScreenPlaying(benchmark::State& state) {

@@ -42,8 +42,7 @@
 #include "playback/audio/audio_layer.h"
 #include "support/manual_output.h"
 #include "support/raw_client.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_platform.h"
+#include "bench_screen.h"
 
 namespace {
 
@@ -64,14 +63,7 @@ long ResidentKb() {
   return 0;
 }
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_phones";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+QApplication& App() { return bench::BenchApp(); }
 
 const char* const kWords[] = {"Nacht", "Sonne", "Regen", "Liebe", "Stra\xDF" "e", "K\xE4pt'n", "Blues",
                               "Rock",  "M\xFChle", "Tanz",  "Wind",  "Meer",   "Herz",   "Stern"};
@@ -105,21 +97,9 @@ struct Folder {
   bool ok = false;
 };
 
-struct Screen {
-  explicit Screen(audio::AudioLayer& layer, const Folder& folder) {
-    TForm1Services services;
-    services.dialogs = &dialogs;
-    services.screenSaver = &screenSaver;
-    services.mousePointer = &mousePointer;
-    services.clock = &clock;
-    services.programDir = folder.dir.string() + "/";
-    services.terminate = [] {};
-    services.audioLayerAvailable = [] { return true; };
-    services.wmaPluginAvailable = [] { return true; };
-    services.audioLayer = &layer;
-    services.sleepOneMillisecond = [] {};
-    form = std::make_unique<TForm1>(services);
-    form->show();
+// The screen with its phones' page listening on a free port of the loopback.
+struct Screen : bench::BenchScreen {
+  Screen(audio::AudioLayer& layer, const Folder& folder) : BenchScreen(layer, folder.dir.string() + "/", 46000.875) {
     TPhoneSettings settings;
     settings.enabled = true;
     settings.port = 0;
@@ -127,11 +107,6 @@ struct Screen {
     settings.intervalSeconds = 0;
     started = form->StartPhones(settings, QHostAddress::LocalHost);
   }
-  ScriptedDialogs dialogs;
-  ScriptedScreenSaver screenSaver{false};
-  ScriptedMousePointer mousePointer;
-  ScriptedClock clock{46000.875};
-  std::unique_ptr<TForm1> form;
   bool started = false;
 };
 
