@@ -10,7 +10,8 @@
 // loading, Qt, ICU and the collection file all count. Five runs per size; the
 // best and the median of each moment, the median CPU time the process had used
 // by "usable" (on a busy machine the wall time also holds other programs' time),
-// and its peak resident memory (peak_MB, the process's VmHWM at "usable").
+// its peak resident memory (peak_MB, the process's VmHWM at "usable") and what
+// it holds then (kept_MB, VmRSS: the start's passing buffers given back).
 //
 // The program folders are made once in $TMPDIR/orvela_bench_start.
 //
@@ -68,6 +69,7 @@ struct Mark {
   char moment = 0;  // 'P' painted, 'U' usable
   double cpuSeconds = 0;
   double peakMB = 0;
+  double keptMB = 0;
 };
 
 double ProcessCpuSeconds() {
@@ -77,7 +79,7 @@ double ProcessCpuSeconds() {
 }
 
 void Send(int fd, char moment) {
-  const Mark mark{moment, ProcessCpuSeconds(), bench::StatusMB("VmHWM")};
+  const Mark mark{moment, ProcessCpuSeconds(), bench::StatusMB("VmHWM"), bench::StatusMB("VmRSS")};
   [[maybe_unused]] const ssize_t written = write(fd, &mark, sizeof mark);
 }
 
@@ -171,7 +173,7 @@ fs::path Folder(int titles) {
 }
 
 struct Run {
-  double paintMs = 0, usableMs = 0, cpuMs = 0, peakMB = 0;
+  double paintMs = 0, usableMs = 0, cpuMs = 0, peakMB = 0, keptMB = 0;
   bool ok = false;
 };
 
@@ -214,6 +216,7 @@ Run StartOnce(const fs::path& folder) {
   run.ok = got && marks[0].moment == 'P' && marks[1].moment == 'U' && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   run.cpuMs = marks[1].cpuSeconds * 1e3;
   run.peakMB = marks[1].peakMB;
+  run.keptMB = marks[1].keptMB;
   return run;
 }
 
@@ -226,7 +229,7 @@ void StartToUsableScreen(benchmark::State& state) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   const fs::path folder = Folder(static_cast<int>(state.range(0)));
-  std::vector<double> paint, usable, cpu, peak;
+  std::vector<double> paint, usable, cpu, peak, kept;
   for (auto _ : state) {
     for (int i = 0; i < 5; ++i) {
       const Run run = StartOnce(folder);
@@ -238,6 +241,7 @@ void StartToUsableScreen(benchmark::State& state) {
       usable.push_back(run.usableMs);
       cpu.push_back(run.cpuMs);
       peak.push_back(run.peakMB);
+      kept.push_back(run.keptMB);
     }
     state.SetIterationTime(Median(usable) / 1e3);
   }
@@ -247,6 +251,7 @@ void StartToUsableScreen(benchmark::State& state) {
   state.counters["usable_median_ms"] = Median(usable);
   state.counters["cpu_median_ms"] = Median(cpu);
   state.counters["peak_MB"] = Median(peak);
+  state.counters["kept_MB"] = Median(kept);
 }
 BENCHMARK(StartToUsableScreen)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
