@@ -36,24 +36,40 @@ one_size() {
   sed -i "s/^\[Handy\]\r\?\$/&\nPort=$port\r/" "$folder/Jukebox.ini"
   grep -q '^\[Handy\]' "$folder/Jukebox.ini" || fail "the delivered Jukebox.ini has no [Handy] section"
   shot="$work/screen-$size.png"
+  # A phone a metre away: a 12 MP camera (4032 pixels across 69 degrees) sees
+  # 0.343 mm of the room a pixel; a 15.6" 16:9 panel shows 0.179 mm a pixel at
+  # 1920x1080, and 0.252 mm at 1024x768 (full height, bars at the sides).
+  case $size in
+    1920x1080) camera=52 ;;
+    *) camera=73 ;;
+  esac
   # The code changes at every start: the picture is read and its address
-  # opened while the program that showed it still runs.
+  # opened while the program that showed it still runs. A busy machine may
+  # take a while to lay the full screen out, so the screen is photographed
+  # until a camera reads it, for half a minute at most.
   SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 ${size}x24" sh -c '
     "$1" --program-folder "$2" >"$2/out.txt" 2>&1 & pid=$!
-    # Up when the page answers; then a moment for the first paint.
+    # Up when the page answers.
     i=0
     until curl -s -o /dev/null "http://127.0.0.1:$3/"; do
       i=$((i + 1)); [ $i -gt 300 ] && break
       kill -0 $pid 2>/dev/null || break
       sleep 0.2
     done
-    sleep 2
-    import -window root "$4"
-    zbarimg -q --raw -Sdisable -Sqrcode.enable "$4" >"$2/address.txt"
+    i=0
+    while [ $i -lt 30 ]; do
+      sleep 1
+      import -window root "$4"
+      zbarimg -q --raw -Sdisable -Sqrcode.enable "$4" >"$2/address.txt"
+      convert "$4" -resize "$5%" "$2/camera.png"
+      zbarimg -q --raw -Sdisable -Sqrcode.enable "$2/camera.png" >"$2/seen.txt"
+      [ -s "$2/address.txt" ] && cmp -s "$2/address.txt" "$2/seen.txt" && break
+      i=$((i + 1))
+    done
     address=$(head -n 1 "$2/address.txt")
     [ -n "$address" ] && curl -s --max-time 20 -o "$2/page.html" -w "%{http_code}" "$address" >"$2/status.txt"
     kill $pid; wait $pid
-  ' phone-code "$program" "$folder" "$port" "$shot"
+  ' phone-code "$program" "$folder" "$port" "$shot" "$camera"
   [ -s "$shot" ] || { cat "$folder/out.txt"; fail "$size: no picture of the screen"; }
   geometry=$(identify -format '%wx%h' "$shot")
   [ "$geometry" = "$size" ] || fail "$size: the picture is $geometry"
@@ -68,15 +84,7 @@ one_size() {
   [ "$(cat "$folder/status.txt" 2>/dev/null)" = 200 ] || fail "$size: $address answered '$(cat "$folder/status.txt" 2>/dev/null)'"
   grep -q "Orvela Jukebox" "$folder/page.html" || fail "$size: the page at $address is not the jukebox's"
   grep -q "Bitte den QR-Code an der Jukebox scannen" "$folder/page.html" && fail "$size: the code in the QR was refused"
-  # A phone a metre away: a 12 MP camera (4032 pixels across 69 degrees) sees
-  # 0.343 mm of the room a pixel; a 15.6" 16:9 panel shows 0.179 mm a pixel at
-  # 1920x1080, and 0.252 mm at 1024x768 (full height, bars at the sides).
-  case $size in
-    1920x1080) camera=52 ;;
-    *) camera=73 ;;
-  esac
-  convert "$shot" -resize "$camera%" "$work/camera-$size.png"
-  seen=$(zbarimg -q --raw -Sdisable -Sqrcode.enable "$work/camera-$size.png")
+  seen=$(cat "$folder/seen.txt")
   [ "$seen" = "$address" ] || fail "$size: a camera a metre away reads '$seen'"
   echo "$size: $address"
   if [ -n "$pictures" ]; then cp "$shot" "$pictures/phone-code-$size.png"; fi
