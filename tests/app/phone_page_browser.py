@@ -238,6 +238,14 @@ def inside(jukebox, folder, port):
             time.sleep(0.2)
         check("Ahoi, Frau M\u00fcller!" in screen_queue(tree, app),
               "the phone's choice is not in the screen's queue: %r" % screen_queue(tree, app))
+        # The operator stops the music: the started title stays first and no
+        # longer waits, and nothing moves on while the rest is checked however
+        # slow the machine (the title is half a minute long).
+        stop = tree.find(app, "push button", "Stop")
+        if check(stop is not None, "no \"Stop\" on the screen"):
+            tree.tap(stop)
+            check(phone.wait(lambda: "angehalten" in phone.text("jetzt")),
+                  "the phone does not show the stop: %r" % phone.text("jetzt"))
 
         # After the interval: the same title again is the screen's duplicate.
         time.sleep(INTERVAL + 0.5)
