@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "child_figures.h"
+#include "covers/cover_fixtures.h"
 #include "covers/cover_cache.h"
 #include "covers/cover_store.h"
 
@@ -48,15 +49,9 @@ std::string BigJpeg() {
   return {};
 }
 
+// A front cover in an ID3v2.3 tag, then a little of what would be the audio.
 std::string Mp3WithCover(const std::string& jpeg) {
-  std::string body = std::string(1, '\0') + "image/jpeg" + std::string(1, '\0') + "\x03" + std::string(1, '\0') + jpeg;
-  std::string frame = "APIC";
-  for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((body.size() >> shift) & 0xff));
-  frame += std::string(2, '\0') + body;
-  std::string tag = "ID3\x03";
-  tag += std::string(2, '\0');
-  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<char>((frame.size() >> shift) & 0x7f));
-  return tag + frame + std::string(4000, '\0');
+  return orvela::testing::Id3v23Tag({{3, jpeg}}) + std::string(4000, '\0');
 }
 
 struct Collection {
@@ -97,14 +92,7 @@ void FillAll(const orvela::TCoverStore& store, const std::vector<std::string>& t
   for (std::thread& w : workers) w.join();
 }
 
-// CPU seconds of the whole process (all threads): on a shared machine the wall
-// time says little, the CPU per title what an idle venue PC would take.
-double ProcessCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 void BM_CoversFill(benchmark::State& state) {
   double cpu = 0;

@@ -19,6 +19,7 @@
 #include "playback/audio/loudness_meter.h"
 #include "playback/loudness_store.h"
 #include "support/manual_output.h"
+#include "child_figures.h"
 
 namespace {
 
@@ -26,11 +27,7 @@ using namespace orvela;
 
 constexpr double kTarget = -16.0;
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 std::string BenchDir() {
   const auto dir = std::filesystem::temp_directory_path() / "orvela-bench-loudness";

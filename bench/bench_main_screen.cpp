@@ -47,17 +47,14 @@
 #include "queue/tilu_playlist.h"
 #include "bench_screen.h"
 #include "support/manual_output.h"
+#include "child_figures.h"
 
 namespace {
 
 using namespace orvela;
 namespace fs = std::filesystem;
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 QApplication& App() { return bench::BenchApp(); }
 

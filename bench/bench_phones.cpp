@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -48,25 +49,16 @@
 #include "support/manual_output.h"
 #include "support/raw_client.h"
 #include "bench_screen.h"
+#include "child_figures.h"
 
 namespace {
 
 using namespace orvela;
 namespace fs = std::filesystem;
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
-long ResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  return 0;
-}
+long ResidentKb() { return std::lround(bench::StatusMB("VmRSS") * 1024.0); }
 
 QApplication& App() { return bench::BenchApp(); }
 

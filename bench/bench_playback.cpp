@@ -18,6 +18,7 @@
 #include "support/manual_output.h"
 #include "demo/tone_encoder.h"
 #include "playback/audio/audio_layer.h"
+#include "child_figures.h"
 
 namespace {
 
@@ -26,11 +27,7 @@ using audio::AudioLayer;
 using audio::Handle;
 using audio::ManualOutput;
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 std::string BenchDir() {
   const auto dir = std::filesystem::temp_directory_path() / "orvela-bench-playback";

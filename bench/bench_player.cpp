@@ -27,6 +27,7 @@
 #include "metadata/audio_file.h"
 #include "playback/audio/audio_layer.h"
 #include "playback/tilu_player.h"
+#include "child_figures.h"
 
 namespace {
 
@@ -49,11 +50,7 @@ const std::string& BenchMp3() {
 
 void NoPost(std::function<void()>) {}
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 void PlaybackManual(benchmark::State& state) {
   if (BenchMp3().empty()) {

@@ -72,11 +72,7 @@ struct Mark {
   double keptMB = 0;
 };
 
-double ProcessCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using orvela::bench::ProcessCpuSeconds;
 
 void Send(int fd, char moment) {
   const Mark mark{moment, ProcessCpuSeconds(), bench::StatusMB("VmHWM"), bench::StatusMB("VmRSS")};

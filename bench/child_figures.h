@@ -1,8 +1,10 @@
 #pragma once
-// Memory figures of a piece of work, measured in a child process.
+// Figures of a piece of work: the process's CPU time, and its memory measured
+// in a child process.
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,14 @@
 #include <string>
 
 namespace orvela::bench {
+
+// CPU seconds of the whole process, all its threads: on a shared machine the
+// wall time says little, the CPU what an idle machine would take.
+inline double ProcessCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 // Runs work() in a child process, so that neither the parent's memory nor what an
 // earlier measurement left behind counts. Nothing measured passes the pipe but

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/program_folder_lock.h"
+#include "covers/cover_fixtures.h"
 #include "support/collection_file_text.h"
 #include "tool_process.h"
 
@@ -30,18 +31,6 @@ std::string Jpeg(int pixels) {
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "JPEG", 90);
   return bytes.toStdString();
-}
-
-// An MP3's ID3v2.3 tag with one front cover (the audio after it does not matter here).
-std::string TagWithCover(const std::string& jpeg) {
-  std::string body = std::string(1, '\0') + "image/jpeg" + std::string(1, '\0') + "\x03" + std::string(1, '\0') + jpeg;
-  std::string frame = "APIC";
-  for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<char>((body.size() >> shift) & 0xff));
-  frame += std::string(2, '\0') + body;
-  std::string tag = "ID3\x03";
-  tag += std::string(2, '\0');
-  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<char>((frame.size() >> shift) & 0x7f));
-  return tag + frame;
 }
 
 class ToolCoversTest : public ::testing::Test {
@@ -74,13 +63,13 @@ class ToolCoversTest : public ::testing::Test {
 
 TEST_F(ToolCoversTest, ReadsWhatIsNotCachedAndOnlyThat) {
   const fs::path embedded = music / "eingebettet.mp3";
-  WriteFileBytes(embedded, TagWithCover(Jpeg(300)) + std::string(2000, '\0'));
+  WriteFileBytes(embedded, Id3v23Tag({{3, Jpeg(300)}}) + std::string(2000, '\0'));
   fs::create_directories(music / "album");
   WriteFileBytes(music / "album" / "Folder.jpg", Jpeg(200));
   WriteFileBytes(music / "album" / "eins.mp3", std::string(2000, '\0'));
   fs::create_directories(music / "ohne");
   WriteFileBytes(music / "ohne" / "zwei.mp3", std::string(2000, '\0'));
-  WriteFileBytes(music / "ohne" / "kaputt.mp3", TagWithCover(std::string(4000, 'x')) + std::string(2000, '\0'));
+  WriteFileBytes(music / "ohne" / "kaputt.mp3", Id3v23Tag({{3, std::string(4000, 'x')}}) + std::string(2000, '\0'));
   WriteCollection({embedded.string(), (music / "album" / "eins.mp3").string(), (music / "ohne" / "zwei.mp3").string(),
                    (music / "ohne" / "kaputt.mp3").string(), (music / "fehlt.mp3").string(), embedded.string()});
 
@@ -106,7 +95,7 @@ TEST_F(ToolCoversTest, ReadsWhatIsNotCachedAndOnlyThat) {
 }
 
 TEST_F(ToolCoversTest, RefusedWhileTheJukeboxHoldsTheFolder) {
-  WriteFileBytes(music / "a.mp3", TagWithCover(Jpeg(40)));
+  WriteFileBytes(music / "a.mp3", Id3v23Tag({{3, Jpeg(40)}}));
   WriteCollection({(music / "a.mp3").string()});
   TProgramFolderLock running(program);
   const ToolRun run = RunTool({"covers", program.string()});
@@ -116,7 +105,7 @@ TEST_F(ToolCoversTest, RefusedWhileTheJukeboxHoldsTheFolder) {
 }
 
 TEST_F(ToolCoversTest, ACacheThatCannotBeWrittenIsAFailure) {
-  WriteFileBytes(music / "a.mp3", TagWithCover(Jpeg(40)));
+  WriteFileBytes(music / "a.mp3", Id3v23Tag({{3, Jpeg(40)}}));
   WriteCollection({(music / "a.mp3").string()});
   WriteFileBytes(program / "Cover", "a file where the folder belongs");
   const ToolRun run = RunTool({"covers", program.string()});
