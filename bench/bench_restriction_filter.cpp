@@ -16,6 +16,7 @@
 #include <string>
 
 #include "collection/collection_table.h"
+#include "generated_titles.h"
 #include "jukebox/program_state.h"
 #include "jukebox/restriction_filter.h"
 #include "support/scripted_dialogs.h"
@@ -26,16 +27,7 @@ using namespace orvela;
 
 constexpr int kTitles = 100000;
 
-class Lcg {
- public:
-  std::uint32_t Next(std::uint32_t range) {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<std::uint32_t>(state_ >> 33) % range;
-  }
-
- private:
-  std::uint64_t state_ = 20261210;
-};
+using bench::Lcg;
 
 const char* const kGenres[] = {"Pop",   "Rock",    "Schlager", "Jazz",   "Blues",     "Country", "Dance",  "Disco",
                                "Metal", "Hip-Hop", "Soul",     "Funk",   "Reggae",    "Folk",    "Oldies", "Punk",
@@ -43,7 +35,7 @@ const char* const kGenres[] = {"Pop",   "Rock",    "Schlager", "Jazz",   "Blues"
 const char* const kSyllables[] = {"ab", "ba", "ka", "lo", "mi", "ne", "ro", "sa", "ti", "vu", "der", "mon",
                                   "tal", "ber", "gen", "lin", "har", "wol", "f\xFC", "m\xF6", "k\xE4", "ei"};
 
-std::string Name(Lcg& rng, int syllables) {
+std::string Word(Lcg& rng, int syllables) {
   std::string s;
   for (int i = 0; i < syllables; ++i) s += kSyllables[rng.Next(std::size(kSyllables))];
   s[0] = static_cast<char>(s[0] >= 'a' && s[0] <= 'z' ? s[0] - 32 : s[0]);
@@ -77,8 +69,8 @@ struct Venue {
     Lcg rng;
     // About 8,000 artists with a dozen titles each, 21 genres, 60 years.
     for (int i = 0; i < kTitles; ++i) {
-      const std::string artist = Name(rng, 2 + static_cast<int>(rng.Next(3)));
-      file.AppendRecord(artist, Name(rng, 3) + " " + Name(rng, 2),
+      const std::string artist = Word(rng, 2 + static_cast<int>(rng.Next(3)));
+      file.AppendRecord(artist, Word(rng, 3) + " " + Word(rng, 2),
                         "/srv/musik/" + artist + "/" + std::to_string(i) + ".mp3",
                         kGenres[rng.Next(std::size(kGenres))], std::to_string(1960 + rng.Next(60)), "03:30");
     }
