@@ -161,9 +161,10 @@ TPhoneCover TPhoneDesk::PhoneCover(const std::string& titleId) {
   const auto path = cache != nullptr ? PathOf(ref ? &*ref : nullptr) : std::nullopt;
   if (!path) return answer;
   answer.found = true;
-  // The screen's own lookup: the cover when known, else the tile; a read is queued, never waited for.
-  const QImage picture = form_.CoverOrTile(*path, form_.CollectionTable().RowField(ref->row, 0).value_or(""));
-  answer.settled = cache->KnownWithoutCover(*path) || !cache->Thumbnail(*path).isNull();
+  // Asking queues a read that is not done yet; it is never waited for.
+  QImage picture = cache->Thumbnail(*path);
+  answer.settled = !picture.isNull() || cache->KnownWithoutCover(*path);
+  if (picture.isNull()) picture = form_.CoverOrTile(*path, form_.CollectionTable().RowField(ref->row, 0).value_or(""));
   QByteArray jpeg;
   QBuffer buffer(&jpeg);
   buffer.open(QIODevice::WriteOnly);
